@@ -1,0 +1,1 @@
+// Subsystem core: sources are added beside this file.

@@ -1,0 +1,1 @@
+// Subsystem debugger: sources are added beside this file.

@@ -1,0 +1,1 @@
+// Subsystem general: sources are added beside this file.

@@ -1,0 +1,1 @@
+// Subsystem platform: sources are added beside this file.
