@@ -1,0 +1,222 @@
+#include "core/breakpt.h"
+
+#include <algorithm>
+
+const uint32_t kIoTrapAddresses[11] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000102,
+                                       0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
+
+namespace {
+
+// Bitmap index k: 0 read, 1 write, 2 execute.
+const uint32_t kKinds[3] = {kBreakRead, kBreakWrite, kBreakExecute};
+
+uint32_t kindSize(const TrapMap& m, int k, uint32_t region) {
+  return k == 1 ? m.writeSize[region] : m.readSize[region];
+}
+
+void putBit(uint8_t* slice, uint32_t word, bool on) {
+  uint8_t& b = slice[word >> 3];
+  uint8_t m = uint8_t(1u << (word & 7));
+  b = on ? uint8_t(b | m) : uint8_t(b & ~m);
+}
+
+bool getBit(const uint8_t* slice, uint32_t word) { return (slice[word >> 3] >> (word & 7)) & 1; }
+
+// The words [first, last] a range covers in its region for one kind; false
+// when it covers none.  An unaligned range includes the word of its last byte.
+bool wordSpan(const TrapMap& m, int k, uint32_t address, uint32_t length, uint32_t& region, uint32_t& first,
+              uint32_t& last) {
+  region = address >> 24;
+  if (region >= 16 || length == 0) return false;
+  uint32_t size = kindSize(m, k, region);
+  uint32_t offset = address & m.mask[region];
+  if (offset >= size || !m.bitmaps[k][region]) return false;
+  uint64_t end = std::min<uint64_t>(uint64_t(offset) + length, size);
+  first = offset >> 2;
+  last = uint32_t((end - 1) >> 2);
+  return true;
+}
+
+}  // namespace
+
+bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out) {
+  uint32_t region = address >> 24;
+  if (region >= 16 || !map.bitmaps[bitmap][region]) return false;
+  uint32_t offset = address & map.mask[region];
+  uint32_t size = (bitmap % 3) == 1 ? map.writeSize[region] : map.readSize[region];
+  if (offset >= size) return false;
+  out.byte = map.bitmaps[bitmap][region] + (offset >> 5);
+  out.bit = uint8_t((address >> 2) & 7);
+  return true;
+}
+
+bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address) {
+  TrapBit b;
+  return trapBit(map, bitmap, address, b) && ((*b.byte >> b.bit) & 1);
+}
+
+void BreakpointList::addOrReplace(const BreakpointRecord& r) {
+  for (auto& e : records_) {
+    if (e.sameRange(r)) {
+      e = r;
+      return;
+    }
+  }
+  records_.push_back(r);
+}
+
+void BreakpointList::remove(const BreakpointRecord& r) {
+  for (auto it = records_.begin(); it != records_.end(); ++it) {
+    if (it->sameRange(r)) {
+      records_.erase(it);
+      return;
+    }
+  }
+}
+
+BreakpointTable::BreakpointTable(TrapMap& map, std::function<void()> flushBlocks,
+                                 std::function<void(const char*)> warn)
+    : map_(map), flushBlocks_(std::move(flushBlocks)), warn_(std::move(warn)) {}
+
+uint32_t BreakpointTable::key(int k, uint32_t region, uint32_t offset) const {
+  // Mirrored regions (ROM 8/10/12, EEPROM ports 9/11/13) share one slice, so
+  // their words are one word.
+  uint32_t canonical = region;
+  for (uint32_t r = 0; r < region; ++r) {
+    if (map_.bitmaps[k][r] == map_.bitmaps[k][region]) {
+      canonical = r;
+      break;
+    }
+  }
+  return canonical << 24 | (offset >> 2);
+}
+
+uint32_t BreakpointTable::builtinKinds(int k, uint32_t region, uint32_t word) const {
+  uint32_t kk = key(k, region, word << 2);
+  uint32_t kinds = 0;
+  if (auto it = dynamicTraps_.find(kk); it != dynamicTraps_.end()) kinds |= it->second;
+  if (auto it = ioTraps_.find(kk); it != ioTraps_.end()) kinds |= it->second;
+  return kinds;
+}
+
+// Persistent bits from the table, live bits = persistent + built-in traps.
+void BreakpointTable::rebuildLive(int k, uint32_t region, uint32_t first, uint32_t last) {
+  uint8_t* persistent = map_.bitmaps[3 + k][region];
+  uint8_t* live = map_.bitmaps[k][region];
+  if (!persistent || !live) return;
+  for (uint32_t w = first; w <= last; ++w) putBit(persistent, w, false);
+  for (uint32_t i = 0; i < list_.count(); ++i) {
+    const BreakpointRecord& r = list_[i];
+    uint32_t rr, rf, rl;
+    if (!(r.kinds & kKinds[k]) || !wordSpan(map_, k, r.address, r.length, rr, rf, rl)) continue;
+    if (map_.bitmaps[k][rr] != live) continue;
+    for (uint32_t w = std::max(rf, first); w <= std::min(rl, last); ++w) putBit(persistent, w, true);
+  }
+  for (uint32_t w = first; w <= last; ++w)
+    putBit(live, w, getBit(persistent, w) || (builtinKinds(k, region, w) & kKinds[k]));
+}
+
+bool BreakpointTable::setBits(uint32_t address, uint32_t length, uint32_t count, uint32_t kinds, bool user) {
+  uint32_t region = address >> 24;
+  if (region >= 16) {
+    warn_(kBreakpointBoundsError);
+    return false;
+  }
+  uint32_t offset = address & map_.mask[region];
+  for (int k = 0; k < 3; ++k) {
+    uint32_t size = kindSize(map_, k, region);
+    if (size != 0 && offset >= size) {
+      warn_(kBreakpointBoundsError);
+      return false;
+    }
+  }
+  if (user) {
+    if (kinds != 0) {
+      list_.addOrReplace({address, length, kinds, count, count});
+    } else {
+      for (uint32_t i = 0; i < list_.count(); ++i) {
+        if (list_[i].sameRange({address, length, 0, 0, 0})) {
+          list_[i].kinds = 0;
+          break;
+        }
+      }
+    }
+  }
+  for (int k = 0; k < 3; ++k) {
+    uint32_t r, first, last;
+    if (!wordSpan(map_, k, address, length, r, first, last)) continue;
+    if (!user) {
+      for (uint32_t w = first; w <= last; ++w) {
+        uint32_t kk = key(k, r, w << 2);
+        if (kinds & kKinds[k])
+          dynamicTraps_[kk] |= kKinds[k];
+        else if (auto it = dynamicTraps_.find(kk); it != dynamicTraps_.end() && !(it->second &= ~kKinds[k]))
+          dynamicTraps_.erase(it);
+      }
+    }
+    rebuildLive(k, r, first, last);
+  }
+  flushBlocks_();
+  return true;
+}
+
+void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length, uint32_t count,
+                              uint32_t kinds) {
+  if (index >= list_.count()) return;  // the caller's CHECK has logged it
+  BreakpointRecord old = list_[index];
+  uint32_t r = address >> 24;
+  if (r >= 16 || ((address & map_.mask[r]) >= map_.readSize[r] && map_.readSize[r] != 0)) {
+    warn_(kBreakpointBoundsError);
+    return;
+  }
+  list_[index] = {address, length, kinds, count, count};
+  for (const BreakpointRecord& span : {old, list_[index]}) {
+    for (int k = 0; k < 3; ++k) {
+      uint32_t rr, first, last;
+      if (wordSpan(map_, k, span.address, span.length, rr, first, last)) rebuildLive(k, rr, first, last);
+    }
+  }
+  flushBlocks_();
+}
+
+void BreakpointTable::remove(uint32_t index) {
+  if (index >= list_.count()) return;
+  BreakpointRecord old = list_[index];
+  list_.remove(old);
+  for (int k = 0; k < 3; ++k) {
+    uint32_t rr, first, last;
+    if (wordSpan(map_, k, old.address, old.length, rr, first, last)) rebuildLive(k, rr, first, last);
+  }
+  flushBlocks_();
+}
+
+uint32_t BreakpointTable::find(uint32_t address, uint32_t kinds) const {
+  for (uint32_t i = 0; i < list_.count(); ++i) {
+    const BreakpointRecord& r = list_[i];
+    if (address - r.address < r.length && (r.kinds & kinds)) return i + 1;
+  }
+  return 0;
+}
+
+bool BreakpointTable::isExecute(uint32_t address) const { return testTrapBit(map_, 2, address); }
+
+void BreakpointTable::installIoTraps() {
+  for (uint32_t a : kIoTrapAddresses) {
+    uint32_t r, first, last;
+    if (!wordSpan(map_, 1, a, 2, r, first, last)) continue;
+    ioTraps_[key(1, r, first << 2)] = kBreakWrite;
+    rebuildLive(1, r, first, last);
+  }
+  flushBlocks_();
+}
+
+bool BreakpointTable::countHit(uint32_t address) {
+  for (uint32_t i = 0; i < list_.count(); ++i) {
+    BreakpointRecord& r = list_[i];
+    if (address - r.address >= r.length) continue;
+    if (--r.count != 0) return false;
+    r.count = 1;  // from now on every hit stops until the record is re-armed
+    return true;
+  }
+  return false;
+}

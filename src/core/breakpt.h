@@ -1,0 +1,98 @@
+#pragma once
+// The breakpoint table and the trap bits.  One mechanism serves the
+// debugger's breakpoints and the few I/O registers whose writes need an
+// immediate effect: a trap bit per guest word in live read, write and execute
+// bitmaps.  User breakpoints also set their bits in persistent bitmaps, so the
+// trap handler can tell them from built-in traps.  The live bits are always
+// rebuilt as the persistent bits plus the built-in traps, so setting or
+// clearing one kind never takes another kind's or another trap's bit away.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+enum BreakpointKind : uint32_t { kBreakRead = 1, kBreakWrite = 2, kBreakExecute = 4 };
+
+struct BreakpointRecord {
+  uint32_t address = 0;  // first byte
+  uint32_t length = 0;   // bytes
+  uint32_t kinds = 0;    // kBreakRead | kBreakWrite | kBreakExecute
+  uint32_t count = 0;    // hits left before the breakpoint stops
+  uint32_t reload = 0;   // the count it was last armed with
+  bool sameRange(const BreakpointRecord& o) const { return address == o.address && length == o.length; }
+};
+
+class BreakpointList {
+ public:
+  void addOrReplace(const BreakpointRecord& r);
+  void remove(const BreakpointRecord& r);  // the first with the same range
+  uint32_t count() const { return uint32_t(records_.size()); }
+  BreakpointRecord& operator[](uint32_t i) { return records_[i]; }
+  const BreakpointRecord& operator[](uint32_t i) const { return records_[i]; }
+  void clear() { records_.clear(); }
+
+ private:
+  std::vector<BreakpointRecord> records_;
+};
+
+// The region tables the trap bits live in.  bitmaps[0..2] are the live read,
+// write and execute slices per region, bitmaps[3..5] the persistent ones; a
+// null slice (regions 1 and 15) has no bits.  Regions that mirror one area
+// share a slice.
+struct TrapMap {
+  uint8_t* bitmaps[6][16] = {};
+  uint32_t readSize[16] = {};
+  uint32_t writeSize[16] = {};
+  uint32_t mask[16] = {};
+};
+
+// Where a guest address's trap bit lies; false outside the map.
+struct TrapBit {
+  uint8_t* byte;
+  uint8_t bit;
+};
+bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out);
+bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address);
+
+// The addresses of the built-in write traps: DMA 0-3 control, IF, timer 0-3
+// control, and the two EEPROM serial ends.
+extern const uint32_t kIoTrapAddresses[11];
+
+class BreakpointTable {
+ public:
+  BreakpointTable(TrapMap& map, std::function<void()> flushBlocks, std::function<void(const char*)> warn);
+
+  // Sets the bits of the kinds in `kinds` and clears the other kinds over the
+  // range; a user call also records the breakpoint.  Every change flushes the
+  // block cache.  False (with a warning) when the range is outside the map.
+  bool setBits(uint32_t address, uint32_t length, uint32_t count, uint32_t kinds, bool user);
+  void replace(uint32_t index, uint32_t address, uint32_t length, uint32_t count, uint32_t kinds);
+  void remove(uint32_t index);
+  uint32_t find(uint32_t address, uint32_t kinds) const;  // 1-based, 0 = none
+  bool isExecute(uint32_t address) const;
+  void installIoTraps();
+
+  // Counts a user breakpoint's hit at a: true when it stops.
+  bool countHit(uint32_t address);
+
+  BreakpointList& list() { return list_; }
+  const BreakpointList& list() const { return list_; }
+  TrapMap& map() { return map_; }
+
+ private:
+  // Built-in trap kinds per word, keyed by the word's canonical place.
+  uint32_t builtinKinds(int kind, uint32_t region, uint32_t offset) const;
+  void rebuildLive(int kind, uint32_t region, uint32_t first, uint32_t last);
+  uint32_t key(int kind, uint32_t region, uint32_t offset) const;
+
+  TrapMap& map_;
+  BreakpointList list_;
+  std::map<uint32_t, uint32_t> dynamicTraps_;  // step-over and other built-in calls
+  std::map<uint32_t, uint32_t> ioTraps_;       // the permanent I/O write traps
+  std::function<void()> flushBlocks_;
+  std::function<void(const char*)> warn_;
+};
+
+inline constexpr const char* kBreakpointBoundsError = "Breakpoint bounds error.";
+inline constexpr const char* kBreakpointOverlap = "This breakpoint overlaps another one.";
