@@ -1,0 +1,484 @@
+#include "debugger/armdis.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/variant.h"
+
+// ---------------------------------------------------------------------------
+// Text helpers
+// ---------------------------------------------------------------------------
+
+namespace {
+
+const char* const kConditionNames[16] = {"EQ", "NE", "CS", "CC", "MI", "PL", "VS", "VC",
+                                         "HI", "LS", "GE", "LT", "GT", "LE", "",   "NV"};
+
+const char* const kDataProcessingNames[16] = {"AND", "EOR", "SUB", "RSB", "ADD", "ADC", "SBC", "RSC",
+                                              "TST", "TEQ", "CMP", "CMN", "ORR", "MOV", "BIC", "MVN"};
+
+// Index: (base != R13) * 8 + L * 4 + U * 2 + P.  On R13 the stack names,
+// on any other base the increment/decrement names.
+const char* const kBlockSuffixes[16] = {"ED", "FD", "EA", "FA", "FA", "EA", "FD", "ED",
+                                        "DA", "DB", "IA", "IB", "DA", "DB", "IA", "IB"};
+
+const char* const kShiftNames[4] = {"LSL", "LSR", "ASR", "ROR"};
+
+const char* const kThumbShiftNames[4] = {"LSL", "LSR", "ASR", "???"};
+const char* const kThumbImmediateNames[4] = {"MOV", "CMP", "ADD", "SUB"};
+const char* const kThumbAluNames[16] = {"AND", "EOR", "LSL", "LSR", "ASR", "ADC", "SBC", "ROR",
+                                        "TST", "NEG", "CMP", "CMN", "ORR", "MUL", "BIC", "MVN"};
+const char* const kThumbHiRegisterNames[4] = {"ADD", "CMP", "MOV", "BX"};
+const char* const kThumbSignedNames[4] = {"STRH", "LDSB", "LDRH", "LDSH"};
+
+uint32_t bits(uint32_t value, int low, int count) { return (value >> low) & ((1u << count) - 1); }
+bool bit(uint32_t value, int n) { return (value >> n) & 1; }
+
+int32_t signExtend(uint32_t value, int width) {
+  uint32_t sign = 1u << (width - 1);
+  return static_cast<int32_t>((value ^ sign) - sign);
+}
+
+// Appends printf-formatted text to a ShortText.
+void addf(ShortText& t, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void addf(ShortText& t, const char* format, ...) {
+  size_t used = strlen(t.text);
+  va_list args;
+  va_start(args, format);
+  vsnprintf(t.text + used, sizeof t.text - used, format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+uint32_t rotateRight(uint32_t value, uint32_t amount) {
+  amount &= 31;
+  return amount ? (value >> amount) | (value << (32 - amount)) : value;
+}
+
+const char* conditionName(uint32_t opcode) { return kConditionNames[opcode >> 28]; }
+
+ShortText registerName(uint32_t n) {
+  ShortText t;
+  addf(t, "R%u", n & 15);
+  return t;
+}
+
+ShortText immediateText(uint32_t value, bool negative) {
+  ShortText t;
+  addf(t, "#%s0x%x", negative ? "-" : "", value);
+  return t;
+}
+
+ShortText shifterOperandText(uint32_t opcode, bool registerOnly) {
+  ShortText t;
+  if (bit(opcode, 25) && !registerOnly) {
+    addf(t, "#0x%08X", rotateRight(bits(opcode, 0, 8), 2 * bits(opcode, 8, 4)));
+    return t;
+  }
+  addf(t, "R%u", bits(opcode, 0, 4));
+  uint32_t type = bits(opcode, 5, 2);
+  if (bit(opcode, 4) && !registerOnly) {
+    addf(t, ", %s R%u", kShiftNames[type], bits(opcode, 8, 4));
+    return t;
+  }
+  uint32_t amount = bits(opcode, 7, 5);
+  if (type == 3 && amount == 0) {
+    addf(t, ", RRX");
+  } else if (amount != 0) {
+    addf(t, ", %s #0x%02X", kShiftNames[type], amount);
+  }
+  return t;
+}
+
+ShortText registerListText(uint32_t mask) {
+  ShortText t;
+  addf(t, " ");
+  bool first = true;
+  for (uint32_t n = 0; n < 16; ++n) {
+    if (!bit(mask, n)) continue;
+    uint32_t last = n;
+    while (last < 15 && bit(mask, last + 1)) ++last;
+    addf(t, "%sR%u", first ? "" : ", ", n);
+    if (last > n) addf(t, "-R%u", last);
+    first = false;
+    n = last;
+  }
+  return t;
+}
+
+ShortText thumbRegisterName(uint32_t n, bool high, const DisassemblyOptions& options) {
+  static const char* const kHighNames[8] = {"H0", "H1", "H2", "H3", "H4", "sp", "lr", "pc"};
+  ShortText t;
+  n &= 7;
+  if (!high) {
+    addf(t, "R%u", n);
+  } else if (variant::kOlder) {
+    addf(t, "H%u", n);
+  } else if (options.hiRegSyntax) {
+    addf(t, "%s", kHighNames[n]);
+  } else {
+    addf(t, "R%u", n + 8);
+  }
+  return t;
+}
+
+DisassemblyOptions DisassemblyOptions::current() {
+  DisassemblyOptions options;
+  return options;
+}
+
+// ---------------------------------------------------------------------------
+// Handlers: one per ARM instruction class and Thumb format
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// One line being written.
+struct Line {
+  FixedIString& out;
+  uint32_t address;
+  uint32_t op;
+  const DisassemblyOptions& options;
+
+  Line& operator<<(const char* s) {
+    out.appendText(s);
+    return *this;
+  }
+  Line& operator<<(const ShortText& s) { return *this << s.c_str(); }
+  Line& hex(uint32_t value) {
+    ShortText t;
+    addf(t, "%x", value);
+    return *this << t;
+  }
+  ShortText reg(int lowBit) const { return registerName(bits(op, lowBit, 4)); }
+  const char* cond() const { return conditionName(op); }
+  ShortText thumbReg(int lowBit) const { return thumbRegisterName(bits(op, lowBit, 3), false, options); }
+  const char* sp() const { return variant::kOlder || options.hiRegSyntax ? "SP" : "R13"; }
+};
+
+const char* psrName(uint32_t op) { return bit(op, 22) ? "SPSR" : "CPSR"; }
+
+// --- ARM ---
+
+void armDataProcessing(Line& l) {
+  uint32_t op = l.op;
+  if ((op & 0x0FBF0FFF) == 0x010F0000) {
+    l << "MRS" << l.cond() << "\t" << l.reg(12) << ", " << psrName(op);
+    return;
+  }
+  if ((op & 0x0FB7FFF0) == 0x0121F000) {
+    l << "MSR" << l.cond() << "\t" << psrName(op) << ", " << l.reg(0);
+    return;
+  }
+  if ((op & 0x0DBFF000) == 0x0128F000) {
+    l << "MSR" << l.cond() << "\t" << (bit(op, 22) ? "SPSR_flg" : "CPSR_flg") << ", ";
+    if (bit(op, 25)) {
+      l << immediateText(rotateRight(bits(op, 0, 8), 2 * bits(op, 8, 4)), false);
+    } else {
+      l << l.reg(0);
+    }
+    return;
+  }
+  uint32_t opcode = bits(op, 21, 4);
+  l << kDataProcessingNames[opcode] << l.cond();
+  if (opcode >= 8 && opcode <= 11) {
+    l << "\t" << l.reg(16);
+  } else if (opcode == 13 || opcode == 15) {
+    l << (bit(op, 20) ? "S" : "") << "\t" << l.reg(12);
+  } else {
+    l << (bit(op, 20) ? "S" : "") << "\t" << l.reg(12) << ", " << l.reg(16);
+  }
+  l << ", " << shifterOperandText(op, false);
+}
+
+void armMultiply(Line& l) {
+  bool accumulate = bit(l.op, 21);
+  l << (accumulate ? "MLA" : "MUL") << l.cond() << (bit(l.op, 20) ? "S" : "") << "\t" << l.reg(16) << ", "
+    << l.reg(0) << ", " << l.reg(8);
+  if (accumulate) l << ", " << l.reg(12);
+}
+
+void armMultiplyLong(Line& l) {
+  l << (bit(l.op, 22) ? "S" : "U") << (bit(l.op, 21) ? "MLAL" : "MULL") << l.cond() << (bit(l.op, 20) ? "S" : "")
+    << "\t" << l.reg(16) << ":" << l.reg(12) << ", " << l.reg(0) << ", " << l.reg(8);
+}
+
+void armSwap(Line& l) {
+  l << "SWP" << l.cond() << (bit(l.op, 22) ? "B" : "") << "\t" << l.reg(12) << ", " << l.reg(0) << ", ["
+    << l.reg(16) << "]";
+}
+
+void armBranchExchange(Line& l) { l << "BX" << l.cond() << "\t" << l.reg(0); }
+
+// Halfword and signed transfers; the offset is written by the caller's form.
+void armHalfword(Line& l, bool immediate) {
+  static const char* const kKinds[4] = {"", "H", "SB", "SH"};
+  bool pre = bit(l.op, 24);
+  l << (bit(l.op, 20) ? "LDR" : "STR") << l.cond() << kKinds[bits(l.op, 5, 2)] << "\t" << l.reg(12) << ", ["
+    << l.reg(16) << (pre ? " " : "] ") << (bit(l.op, 23) ? "+" : "-");
+  if (immediate) {
+    l << "0x";
+    l.hex(bits(l.op, 8, 4) * 16 + bits(l.op, 0, 4));
+  } else {
+    l << l.reg(0);
+  }
+  if (pre) l << "]" << (bit(l.op, 21) ? "!" : "");
+}
+
+void armHalfwordRegister(Line& l) { armHalfword(l, false); }
+void armHalfwordImmediate(Line& l) { armHalfword(l, true); }
+
+void armLoadStore(Line& l) {
+  bool pre = bit(l.op, 24);
+  l << (bit(l.op, 20) ? "LDR" : "STR") << l.cond() << (bit(l.op, 22) ? "B" : "")
+    << (!pre && bit(l.op, 21) ? "T" : "") << "\t" << l.reg(12) << ", [" << l.reg(16) << (pre ? "" : "]")
+    << (bit(l.op, 23) ? "+" : "-");
+  if (!bit(l.op, 25)) {
+    l << "0x";
+    l.hex(bits(l.op, 0, 12));
+  } else {
+    l << shifterOperandText(l.op, true);
+  }
+  if (pre) l << "]" << (bit(l.op, 21) ? "!" : "");
+}
+
+void armBlockTransfer(Line& l) {
+  uint32_t op = l.op;
+  uint32_t base = bits(op, 16, 4);
+  bool pre = bit(op, 24);
+  const char* sign = bit(op, 23) ? "+" : "-";
+  l << (bit(op, 20) ? "LDM" : "STM") << l.cond();
+  if (l.options.mnemonic && !variant::kOlder) {
+    uint32_t index = (base != 13) * 8 + bit(op, 20) * 4 + bit(op, 23) * 2 + pre;
+    l << kBlockSuffixes[index] << "\t";
+    if (base == 13) {
+      l << "SP";
+    } else {
+      l << registerName(base);
+    }
+  } else {
+    l << "\t[";
+    if (pre) {
+      l << sign << registerName(base);
+    } else {
+      l << registerName(base) << sign;
+    }
+    l << "]";
+  }
+  l << (bit(op, 21) ? "!" : "") << ", ";
+  uint32_t list = bits(op, 0, 16);
+  if (list) {
+    l << "{" << registerListText(list) << " }";
+  } else {
+    l << "{ }";
+  }
+  if (bit(op, 22)) l << "^";
+}
+
+void armBranch(Line& l) {
+  uint32_t target = l.address + 8 + static_cast<uint32_t>(signExtend(bits(l.op, 0, 24), 24)) * 4;
+  ShortText t;
+  addf(t, "%08x", target);
+  l << "B" << (bit(l.op, 24) ? "L" : "") << l.cond() << "\t" << t;
+}
+
+void armSoftwareInterrupt(Line& l) {
+  l << "SWI" << l.cond() << "\t0x";
+  l.hex(bits(l.op, 0, 24));
+}
+
+void armCoprocessor(Line& l) { l << "COPROC"; }
+
+void armUndefined(Line& l) {
+  l << "[UNDEFINED]" << "\tDW  0x";
+  l.hex(l.op);
+}
+
+// --- Thumb (Rd bits 0-2, Rs/Rb bits 3-5, Rn/Ro bits 6-8 unless stated) ---
+
+void thumbShift(Line& l) {
+  l << kThumbShiftNames[bits(l.op, 11, 2)] << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3) << ", "
+    << immediateText(bits(l.op, 6, 5), false);
+}
+
+void thumbAddSubtract(Line& l) {
+  l << (bit(l.op, 9) ? "SUB" : "ADD") << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3) << ", ";
+  if (bit(l.op, 10)) {
+    l << immediateText(bits(l.op, 6, 3), false);
+  } else {
+    l << l.thumbReg(6);
+  }
+}
+
+void thumbImmediate(Line& l) {
+  l << kThumbImmediateNames[bits(l.op, 11, 2)] << "\t" << l.thumbReg(8) << ", "
+    << immediateText(bits(l.op, 0, 8), false);
+}
+
+void thumbAlu(Line& l) { l << kThumbAluNames[bits(l.op, 6, 4)] << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3); }
+
+void thumbHiRegister(Line& l) {
+  uint32_t kind = bits(l.op, 8, 2);
+  l << kThumbHiRegisterNames[kind] << "\t";
+  if (kind != 3) l << thumbRegisterName(bits(l.op, 0, 3), bit(l.op, 7), l.options) << ", ";
+  l << thumbRegisterName(bits(l.op, 3, 3), bit(l.op, 6), l.options);
+}
+
+uint32_t thumbPcRelative(const Line& l) { return ((l.address + 4) & ~3u) + bits(l.op, 0, 8) * 4; }
+
+void thumbPcLoad(Line& l) {
+  l << "LDR\t" << l.thumbReg(8) << ", [" << immediateText(thumbPcRelative(l), false) << "]";
+}
+
+void thumbLoadStoreRegister(Line& l) {
+  l << (bit(l.op, 11) ? "LDR" : "STR") << (bit(l.op, 10) ? "B" : "") << "\t" << l.thumbReg(0) << ", ["
+    << l.thumbReg(3) << ", " << l.thumbReg(6) << "]";
+}
+
+void thumbLoadStoreSigned(Line& l) {
+  l << kThumbSignedNames[bits(l.op, 10, 2)] << "\t" << l.thumbReg(0) << ", [" << l.thumbReg(3) << ", "
+    << l.thumbReg(6) << "]";
+}
+
+void thumbLoadStoreImmediate(Line& l) {
+  l << (bit(l.op, 11) ? "LDR" : "STR") << (bit(l.op, 12) ? "B" : "") << "\t" << l.thumbReg(0) << ", ["
+    << l.thumbReg(3) << ", " << immediateText(bits(l.op, 6, 5), false) << "]";
+}
+
+void thumbLoadStoreHalfword(Line& l) {
+  l << (bit(l.op, 11) ? "LDRH" : "STRH") << "\t" << l.thumbReg(0) << ", [" << l.thumbReg(3) << ", "
+    << immediateText(bits(l.op, 6, 5), false) << "]";
+}
+
+void thumbSpLoadStore(Line& l) {
+  l << (bit(l.op, 11) ? "LDR" : "STR") << "\t" << l.thumbReg(8) << ", [" << l.sp() << ", "
+    << immediateText(bits(l.op, 0, 8), false) << "]";
+}
+
+void thumbLoadAddress(Line& l) {
+  if (bit(l.op, 11)) {
+    l << "ADD\t" << l.thumbReg(8) << ", " << l.sp() << ", " << immediateText(bits(l.op, 0, 8) * 4, false);
+  } else {
+    l << "LDR\t" << l.thumbReg(8) << ", " << immediateText(thumbPcRelative(l), false);
+  }
+}
+
+void thumbAdjustSp(Line& l) {
+  l << "ADD\t" << l.sp() << ", " << immediateText(bits(l.op, 0, 7) * 4, bit(l.op, 7));
+}
+
+void thumbPushPop(Line& l) {
+  bool pop = bit(l.op, 11);
+  uint32_t list = bits(l.op, 0, 8);
+  l << (pop ? "POP\t{" : "PUSH\t{") << registerListText(list);
+  if (!bit(l.op, 8)) {
+    l << "}";
+  } else if (variant::kOlder) {
+    l << (pop ? ", PC }" : ", LR }");
+  } else {
+    l << (list ? "," : "");
+    if (l.options.hiRegSyntax) {
+      l << (pop ? " PC }" : " LR }");
+    } else {
+      l << (pop ? " R15 }" : " R14 }");
+    }
+  }
+}
+
+void thumbMultiple(Line& l) {
+  l << (bit(l.op, 11) ? "LDMIA\t" : "STMIA\t") << "[" << l.thumbReg(8) << "]"
+    << "!, {" << registerListText(bits(l.op, 0, 8)) << "}";
+}
+
+void thumbConditionalBranch(Line& l) {
+  uint32_t target = l.address + static_cast<uint32_t>(signExtend(bits(l.op, 0, 8), 8)) * 2 + 4;
+  l << "B" << kConditionNames[bits(l.op, 8, 4)] << "\t" << immediateText(target, false);
+}
+
+void thumbSoftwareInterrupt(Line& l) { l << "SWI\t" << immediateText(bits(l.op, 0, 8), false); }
+
+void thumbBranch(Line& l) {
+  uint32_t target = l.address + static_cast<uint32_t>(signExtend(bits(l.op, 0, 11), 11)) * 2 + 4;
+  l << "B\t" << immediateText(target, false);
+}
+
+// The first half carries the high part of the offset and prints the whole
+// pair; the second half prints nothing.
+void thumbLongBranch(Line& l, uint16_t next) {
+  if (bit(l.op, 11)) return;
+  uint32_t target = l.address + 4 + static_cast<uint32_t>(signExtend(bits(l.op, 0, 11), 11)) * 4096 +
+                    bits(next, 0, 11) * 2;
+  l << "BL\t" << immediateText(target, false);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Dispatch
+// ---------------------------------------------------------------------------
+
+// Until the translator's decode trees are in: the same classification, here.
+namespace {
+
+void dispatchArm(Line& l) {
+  uint32_t op = l.op;
+  switch (bits(op, 26, 2)) {
+    case 0:
+      if (bits(op, 4, 16) == 0xFFF1) return armBranchExchange(l);
+      if (!bit(op, 25) && bit(op, 4) && bit(op, 7)) {
+        if (bits(op, 5, 2) != 0) return bit(op, 22) ? armHalfwordImmediate(l) : armHalfwordRegister(l);
+        switch (bits(op, 23, 2)) {
+          case 0: return armMultiply(l);
+          case 1: return armMultiplyLong(l);
+          case 2: return armSwap(l);
+          default: return armUndefined(l);
+        }
+      }
+      return armDataProcessing(l);
+    case 1:
+      if (bit(op, 25) && bit(op, 4)) return armUndefined(l);
+      return armLoadStore(l);
+    case 2:
+      return bit(op, 25) ? armBranch(l) : armBlockTransfer(l);
+    default:
+      if (!bit(op, 25)) return armCoprocessor(l);
+      if (bit(op, 24)) return armSoftwareInterrupt(l);
+      return armCoprocessor(l);
+  }
+}
+
+void dispatchThumb(Line& l, uint16_t next) {
+  uint32_t op = l.op;
+  switch (bits(op, 13, 3)) {
+    case 0: return bits(op, 11, 2) < 3 ? thumbShift(l) : thumbAddSubtract(l);
+    case 1: return thumbImmediate(l);
+    case 2:
+      if (bit(op, 12)) return bit(op, 9) ? thumbLoadStoreSigned(l) : thumbLoadStoreRegister(l);
+      if (bit(op, 11)) return thumbPcLoad(l);
+      return bit(op, 10) ? thumbHiRegister(l) : thumbAlu(l);
+    case 3: return thumbLoadStoreImmediate(l);
+    case 4: return bit(op, 12) ? thumbSpLoadStore(l) : thumbLoadStoreHalfword(l);
+    case 5:
+      if (!bit(op, 12)) return thumbLoadAddress(l);
+      return bit(op, 10) ? thumbPushPop(l) : thumbAdjustSp(l);
+    case 6:
+      if (!bit(op, 12)) return thumbMultiple(l);
+      return bits(op, 8, 4) == 15 ? thumbSoftwareInterrupt(l) : thumbConditionalBranch(l);
+    default: return bit(op, 12) ? thumbLongBranch(l, next) : thumbBranch(l);
+  }
+}
+
+}  // namespace
+
+void disassembleArm(FixedIString& out, uint32_t address, uint32_t opcode, const DisassemblyOptions& options) {
+  Line l{out, address, opcode, options};
+  dispatchArm(l);
+}
+
+void disassembleThumb(FixedIString& out, uint32_t address, uint16_t opcode, uint16_t next,
+                      const DisassemblyOptions& options) {
+  Line l{out, address, opcode, options};
+  dispatchThumb(l, next);
+}
