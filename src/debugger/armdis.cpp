@@ -23,6 +23,10 @@ const char* const kDataProcessingNames[16] = {"AND", "EOR", "SUB", "RSB", "ADD",
 const char* const kBlockSuffixes[16] = {"ED", "FD", "EA", "FA", "FA", "EA", "FD", "ED",
                                         "DA", "DB", "IA", "IB", "DA", "DB", "IA", "IB"};
 
+// Translated once at start-up, like every user-visible text.
+const char* const kUndefinedText = translate("[UNDEFINED]");
+const char* const kCoprocessorText = translate("COPROC");
+
 const char* const kShiftNames[4] = {"LSL", "LSR", "ASR", "ROR"};
 
 const char* const kThumbShiftNames[4] = {"LSL", "LSR", "ASR", "???"};
@@ -124,8 +128,22 @@ ShortText thumbRegisterName(uint32_t n, bool high, const DisassemblyOptions& opt
   return t;
 }
 
+#ifndef VANDREL_OLDER_VARIANT
+namespace {
+ConfigOption<int32_t> gUseHiRegSyntax("Use hi-reg syntax", 1);
+ConfigOption<int32_t> gUseMnemonic("Use mnemonic", 0);
+}  // namespace
+
+ConfigOption<int32_t>& useHiRegSyntaxOption() { return gUseHiRegSyntax; }
+ConfigOption<int32_t>& useMnemonicOption() { return gUseMnemonic; }
+#endif
+
 DisassemblyOptions DisassemblyOptions::current() {
   DisassemblyOptions options;
+#ifndef VANDREL_OLDER_VARIANT
+  options.hiRegSyntax = gUseHiRegSyntax.value() != 0;
+  options.mnemonic = gUseMnemonic.value() != 0;
+#endif
   return options;
 }
 
@@ -289,10 +307,10 @@ void armSoftwareInterrupt(Line& l) {
   l.hex(bits(l.op, 0, 24));
 }
 
-void armCoprocessor(Line& l) { l << "COPROC"; }
+void armCoprocessor(Line& l) { l << kCoprocessorText; }
 
 void armUndefined(Line& l) {
-  l << "[UNDEFINED]" << "\tDW  0x";
+  l << kUndefinedText << "\tDW  0x";
   l.hex(l.op);
 }
 

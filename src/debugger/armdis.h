@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "debugger/istring_standin.h"  // general/istring.h once it is in
+#include "debugger/standin.h"  // general/istring.h and general/config.h once they are in
 
 // How the text is written.  In Vandrel both come from the options
 // "Use hi-reg syntax" and "Use mnemonic"; Ostrel has neither setting and
@@ -18,6 +18,13 @@ struct DisassemblyOptions {
   // The options as currently set.
   static DisassemblyOptions current();
 };
+
+#ifndef VANDREL_OLDER_VARIANT
+// "Use hi-reg syntax" (default 1) and "Use mnemonic" (default 0), which the
+// Options tab switches.
+ConfigOption<int32_t>& useHiRegSyntaxOption();
+ConfigOption<int32_t>& useMnemonicOption();
+#endif
 
 // The text of one ARM instruction at a guest address.
 void disassembleArm(FixedIString& out, uint32_t address, uint32_t opcode, const DisassemblyOptions& options);

@@ -236,3 +236,29 @@ TEST(Disassembler, TextHelpers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Disassembler, SettingsComeFromTheOptions) {
+  EXPECT_STREQ(useHiRegSyntaxOption().name(), "Use hi-reg syntax");
+  EXPECT_STREQ(useMnemonicOption().name(), "Use mnemonic");
+  int32_t savedHiReg = useHiRegSyntaxOption().value();
+  int32_t savedMnemonic = useMnemonicOption().value();
+
+  useHiRegSyntaxOption().value() = 0;
+  useMnemonicOption().value() = 7;
+  DisassemblyOptions options = DisassemblyOptions::current();
+  EXPECT_FALSE(options.hiRegSyntax);
+  EXPECT_TRUE(options.mnemonic);
+
+  useHiRegSyntaxOption().value() = 1;
+  useMnemonicOption().value() = 0;
+  options = DisassemblyOptions::current();
+  EXPECT_TRUE(options.hiRegSyntax);
+  EXPECT_FALSE(options.mnemonic);
+
+  useHiRegSyntaxOption().value() = savedHiReg;
+  useMnemonicOption().value() = savedMnemonic;
+}
+
+}  // namespace

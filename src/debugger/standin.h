@@ -1,9 +1,9 @@
 #pragma once
-// Temporary: the part of FixedIString the disassembler uses, until the
-// general library's text types are in.
+// Temporary stand-ins for pieces of the general library that are not in yet.
 
 #include <cstdint>
 
+// The part of FixedIString the disassembler uses.
 class FixedIString {
 public:
   static constexpr uint32_t kCapacity = 256;
@@ -27,3 +27,20 @@ private:
   uint16_t chars_[kCapacity] = {};
   uint32_t length_ = 0;
 };
+
+// Temporary: a configuration option without the file behind it, until the
+// general library's options are in.
+template <class T>
+class ConfigOption {
+public:
+  ConfigOption(const char* name, T initial) : value_(initial), name_(name) {}
+  T& value() { return value_; }
+  const char* name() const { return name_; }
+
+private:
+  T value_;
+  const char* name_;
+};
+
+// Temporary: the language table's look-up, until it is in.
+inline const char* translate(const char* english) { return english; }
