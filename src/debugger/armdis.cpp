@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/thumb.h"
 #include "platform/variant.h"
 
 // ---------------------------------------------------------------------------
@@ -437,7 +438,7 @@ void thumbLongBranch(Line& l, uint16_t next) {
 // Dispatch
 // ---------------------------------------------------------------------------
 
-// Until the translator's decode trees are in: the same classification, here.
+// Until the translator's ARM decode tree is in: the same classification, here.
 namespace {
 
 void dispatchArm(Line& l) {
@@ -467,24 +468,29 @@ void dispatchArm(Line& l) {
   }
 }
 
+// The Thumb format comes from the translator's decode tree, so the text
+// always names the instruction the translator runs.
 void dispatchThumb(Line& l, uint16_t next) {
-  uint32_t op = l.op;
-  switch (bits(op, 13, 3)) {
-    case 0: return bits(op, 11, 2) < 3 ? thumbShift(l) : thumbAddSubtract(l);
-    case 1: return thumbImmediate(l);
-    case 2:
-      if (bit(op, 12)) return bit(op, 9) ? thumbLoadStoreSigned(l) : thumbLoadStoreRegister(l);
-      if (bit(op, 11)) return thumbPcLoad(l);
-      return bit(op, 10) ? thumbHiRegister(l) : thumbAlu(l);
-    case 3: return thumbLoadStoreImmediate(l);
-    case 4: return bit(op, 12) ? thumbSpLoadStore(l) : thumbLoadStoreHalfword(l);
-    case 5:
-      if (!bit(op, 12)) return thumbLoadAddress(l);
-      return bit(op, 10) ? thumbPushPop(l) : thumbAdjustSp(l);
-    case 6:
-      if (!bit(op, 12)) return thumbMultiple(l);
-      return bits(op, 8, 4) == 15 ? thumbSoftwareInterrupt(l) : thumbConditionalBranch(l);
-    default: return bit(op, 12) ? thumbLongBranch(l, next) : thumbBranch(l);
+  switch (thumbFormat(static_cast<uint16_t>(l.op))) {
+    case 1: return thumbShift(l);
+    case 2: return thumbAddSubtract(l);
+    case 3: return thumbImmediate(l);
+    case 4: return thumbAlu(l);
+    case 5: return thumbHiRegister(l);
+    case 6: return thumbPcLoad(l);
+    case 7: return thumbLoadStoreRegister(l);
+    case 8: return thumbLoadStoreSigned(l);
+    case 9: return thumbLoadStoreImmediate(l);
+    case 10: return thumbLoadStoreHalfword(l);
+    case 11: return thumbSpLoadStore(l);
+    case 12: return thumbLoadAddress(l);
+    case 13: return thumbAdjustSp(l);
+    case 14: return thumbPushPop(l);
+    case 15: return thumbMultiple(l);
+    case 16: return thumbConditionalBranch(l);
+    case 17: return thumbSoftwareInterrupt(l);
+    case 18: return thumbBranch(l);
+    default: return thumbLongBranch(l, next);
   }
 }
 
