@@ -1,1 +1,0 @@
-// Subsystem general: sources are added beside this file.

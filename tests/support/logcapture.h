@@ -1,0 +1,40 @@
+#pragma once
+// Reads what the debug log received since the capture began.  The log stays
+// open for the whole process (often in a directory already removed), so it is
+// read back through the process's own descriptor.
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "general/base.h"
+
+namespace testsupport {
+
+class LogCapture {
+ public:
+  LogCapture() {
+    dbgPrintf("%s", "");  // opens the log when nothing has been logged yet
+    if (std::FILE* f = debugLogFile()) start_ = std::ftell(f);
+  }
+
+  bool logOpen() const { return debugLogFile() != nullptr; }
+
+  std::string text() const {
+    std::FILE* f = debugLogFile();
+    if (!f) return {};
+    std::fflush(f);
+    std::ifstream in("/proc/self/fd/" + std::to_string(fileno(f)), std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    std::string s = all.str();
+    return start_ < 0 || static_cast<std::size_t>(start_) > s.size() ? s : s.substr(start_);
+  }
+
+ private:
+  long start_ = -1;
+};
+
+}  // namespace testsupport
