@@ -1,0 +1,123 @@
+#include "core/dma.h"
+
+namespace {
+
+constexpr int32_t kMaxSlice = 2047;
+constexpr uint32_t kBudgetSpent = 0x80000000;
+constexpr uint32_t kStatusRead = 0x8, kStatusWrite = 0x10;
+
+uint32_t sadOf(uint32_t n) { return kDmaRegisters + 12 * n; }
+uint32_t dadOf(uint32_t n) { return kDmaRegisters + 12 * n + 4; }
+uint32_t controlOf(uint32_t n) { return kDmaRegisters + 12 * n + 8; }
+
+// The budget of a call: the time to the display's next event, at most 2047.
+bool takeBudget(const DmaClock& c) {
+  bool bounded = *c.videoCycles < kMaxSlice;
+  *c.cycleBudget = bounded ? *c.videoCycles : kMaxSlice;
+  *c.cycleCount += uint32_t(*c.cycleBudget);
+  return bounded;
+}
+
+}  // namespace
+
+Dma::Dma() {
+  for (uint32_t n = 0; n < 4; ++n) {
+    source[n] = destination[n] = remaining[n] = unit[n] = timing[n] = repeat[n] = 0;
+    sourceStep[n] = destinationStep[n] = 0;
+  }
+}
+
+void Dma::latch(uint32_t n, uint32_t c, DmaBus& bus) {
+  repeat[n] = (c >> 25) & 1;
+  unit[n] = (c & (1u << 26)) ? 4 : 2;
+  source[n] = bus.peek32(sadOf(n)) & ~(unit[n] - 1);
+  destination[n] = bus.peek32(dadOf(n)) & ~(unit[n] - 1);
+  remaining[n] = c & dmaCountMask(n);
+  const int32_t u = int32_t(unit[n]);
+  static const int32_t kDest[4] = {1, -1, 0, 1}, kSource[4] = {1, -1, 0, 0};
+  destinationStep[n] = u * kDest[(c >> 21) & 3];
+  sourceStep[n] = u * kSource[(c >> 23) & 3];
+}
+
+bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded) {
+  const uint32_t s = source[n], d = destination[n];
+  // The old word goes to the journal before it changes: {3, channel}, then
+  // {guest word address, old value}.
+  bus.journal(kDmaRecord, n);
+  bus.journal(d & ~3u, bus.peek32(d & ~3u));
+  uint32_t cycles;
+  if (unit[n] == 2) {
+    cycles = (bus.wait16(s) + bus.wait16(d)) >> 20;
+    bus.poke16(d, bus.peek16(s));
+  } else {
+    cycles = (bus.wait32(s) + bus.wait32(d)) >> 20;
+    bus.poke32(d, bus.peek32(s));
+  }
+  *clock.cycleBudget -= int32_t(cycles);
+  // A timer interrupt raised during the transfer is requested, not lost.
+  if (bus.runTimers(cycles)) bus.requestTimerInterrupts();
+  destination[n] += uint32_t(destinationStep[n]);
+  source[n] += uint32_t(sourceStep[n]);
+  if (--remaining[n] == 0) {
+    uint32_t c = bus.peek32(controlOf(n));
+    if (n != 0) bus.poke32(dadOf(n), destination[n]);
+    bus.poke32(sadOf(n), source[n]);
+    if (!repeat[n]) bus.poke32(controlOf(n), c & ~0x80000000u);
+    if (c & (1u << 30)) bus.requestInterrupt(0x100u << n);
+  }
+  uint32_t status = 1;
+  if (bounded) {
+    *clock.videoCycles = *clock.cycleBudget;
+    if (*clock.cycleBudget < 0) {
+      status |= kBudgetSpent;
+      bus.videoTick();
+      // The display moved on: the rest of the transfer counts against the
+      // next event's time, so a long transfer advances the display by the
+      // cycles it takes, not one event per unit.
+      *clock.cycleCount -= uint32_t(*clock.cycleBudget);
+      bounded = takeBudget(clock);
+    }
+  } else if (*clock.cycleBudget < 0) {
+    status |= kBudgetSpent;
+  }
+  status &= *clock.stopMask;
+  bool trapped = false;
+  if (bus.readTrap(s)) {
+    status |= kStatusRead;
+    bus.accessTraps(bus.pc(), s, status);
+    trapped = true;
+  }
+  if (bus.writeTrap(d)) {
+    status |= kStatusWrite;
+    bus.accessTraps(bus.pc(), d, status);
+    trapped = true;
+  }
+  *clock.runStatus = status;
+  return status == 0 && !trapped;
+}
+
+uint32_t Dma::run(uint32_t callTiming, DmaBus& bus, const DmaClock& clock) {
+  // H-blank and V-blank calls come from inside the display's tick, which may
+  // itself run inside a transfer: they only latch and leave the clock alone.
+  bool transfers = callTiming == 0;
+  bool bounded = transfers && takeBudget(clock);
+  for (uint32_t n = 0; n < 4; ++n) {
+    if (remaining[n] == 0) {
+      uint32_t c = bus.peek32(controlOf(n));
+      timing[n] = (c >> 28) & 3;
+      if (!(c & 0x80000000) || (c & dmaCountMask(n)) == 0) continue;
+      if (timing[n] != 0 && timing[n] != callTiming) continue;
+      latch(n, c, bus);
+    }
+    if (!transfers) continue;
+    while (remaining[n] != 0) {
+      if (!transferUnit(n, bus, clock, bounded)) {
+        *clock.cycleCount -= uint32_t(*clock.cycleBudget);
+        return 0;
+      }
+      bounded = *clock.videoCycles < kMaxSlice;
+    }
+  }
+  if (transfers) *clock.cycleCount -= uint32_t(*clock.cycleBudget);
+  return 1;
+}

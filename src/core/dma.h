@@ -1,0 +1,73 @@
+#pragma once
+// The console's four DMA channels, run in the emulator's own code between
+// slices of generated code.  A channel is latched from its registers when its
+// enable bit is set and its start timing matches, then moves units one by one
+// through the guest accessors, charging wait states to the slice budget,
+// journaling each unit for running backwards and honouring the trap bits.
+
+#include <cstdint>
+
+inline constexpr uint32_t kDmaRegisters = 0x040000B0;  // SAD of channel 0; 12 bytes per channel
+inline constexpr uint32_t kDmaRecord = 3;              // journal record kind of one DMA unit
+
+// What a transfer reaches outside the channels themselves.  The emulator
+// implements it over its memory, processor, journal, timers and display.
+class DmaBus {
+ public:
+  virtual ~DmaBus() = default;
+  virtual uint16_t peek16(uint32_t address) = 0;
+  virtual uint32_t peek32(uint32_t address) = 0;
+  virtual void poke16(uint32_t address, uint16_t value) = 0;
+  virtual void poke32(uint32_t address, uint32_t value) = 0;
+  // Sequential wait of a region for 16- and 32-bit accesses, cycles << 20.
+  virtual uint32_t wait16(uint32_t address) = 0;
+  virtual uint32_t wait32(uint32_t address) = 0;
+  // Live trap bits; false outside the map.
+  virtual bool readTrap(uint32_t address) = 0;
+  virtual bool writeTrap(uint32_t address) = 0;
+  virtual void journal(uint32_t first, uint32_t second) = 0;
+  // Advances the timers; returns 0x4 when a timer interrupt was collected.
+  virtual uint32_t runTimers(uint32_t cycles) = 0;
+  // Requests the timer interrupts collected so far and clears them.
+  virtual void requestTimerInterrupts() = 0;
+  virtual void requestInterrupt(uint32_t bits) = 0;
+  virtual void videoTick() = 0;
+  virtual uint32_t pc() = 0;
+  virtual void accessTraps(uint32_t pc, uint32_t address, uint32_t& status) = 0;
+};
+
+// The slice globals a transfer shares with the run loop.
+struct DmaClock {
+  int32_t* videoCycles;
+  int32_t* cycleBudget;
+  uint32_t* cycleCount;
+  uint32_t* runStatus;
+  const uint32_t* stopMask;
+};
+
+class Dma {
+ public:
+  Dma();
+
+  // timing 0 immediate, 1 V-blank, 2 H-blank.  Returns 1 when every active
+  // transfer ran to its end or was left for later, 0 when one stopped on a
+  // status bit or a trap.
+  uint32_t run(uint32_t timing, DmaBus& bus, const DmaClock& clock);
+
+  // Per channel, in this order.
+  uint32_t source[4];
+  uint32_t destination[4];
+  uint32_t remaining[4];
+  int32_t sourceStep[4];
+  int32_t destinationStep[4];
+  uint32_t unit[4];
+  uint32_t timing[4];
+  uint32_t repeat[4];
+
+ private:
+  void latch(uint32_t n, uint32_t control, DmaBus& bus);
+  // One unit of channel n; false when the call must stop.
+  bool transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded);
+};
+
+inline uint32_t dmaCountMask(uint32_t n) { return n == 3 ? 0x1FFFF : 0x7FFF; }
