@@ -1,0 +1,17 @@
+#pragma once
+// The few calls the core makes into the debugger front end.  The core never
+// includes a front-end header: the front end installs an implementation of
+// this interface at start-up, and until it does the calls go nowhere.
+
+#include <string_view>
+
+class CoreFrontEnd {
+ public:
+  virtual ~CoreFrontEnd() = default;
+  // A line for the code window's User tab (the guest debug service).
+  virtual void printUserMessage(std::u16string_view text) = 0;
+};
+
+// The installed front end, or null.
+CoreFrontEnd* coreFrontEnd();
+void installCoreFrontEnd(CoreFrontEnd* frontEnd);
