@@ -40,7 +40,7 @@ void dispatch(Call call) {
   }
 }
 
-u32 clampCoordinate(s32 v, u32 size) {
+u32 clampCoordinate(i32 v, u32 size) {
   if (v < 0) return 0;
   u32 u = static_cast<u32>(v);
   if (size != 0 && u >= size) return size - 1;
@@ -57,7 +57,7 @@ void dispatchRightClick(u32 x, u32 y) {
   dispatch([=](Callback* c) { c->onRightClick(x, y); });
 }
 
-void handleMouseEvent(MouseEvent event, s32 x, s32 y, u32 screenWidth, u32 screenHeight) {
+void handleMouseEvent(MouseEvent event, i32 x, i32 y, u32 screenWidth, u32 screenHeight) {
   gMouseX = clampCoordinate(x, screenWidth);
   gMouseY = clampCoordinate(y, screenHeight);
   // The older program has no dispatch switch.

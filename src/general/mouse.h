@@ -51,4 +51,4 @@ void dispatchRightClick(u32 x, u32 y);
 // position, clamped into the screen (a letterbox click left of or above the
 // picture gives 0), and for a button press dispatch it when the switch is on.
 enum class MouseEvent { kMove, kLeftDown, kRightDown };
-void handleMouseEvent(MouseEvent event, s32 x, s32 y, u32 screenWidth, u32 screenHeight);
+void handleMouseEvent(MouseEvent event, i32 x, i32 y, u32 screenWidth, u32 screenHeight);

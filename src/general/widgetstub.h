@@ -12,7 +12,7 @@
 using u8 = std::uint8_t;
 using u16 = std::uint16_t;
 using u32 = std::uint32_t;
-using s32 = std::int32_t;
+using i32 = std::int32_t;
 
 #ifndef CHECK
 #define CHECK(cond)                                                                         \
