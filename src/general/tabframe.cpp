@@ -36,7 +36,7 @@ TabFrame::~TabFrame() {
 }
 
 void TabFrame::freeCallbacks() {
-  for (u32 i = 0; i < callbacks.count(); ++i) delete callbacks.at(i);
+  for (u32 i = 0; i < callbacks.count(); ++i) trackedFree(callbacks.at(i));  // virtual destructor
   callbacks.clear();
 }
 
@@ -52,7 +52,8 @@ void TabFrame::setRect(u32 left, u32 top, u32 width, u32 height) {
   h = height;
   freeCallbacks();
   const u32 fh = widgetgfx::fontHeight();
-  auto* c = new FrameClickCallback;
+  FrameClickCallback* c = nullptr;
+  trackedAlloc(c, 1, __FILE__, __LINE__);
   c->setTarget(this);
   c->setRect(x + 2, y + fh + 2, minus(w, 4), minus(h, fh + 4));
   callbacks.append(c);
@@ -71,7 +72,8 @@ void TabFrame::addTab(const FixedIString& title, PaneContainer* pane) {
     pane->owner = this;
     pane->refresh();
   }
-  auto* c = new TabTitleCallback;
+  TabTitleCallback* c = nullptr;
+  trackedAlloc(c, 1, __FILE__, __LINE__);
   c->setTarget(this);
   c->tabIndex = static_cast<u8>(tabs.count() - 1);
   c->setRect(left, y, (title.length() + 2) * fw, fh);

@@ -130,14 +130,19 @@ TEST(TabFrame, TinyFramesGetEmptyAreasNotHugeOnes) {
   EXPECT_EQ(p.lineCount(), 0u);
 }
 
-TEST(TabFrame, SetRectAgainReplacesTheHandlers) {
-  TabFrame f;
-  ProbePane p;
-  f.setRect(0, 0, 100, 100);
-  f.addTab(title("T"), &p);
-  f.setRect(0, 0, 200, 200);
-  ASSERT_EQ(f.callbacks.count(), 1u);
-  EXPECT_EQ(f.callbacks.at(0)->w, 196u);
+TEST(TabFrame, SetRectAgainFreesTheHandlersItReplaces) {
+  const std::size_t before = allocatedBytes();
+  {
+    TabFrame f;
+    f.setRect(0, 0, 100, 100);
+    f.addTab(title("T"), nullptr);
+    f.addTab(title("U"), nullptr);
+    f.setRect(0, 0, 200, 200);
+    ASSERT_EQ(f.callbacks.count(), 1u);
+    EXPECT_EQ(f.callbacks.at(0)->w, 196u);
+  }
+  // Nothing the frame allocated outlives it, the dropped handlers included.
+  EXPECT_EQ(allocatedBytes(), before);
 }
 
 TEST(TabFrame, RemovingAnUnlistedFrameChangesNothingAndDestructionUnregisters) {
