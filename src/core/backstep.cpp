@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "general/base.h"
+
 namespace {
 
 constexpr int32_t kMaxSlice = 2047;
@@ -42,6 +44,7 @@ Read readInstruction(History& h, std::vector<Undo>& undo, uint32_t& cost) {
   if (f == kRecordEnd) {
     cost = s;
   } else {
+    CHECK(f == kRecordEnd);
     // Out of step: no end record here; the record is undone as part of the
     // instruction and no cost is charged.
     h.stepForward(f, s);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "general/base.h"
+
 const uint32_t kIoTrapAddresses[11] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000102,
                                        0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
 
@@ -162,7 +164,7 @@ bool BreakpointTable::setBits(uint32_t address, uint32_t length, uint32_t count,
 
 void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length, uint32_t count,
                               uint32_t kinds) {
-  if (index >= list_.count()) return;  // the caller's CHECK has logged it
+  if (!CHECK(index < list_.count())) return;
   BreakpointRecord old = list_[index];
   uint32_t r = address >> 24;
   if (r >= 16 || ((address & map_.mask[r]) >= map_.readSize[r] && map_.readSize[r] != 0)) {
@@ -180,7 +182,7 @@ void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length,
 }
 
 void BreakpointTable::remove(uint32_t index) {
-  if (index >= list_.count()) return;
+  if (!CHECK(index < list_.count())) return;
   BreakpointRecord old = list_[index];
   list_.remove(old);
   for (int k = 0; k < 3; ++k) {

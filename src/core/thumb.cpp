@@ -1,5 +1,7 @@
 #include "core/thumb.h"
 
+#include "core/armdecode.h"
+
 namespace {
 
 uint32_t bits(uint32_t v, int lo, int count) { return (v >> lo) & ((1u << count) - 1); }
@@ -40,25 +42,7 @@ ThumbArmWord format5(uint16_t op) {
 
 }  // namespace
 
-int thumbFormat(uint16_t op) {
-  switch (op >> 13) {
-    case 0: return bits(op, 11, 2) < 3 ? 1 : 2;
-    case 1: return 3;
-    case 2:
-      if (op & 0x1000) return (op & 0x0200) ? 8 : 7;
-      if (op & 0x0800) return 6;
-      return (op & 0x0400) ? 5 : 4;
-    case 3: return 9;
-    case 4: return (op & 0x1000) ? 11 : 10;
-    case 5:
-      if (!(op & 0x1000)) return 12;
-      return (op & 0x0400) ? 14 : 13;
-    case 6:
-      if (!(op & 0x1000)) return 15;
-      return bits(op, 8, 4) < 15 ? 16 : 17;
-    default: return (op & 0x1000) ? 19 : 18;
-  }
-}
+int thumbFormat(uint16_t op) { return int(armdecode::classifyThumb(op)); }
 
 ThumbArmWord thumbToArm(uint16_t op) {
   const uint32_t rd = bits(op, 0, 3), rs = bits(op, 3, 3), ro = bits(op, 6, 3);

@@ -34,7 +34,7 @@ struct ThumbArmWord {
 // Invalid-encoding mark: a high-register operation on two low registers.
 inline constexpr uint32_t kThumbInvalidEncoding = 0x400;
 
-// The Thumb decode tree: the format 1-19 of an opcode.
+// The format 1-19 of an opcode, by the shared Thumb decode tree.
 int thumbFormat(uint16_t op);
 
 // The ARM word and handler of a Thumb opcode.
