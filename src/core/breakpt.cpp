@@ -58,23 +58,16 @@ bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address) {
 }
 
 void BreakpointList::addOrReplace(const BreakpointRecord& r) {
-  for (auto& e : records_) {
-    if (e.sameRange(r)) {
-      e = r;
+  for (uint32_t i = 0; i < records_.count(); ++i) {
+    if (records_[i].sameRange(r)) {
+      records_[i] = r;
       return;
     }
   }
-  records_.push_back(r);
+  records_.append(r);
 }
 
-void BreakpointList::remove(const BreakpointRecord& r) {
-  for (auto it = records_.begin(); it != records_.end(); ++it) {
-    if (it->sameRange(r)) {
-      records_.erase(it);
-      return;
-    }
-  }
-}
+void BreakpointList::remove(const BreakpointRecord& r) { records_.remove(r); }
 
 BreakpointTable::BreakpointTable(TrapMap& map, std::function<void()> flushBlocks,
                                  std::function<void(const char*)> warn)

@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <vector>
+
+#include "general/ptr.h"
 
 enum BreakpointKind : uint32_t { kBreakRead = 1, kBreakWrite = 2, kBreakExecute = 4 };
 
@@ -21,19 +22,21 @@ struct BreakpointRecord {
   uint32_t count = 0;    // hits left before the breakpoint stops
   uint32_t reload = 0;   // the count it was last armed with
   bool sameRange(const BreakpointRecord& o) const { return address == o.address && length == o.length; }
+  // The same breakpoint: the same range, whatever its kinds and counts.
+  bool operator==(const BreakpointRecord& o) const { return sameRange(o); }
 };
 
 class BreakpointList {
  public:
   void addOrReplace(const BreakpointRecord& r);
   void remove(const BreakpointRecord& r);  // the first with the same range
-  uint32_t count() const { return uint32_t(records_.size()); }
+  uint32_t count() const { return records_.count(); }
   BreakpointRecord& operator[](uint32_t i) { return records_[i]; }
   const BreakpointRecord& operator[](uint32_t i) const { return records_[i]; }
   void clear() { records_.clear(); }
 
  private:
-  std::vector<BreakpointRecord> records_;
+  Array<BreakpointRecord> records_;
 };
 
 // The region tables the trap bits live in.  bitmaps[0..2] are the live read,
