@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/eeprom.h"
 #include "general/base.h"
 
 const uint32_t kIoTrapAddresses[11] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000102,
@@ -196,6 +197,7 @@ uint32_t BreakpointTable::find(uint32_t address, uint32_t kinds) const {
 bool BreakpointTable::isExecute(uint32_t address) const { return testTrapBit(map_, 2, address); }
 
 void BreakpointTable::installIoTraps() {
+  eraseEepromStoreOnce();
   for (uint32_t a : kIoTrapAddresses) {
     uint32_t r, first, last;
     if (!wordSpan(map_, 1, a, 2, r, first, last)) continue;

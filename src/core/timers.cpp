@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "general/base.h"
+#include "platform/variant.h"
+
 namespace {
 
 constexpr size_t kRoutineBytes = 1024;
@@ -86,12 +89,21 @@ TimerCode::TimerCode(TimerLayout layout, TimerRegisters regs)
   t.setProtectModeRE();
 }
 
-void TimerCode::build(const uint8_t* io) {
+void TimerCode::build(const uint8_t* io, uint32_t fixedCycles) {
   using namespace Xbyak::util;
   Xbyak::CodeGenerator& g = *routine_;
   g.setProtectModeRW();
   g.reset();
   const Xbyak::Reg64& b = regs_.base;
+  if (!variant::kOlder || !CHECK(fixedCycles < 64)) fixedCycles = 0;
+  auto loadCycles = [&] {
+    if (fixedCycles) {
+      g.mov(eax, fixedCycles);
+    } else {
+      g.mov(eax, regs_.cost);
+      g.shr(eax, 20);
+    }
+  };
   bool carryKnownZero = true;  // edx holds the previous timer's carry when this is false
   for (uint32_t n = 0; n < 4; ++n) {
     uint16_t c = load16(io + kTimerControl + 4 * n);
@@ -106,13 +118,11 @@ void TimerCode::build(const uint8_t* io) {
       g.movzx(eax, g.word[b + counter]);
       g.add(eax, edx);
     } else if ((c & 3) == 0) {
-      g.mov(eax, regs_.cost);
-      g.shr(eax, 20);
+      loadCycles();
       g.movzx(ecx, g.word[b + counter]);
       g.add(eax, ecx);
     } else {
-      g.mov(eax, regs_.cost);
-      g.shr(eax, 20);
+      loadCycles();
       g.shl(rax, uint8_t(timerShift(c & 3)));
       g.mov(ecx, g.dword[b + acc]);
       g.add(rax, rcx);

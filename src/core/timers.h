@@ -42,7 +42,9 @@ class TimerCode {
   TimerCode(TimerLayout layout, TimerRegisters regs);
 
   // Regenerates the routine from the control words now in the I/O area.
-  void build(const uint8_t* io);
+  // The older build generates it for a fixed cycle count (below 64) given
+  // here instead of reading the count at each call; 0 reads it at each call.
+  void build(const uint8_t* io, uint32_t fixedCycles = 0);
   // The routine's fixed entry: it stays at this address across rebuilds.
   const void* entry() const { return routine_->getCode(); }
   // Runs the routine for cycles spent outside generated code, with base

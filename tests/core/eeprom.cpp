@@ -1,5 +1,7 @@
 #include "core/eeprom.h"
 
+#include "core/breakpt.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -74,4 +76,15 @@ TEST(Eeprom, OtherRequestPatternsDoNothing) {
   p.send({1, 1, 0, 0, 0, 0, 0, 1});
   eepromWriteRequest(p.ports, p.store);
   EXPECT_EQ(std::memcmp(before, p.store, sizeof before), 0);
+}
+
+TEST(Eeprom, StoreIsErasedOnceWhenTheIoTrapsAreFirstInstalled) {
+  TrapMap map;
+  BreakpointTable table(map, [] {}, [](const char*) {});
+  table.installIoTraps();
+  EXPECT_EQ(gEepromStore[0], 0xFF);
+  EXPECT_EQ(gEepromStore[kEepromStoreSize - 1], 0xFF);
+  gEepromStore[3] = 0x12;
+  table.installIoTraps();  // later installs keep what the game saved
+  EXPECT_EQ(gEepromStore[3], 0x12);
 }
