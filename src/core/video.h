@@ -1,0 +1,101 @@
+#pragma once
+// The video unit: colour and fade tables and the scanline renderer.
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/render.h"
+
+class Emulator;
+
+constexpr uint32_t kColourCount = 32768;  // 15-bit console colours
+
+// Sizes of the areas the renderer reads.
+constexpr uint32_t kIoSize = 0x400;
+constexpr uint32_t kPaletteSize = 0x400;
+constexpr uint32_t kVramSize = 0x18000;
+constexpr uint32_t kOamSize = 0x400;
+
+// Stand-in for the 240x160 host picture until the bitmap type is available.
+struct ScreenPicture {
+  uint16_t pixels[kScreenHeight][kScreenWidth];
+  uint16_t* row(unsigned y) { return pixels[y]; }
+};
+extern ScreenPicture gScreenBitmap;
+
+class Video {
+public:
+  Video();
+
+  // The I/O (1 KB), palette (1 KB), VRAM (96 KB) and OAM (1 KB) areas.
+  void attachAreas(uint8_t* ioArea, uint8_t* paletteArea, uint8_t* vramArea, uint8_t* oamArea);
+
+  // Entry (b, g, r) of a colour table is rgb(r / 31, g / 31, b / 31).
+  template <class Rgb>
+  static void fillColourTable(uint16_t* table, Rgb rgb) {
+    for (uint32_t c = 0; c < kColourCount; ++c)
+      table[c] = uint16_t(rgb((c & 31) / 31.0f, ((c >> 5) & 31) / 31.0f, ((c >> 10) & 31) / 31.0f));
+  }
+  void fillFadeTables();
+  // Sprite records, offset tables and the layer mask as after a reset.
+  void resetRenderer();
+
+  void setPresentMode(uint32_t mode) { presentMode = mode; }
+
+  void renderLine(uint32_t line);
+  void setupBackgrounds(uint32_t line);
+  void updateSprites(uint32_t line);
+  void decodeSprite(uint32_t n, uint32_t line);
+  void renderScanline(uint32_t line);
+  void compositeLine(uint32_t line);
+  static void buildSpriteOffsetTables();
+
+  Emulator* emulator = nullptr;
+  uint8_t* io = nullptr;
+  uint8_t* palette = nullptr;
+  uint8_t* vram = nullptr;
+  uint8_t* oam = nullptr;
+  uint8_t* objPalette = nullptr;  // palette + 512
+  uint8_t* objVram = nullptr;     // VRAM + 0x10000, 32 KB
+  uint16_t debuggerColours[kColourCount];
+  uint16_t fullScreenColours[kColourCount];
+  uint16_t fadeTables[15][kColourCount];  // table k: each channel c x (k + 1) >> 4
+  uint32_t debuggerGrey = 0;
+  uint32_t fullScreenGrey = 0;
+  uint32_t line = 0;
+  uint32_t phase = 0;
+  uint32_t presentMode = 0;
+  uint32_t direction = 0;
+
+private:
+  uint16_t reg16(uint32_t offset) const {
+    uint16_t v;
+    std::memcpy(&v, io + offset, 2);
+    return v;
+  }
+  uint32_t reg32(uint32_t offset) const {
+    uint32_t v;
+    std::memcpy(&v, io + offset, 4);
+    return v;
+  }
+  uint32_t paletteColour(const uint8_t* base, uint32_t index) const {
+    uint16_t v;
+    std::memcpy(&v, base + 2 * index, 2);
+    return v & 0x7FFF;
+  }
+  uint32_t fade(uint32_t k, uint32_t colour) const { return fadeTables[k - 1][colour]; }
+
+  void drawSprite(SpriteRecord& sprite, int32_t row, uint32_t dispcnt, uint32_t bldcnt);
+  void drawTextBackground(const BackgroundRecord& bg, uint32_t line);
+  void drawAffineBackground(const BackgroundRecord& bg);
+  void drawBitmapBackground(const BackgroundRecord& bg, uint32_t line, uint32_t dispcnt);
+  void removeActive(SpriteRecord& sprite, uint32_t parity);
+  void insertActive(SpriteRecord& sprite, uint32_t parity);
+  void rebuildActiveSprites(uint32_t line);
+
+  // The last source line drawn; a line that does not follow it (a redraw,
+  // running backwards) rebuilds the state carried from line to line.
+  uint32_t lastLine_ = ~0u;
+  bool lineInSequence_ = false;
+  bool spritesStale_ = true;  // decode every entry on the next line
+};
