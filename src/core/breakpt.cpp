@@ -196,6 +196,14 @@ uint32_t BreakpointTable::find(uint32_t address, uint32_t kinds) const {
 
 bool BreakpointTable::isExecute(uint32_t address) const { return testTrapBit(map_, 2, address); }
 
+void BreakpointTable::toggleAt(uint32_t address, bool thumb) {
+  if (address == 0xFFFFFFFF) return;
+  if (uint32_t i = find(address, kBreakExecute))
+    remove(i - 1);
+  else
+    setBits(address, thumb ? 2 : 4, 1, kBreakExecute, true);
+}
+
 void BreakpointTable::installIoTraps() {
   eraseEepromStoreOnce();
   for (uint32_t a : kIoTrapAddresses) {

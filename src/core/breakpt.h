@@ -74,6 +74,9 @@ class BreakpointTable {
   void remove(uint32_t index);
   uint32_t find(uint32_t address, uint32_t kinds) const;  // 1-based, 0 = none
   bool isExecute(uint32_t address) const;
+  // F2 in the code window: removes the execute breakpoint at the address or
+  // sets one of 2 (Thumb) or 4 bytes; 0xFFFFFFFF changes nothing.
+  void toggleAt(uint32_t address, bool thumb);
   void installIoTraps();
 
   // Counts a user breakpoint's hit at a: true when it stops.

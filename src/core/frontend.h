@@ -10,7 +10,15 @@ class CoreFrontEnd {
   virtual ~CoreFrontEnd() = default;
   // A line for the code window's User tab (the guest debug service).
   virtual void printUserMessage(std::u16string_view text) = 0;
+  // A line for the code window's Warnings tab, which comes to the front.
+  virtual void postWarning(std::u16string_view text) = 0;
+  // A breakpoint was toggled: the code window's current tab and the data
+  // window's Breakpoints tab show it.
+  virtual void breakpointsChanged() = 0;
 };
+
+// Through the installed front end; nothing happens without one.
+void postCoreWarning(const char* text);
 
 // The installed front end, or null.
 CoreFrontEnd* coreFrontEnd();

@@ -214,3 +214,18 @@ TEST(AccessTraps, ReadAndWriteShareOneUserDecision) {
   handleAccessTraps(m.ctx, 0x08000000, 0xF0000000, status);
   EXPECT_EQ(status & kStatusExecute, 0u);
 }
+
+TEST(Breakpoints, ToggleSetsAnExecuteBreakpointOfTheInstructionSizeAndRemovesIt) {
+  TrapFixtureMemory m;
+  m.table.toggleAt(0x08000102, true);
+  ASSERT_EQ(m.table.list().count(), 1u);
+  EXPECT_EQ(m.table.list()[0].length, 2u);
+  EXPECT_TRUE(m.live(kExec, 0x08000100));
+  m.table.toggleAt(0x08000102, true);
+  EXPECT_EQ(m.table.list().count(), 0u);
+  EXPECT_FALSE(m.live(kExec, 0x08000100));
+  m.table.toggleAt(0x08000200, false);
+  EXPECT_EQ(m.table.list()[0].length, 4u);
+  m.table.toggleAt(0xFFFFFFFF, false);
+  EXPECT_EQ(m.table.list().count(), 1u);
+}

@@ -14,6 +14,8 @@ namespace {
 struct UserTab : CoreFrontEnd {
   std::vector<std::u16string> lines;
   void printUserMessage(std::u16string_view text) override { lines.emplace_back(text); }
+  void postWarning(std::u16string_view) override {}
+  void breakpointsChanged() override {}
 };
 
 struct DebugServiceTest : ::testing::Test {
