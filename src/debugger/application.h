@@ -1,0 +1,15 @@
+#pragma once
+// The application's side of the program entry (general/application.h).
+
+#include <cstdint>
+
+#include "general/application.h"
+
+void initApplication();
+void shutdownApplication();
+void runEmulator(uint32_t argument);
+intptr_t handleIpcMessage(uint32_t code, intptr_t value);
+
+inline Application theApplication() {
+  return Application{&initApplication, &shutdownApplication, &runEmulator, &handleIpcMessage};
+}

@@ -1,0 +1,269 @@
+#include "general/main.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "general/cmdline.h"
+#include "general/keyboard.h"
+#include "general/mouse.h"
+#include "general/sound.h"
+#include "platform/keys.h"
+#include "platform/messages.h"
+#include "platform/msgbox.h"
+#include "platform/variant.h"
+
+platform::Window* gMainWindow = nullptr;
+uint32_t gIpcMessage = 0;
+char gProgramPath[kProgramPathSize];
+std::vector<std::string> gCommandSwitches;
+std::vector<std::string> gESwitchValues;
+AltEnterHandler gAltEnterHandler = nullptr;
+TaskHandle gEmulatorTask = 0;
+TaskHandle gCollectorTask = 0;
+TaskHandle gMessagePumpTask = 0;
+Application gApplication{};
+
+// Provided by the display when it is linked in (see main.h).
+extern uint32_t gWindowActive __attribute__((weak));
+extern uint32_t gDisplayReady __attribute__((weak));
+extern uint32_t gFullScreen __attribute__((weak));
+extern uint32_t gScreenWidth __attribute__((weak));
+extern uint32_t gScreenHeight __attribute__((weak));
+void releaseDisplayAll() __attribute__((weak));
+void displayWindowMoved() __attribute__((weak));
+void displayRepaint() __attribute__((weak));
+
+// Provided by the foundation's log and collector.
+void dbgPrintf(const char* format, ...) __attribute__((weak));
+bool checkFailed(const char* file, int line) __attribute__((weak));
+void dumpOutstandingAllocations() __attribute__((weak));
+void flushDebugOutput() __attribute__((weak));
+void closeDebugLog() __attribute__((weak));
+uint32_t collectorSweep() __attribute__((weak));
+void runStartupHooks() __attribute__((weak));
+void runShutdownHooks() __attribute__((weak));
+
+using namespace platform;
+
+namespace {
+
+uint32_t flag(uint32_t* f) { return f ? *f : 0; }
+void setFlag(uint32_t* f, uint32_t v) {
+  if (f) *f = v;
+}
+
+void releaseDisplayIfLinked() {
+  if (releaseDisplayAll) releaseDisplayAll();
+}
+
+uint32_t lowWord(uintptr_t v) { return static_cast<uint32_t>(v & 0xFFFF); }
+uint32_t highWord(uintptr_t v) { return static_cast<uint32_t>((v >> 16) & 0xFFFF); }
+
+void handleMouse(MouseEvent event, intptr_t lParam) {
+  const uint32_t w = flag(&gScreenWidth), h = flag(&gScreenHeight);
+  handleMouseEvent(event, static_cast<s32>(lowWord(lParam)), static_cast<s32>(highWord(lParam)), w, h);
+}
+
+void storeKey(uintptr_t wParam, intptr_t lParam) {
+  const uint32_t key = static_cast<uint32_t>(wParam);
+  if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return;
+  if (key > 255 && checkFailed) checkFailed("general/main", __LINE__);
+  for (uint32_t n = lowWord(static_cast<uintptr_t>(lParam)); n > 0; --n) writeKey(key);
+}
+
+intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      releaseDisplayIfLinked();
+      postQuitMessage(0);
+      return 0;
+    case WM_ACTIVATE:
+      setFlag(&gWindowActive, highWord(wParam) == 0 ? 1 : 0);
+      return 0;
+    case WM_SETCURSOR:
+      showCursor(false);
+      return 1;
+    case WM_KEYDOWN:
+      storeKey(wParam, lParam);
+      break;
+    case WM_SYSKEYDOWN:
+      if (wParam == 'Q') {
+        postMessage(window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      handleMouse(MouseEvent::kMove, lParam);
+      break;
+    case WM_LBUTTONDOWN:
+      handleMouse(MouseEvent::kLeftDown, lParam);
+      break;
+    case WM_RBUTTONDOWN:
+      handleMouse(MouseEvent::kRightDown, lParam);
+      break;
+    default:
+      break;
+  }
+  return defWindowProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (variant::kOlder) return olderWindowProc(window, message, wParam, lParam);
+  const bool windowedAndShown =
+      flag(&gWindowActive) && flag(&gDisplayReady) && !flag(&gFullScreen);
+  switch (message) {
+    case WM_DESTROY:
+      releaseDisplayIfLinked();
+      postQuitMessage(0);
+      return 0;
+    case WM_MOVE:
+      if (windowedAndShown && displayWindowMoved) displayWindowMoved();
+      break;
+    case WM_SIZE:
+      setFlag(&gWindowActive, wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE ? 0 : 1);
+      break;
+    case WM_ACTIVATE:
+      // Only the minimised flag counts; an inactive window still shows.
+      setFlag(&gWindowActive, highWord(wParam) == 0 ? 1 : 0);
+      return 0;
+    case WM_PAINT:
+      if (flag(&gDisplayReady) && !flag(&gFullScreen) && displayRepaint) displayRepaint();
+      break;
+    case WM_SETCURSOR:
+      if (flag(&gWindowActive) && flag(&gDisplayReady) && flag(&gFullScreen)) {
+        showCursor(false);
+        return 1;
+      }
+      break;
+    case WM_KEYDOWN:
+      storeKey(wParam, lParam);
+      break;
+    case WM_SYSKEYDOWN:
+      if (wParam == 'Q') {
+        postMessage(window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      if (wParam == VK_RETURN) {
+        if (gAltEnterHandler) gAltEnterHandler();
+        return 0;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      handleMouse(MouseEvent::kMove, lParam);
+      break;
+    case WM_LBUTTONDOWN:
+      handleMouse(MouseEvent::kLeftDown, lParam);
+      break;
+    case WM_RBUTTONDOWN:
+      handleMouse(MouseEvent::kRightDown, lParam);
+      break;
+    default:
+      if (gIpcMessage != 0 && message == gIpcMessage && !(wParam & 0x80000000u)) {
+        if (gApplication.handleIpcMessage &&
+            gApplication.handleIpcMessage(static_cast<uint32_t>(wParam & 0x7FFF), lParam) != 0)
+          return 1;
+      }
+      break;
+  }
+  return defWindowProc(window, message, wParam, lParam);
+}
+
+void messagePumpTask(uint32_t) {
+  for (;;) {
+    Message m;
+    while (peekMessage(&m)) {
+      if (m.message == WM_QUIT) {
+        killAllTasks();
+        return;
+      }
+      // No character messages are used, so there is nothing to translate.
+      dispatchMessage(m);
+    }
+    yieldTask();
+  }
+}
+
+void collectorTask(uint32_t) {
+  for (;;) {
+    if (collectorSweep) collectorSweep();
+    yieldTask();
+  }
+}
+
+uint32_t fatalError(Window* window, uint32_t code, const char* format, ...) {
+  char text[kFatalErrorTextSize];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format ? format : "", args);
+  va_end(args);
+  releaseDisplayIfLinked();
+  messageBox(kMainWindowTitle, text);
+  destroyWindow(window);
+  return code;
+}
+
+uint32_t fatalErrorText(const char* text) { return fatalError(gMainWindow, 0, "%s", text ? text : ""); }
+
+void postIpcMessage(uint32_t code, intptr_t value) {
+  if (gIpcMessage != 0) broadcastMessage(gIpcMessage, code | 0x80000000u, value);
+}
+
+void takeCommandLine(const char* commandLine) {
+  ParsedCommandLine parsed = parseCommandLine(commandLine, kProgramPathSize);
+  std::snprintf(gProgramPath, sizeof gProgramPath, "%s", parsed.programDirectory.c_str());
+  gCommandSwitches.clear();
+  gESwitchValues.clear();
+  if (variant::kOlder) return;  // the older program parses no switches
+  gCommandSwitches = std::move(parsed.switches);
+  gESwitchValues = std::move(parsed.eSwitchValues);
+}
+
+void createMainWindow() {
+  // The older program's window is not kept above the others.
+  Window* window = createWindow(kMainWindowTitle, &windowProc, !variant::kOlder);
+  if (!window) {
+    std::fprintf(stderr, "%s: the main window could not be created.\n", variant::kProductTitle);
+    std::exit(1);
+  }
+  gMainWindow = window;
+  if (runStartupHooks) runStartupHooks();
+  schedulerSetup();
+}
+
+namespace {
+// Slot 0 while there is no application: a task that only yields.
+void idleTask(uint32_t) {
+  for (;;) yieldTask();
+}
+}  // namespace
+
+int winMain(const char* commandLine, const Application& application) {
+  gApplication = application;
+  gIpcMessage = variant::kOlder ? 0 : registerWindowMessage("KEZ_IPC_MESSAGE");
+  takeCommandLine(commandLine);
+  createMainWindow();
+  if (gApplication.init) gApplication.init();
+  uint32_t state;
+  createTask(gApplication.runEmulator ? gApplication.runEmulator : &idleTask, 0, &gEmulatorTask, &state, kTaskModeImmediate, 0);
+  createTask(&collectorTask, 0, &gCollectorTask, &state, kTaskModeImmediate, 0);
+  createTask(&messagePumpTask, 0, &gMessagePumpTask, &state, kTaskModeImmediate, 0);
+  runTasks();
+
+  if (gApplication.shutdown) gApplication.shutdown();
+  if (runShutdownHooks) runShutdownHooks();
+  if (dumpOutstandingAllocations) dumpOutstandingAllocations();
+  if (!variant::kOlder) releaseSound();
+  if (flushDebugOutput) flushDebugOutput();
+  if (closeDebugLog) closeDebugLog();
+  shutdownPlatform();
+  return 0;
+}
+
+int vandrelMain(int argc, char** argv, const Application& application) {
+  const std::string line = rebuildCommandLine(argc, argv);
+  return winMain(line.c_str(), application);
+}

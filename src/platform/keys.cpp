@@ -1,0 +1,51 @@
+#include "platform/keys.h"
+
+namespace platform {
+
+namespace {
+bool sDown[256];
+bool sToggled[256];
+
+void setOne(uint32_t vk, bool down) {
+  if (down && !sDown[vk]) sToggled[vk] = !sToggled[vk];
+  sDown[vk] = down;
+}
+
+// The common key that a left or right modifier also drives, or 0.
+uint32_t commonKeyOf(uint32_t vk) {
+  switch (vk) {
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+      return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+      return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+      return VK_MENU;
+    default:
+      return 0;
+  }
+}
+}  // namespace
+
+int16_t getKeyState(uint32_t virtualKey) {
+  if (virtualKey > 255) return 0;
+  uint16_t v = (sDown[virtualKey] ? 0x8000 : 0) | (sToggled[virtualKey] ? 1 : 0);
+  return static_cast<int16_t>(v);
+}
+
+void setKeyState(uint32_t virtualKey, bool down) {
+  if (virtualKey > 255) return;
+  setOne(virtualKey, down);
+  if (uint32_t common = commonKeyOf(virtualKey)) {
+    const uint32_t left = common == VK_SHIFT ? VK_LSHIFT : common == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
+    setOne(common, sDown[left] || sDown[left + 1]);
+  }
+}
+
+void releaseAllKeys() {
+  for (bool& d : sDown) d = false;
+}
+
+}  // namespace platform
