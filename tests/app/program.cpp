@@ -1,0 +1,111 @@
+// The real programs, started as a user would, driven by scripted input
+// events and by signals.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/tempdir.h"
+
+extern char** environ;
+
+namespace {
+
+std::string program(const char* name) { return std::string(VANDREL_BINARY_DIR) + "/src/app/" + name; }
+
+struct Child {
+  pid_t pid = -1;
+};
+
+// Starts argv in the working directory with extra environment entries.
+Child start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  for (const std::string& e : extraEnv) env.push_back(e);
+  std::vector<char*> argv, envp;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  Child r;
+  if (posix_spawn(&r.pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
+  return r;
+}
+
+// The exit code, or -1 when it did not end within the time (it is killed).
+int finish(Child r, int seconds = 30) {
+  if (r.pid <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (waitpid(r.pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(r.pid, SIGKILL);
+      waitpid(r.pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string writeScript(const std::string& text) {
+  std::ofstream("events.txt") << text;
+  return "VANDREL_EVENT_SCRIPT=" + (std::filesystem::current_path() / "events.txt").string();
+}
+
+const char* const kAltQ = "wait 300\ndown Left Alt\npress Q\nup Left Alt\n";
+
+class Program : public ::testing::TestWithParam<const char*> {
+protected:
+  testsupport::ScopedTempDir dir_;
+};
+
+TEST_P(Program, EndsWithZeroOnAltQ) {
+  const std::string script = writeScript(kAltQ);
+  EXPECT_EQ(finish(start({program(GetParam()), "-g"}, {"SDL_VIDEODRIVER=dummy", script})), 0);
+}
+
+TEST_P(Program, EndsWithZeroWhenTheWindowIsClosed) {
+  const std::string script = writeScript("wait 300\nwindow close\n");
+  EXPECT_EQ(finish(start({program(GetParam())}, {"SDL_VIDEODRIVER=dummy", script})), 0);
+}
+
+TEST_P(Program, EndsWithZeroOnSigterm) {
+  Child r = start({program(GetParam())}, {"SDL_VIDEODRIVER=dummy"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(r.pid, SIGTERM);
+  EXPECT_EQ(finish(r), 0);
+}
+
+TEST_P(Program, KeysOtherThanAltQLeaveItRunning) {
+  // F10, Alt+X and plain keys do not end the program; Alt+Q then does.
+  const std::string script = writeScript(
+      "wait 200\npress F10\ndown Left Alt\npress X\nup Left Alt\npress Q\npress Escape\nwindow minimized\n"
+      "window restored\nclick left 10 10\nwait 800\ndown Left Alt\npress Q\n");
+  const Child r = start({program(GetParam())}, {"SDL_VIDEODRIVER=dummy", script});
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(waitpid(r.pid, nullptr, WNOHANG), 0) << "ended before Alt+Q";
+  EXPECT_EQ(finish(r), 0);
+}
+
+TEST_P(Program, RunsInARealWindowUnderXvfb) {
+  if (system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+  const std::string script = writeScript(kAltQ);
+  const Child r = start({"/bin/sh", "-c", "exec xvfb-run -a \"$0\"", program(GetParam())},
+                      {"SDL_VIDEODRIVER=x11", script});
+  EXPECT_EQ(finish(r, 60), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, Program, ::testing::Values("vandrel", "ostrel"));
+
+}  // namespace
