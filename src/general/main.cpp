@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "general/base.h"
 #include "general/cmdline.h"
 #include "general/keyboard.h"
 #include "general/mouse.h"
+#include "general/ptr.h"
 #include "general/sound.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
@@ -35,13 +37,7 @@ void releaseDisplayAll() __attribute__((weak));
 void displayWindowMoved() __attribute__((weak));
 void displayRepaint() __attribute__((weak));
 
-// Provided by the foundation's log and collector.
-void dbgPrintf(const char* format, ...) __attribute__((weak));
-bool checkFailed(const char* file, int line) __attribute__((weak));
-void dumpOutstandingAllocations() __attribute__((weak));
-void flushDebugOutput() __attribute__((weak));
-void closeDebugLog() __attribute__((weak));
-uint32_t collectorSweep() __attribute__((weak));
+// Provided by the foundation's hooks.
 void runStartupHooks() __attribute__((weak));
 void runShutdownHooks() __attribute__((weak));
 
@@ -63,13 +59,13 @@ uint32_t highWord(uintptr_t v) { return static_cast<uint32_t>((v >> 16) & 0xFFFF
 
 void handleMouse(MouseEvent event, intptr_t lParam) {
   const uint32_t w = flag(&gScreenWidth), h = flag(&gScreenHeight);
-  handleMouseEvent(event, static_cast<s32>(lowWord(lParam)), static_cast<s32>(highWord(lParam)), w, h);
+  handleMouseEvent(event, static_cast<i32>(lowWord(lParam)), static_cast<i32>(highWord(lParam)), w, h);
 }
 
 void storeKey(uintptr_t wParam, intptr_t lParam) {
   const uint32_t key = static_cast<uint32_t>(wParam);
   if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return;
-  if (key > 255 && checkFailed) checkFailed("general/main", __LINE__);
+  CHECK(key <= 255);  // stored all the same
   for (uint32_t n = lowWord(static_cast<uintptr_t>(lParam)); n > 0; --n) writeKey(key);
 }
 
@@ -189,7 +185,7 @@ void messagePumpTask(uint32_t) {
 
 void collectorTask(uint32_t) {
   for (;;) {
-    if (collectorSweep) collectorSweep();
+    collectorSweep();
     yieldTask();
   }
 }
@@ -255,10 +251,10 @@ int winMain(const char* commandLine, const Application& application) {
 
   if (gApplication.shutdown) gApplication.shutdown();
   if (runShutdownHooks) runShutdownHooks();
-  if (dumpOutstandingAllocations) dumpOutstandingAllocations();
+  dumpOutstandingAllocations();
   if (!variant::kOlder) releaseSound();
-  if (flushDebugOutput) flushDebugOutput();
-  if (closeDebugLog) closeDebugLog();
+  flushDebugOutput();
+  closeDebugLog();
   shutdownPlatform();
   return 0;
 }

@@ -70,9 +70,19 @@ protected:
   testsupport::ScopedTempDir dir_;
 };
 
-TEST_P(Program, EndsWithZeroOnAltQ) {
+std::string readText(const char* name) {
+  std::ifstream in(name);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_P(Program, EndsWithZeroOnAltQAndReportsOutstandingAllocations) {
   const std::string script = writeScript(kAltQ);
   EXPECT_EQ(finish(start({program(GetParam()), "-g"}, {"SDL_VIDEODRIVER=dummy", script})), 0);
+  const std::string log = readText("dbgout.txt");
+  EXPECT_NE(log.find("===Outstanding memory allocations:\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("===End of memory dump.\n"), std::string::npos) << log;
 }
 
 TEST_P(Program, EndsWithZeroWhenTheWindowIsClosed) {
@@ -85,6 +95,7 @@ TEST_P(Program, EndsWithZeroOnSigterm) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   kill(r.pid, SIGTERM);
   EXPECT_EQ(finish(r), 0);
+  EXPECT_NE(readText("dbgout.txt").find("===End of memory dump.\n"), std::string::npos);
 }
 
 TEST_P(Program, KeysOtherThanAltQLeaveItRunning) {
