@@ -22,6 +22,7 @@ using i8 = std::int8_t;
 using i16 = std::int16_t;
 using i32 = std::int32_t;
 using i64 = std::int64_t;
+using s32 = std::int32_t;
 
 // ---- Debug log -------------------------------------------------------------
 

@@ -14,6 +14,9 @@
 #include "general/base.h"
 
 namespace detail {
+// The index check of every container (reported as general/ptr).
+inline bool indexInRange(u32 i, u32 count) { return CHECK(i < count); }
+
 // A default element handed out by failed accesses of containers without a
 // spare slot.  Reset on every use, so a stray write never leaks back out.
 template <class T>
