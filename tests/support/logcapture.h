@@ -1,7 +1,8 @@
 #pragma once
 // Reads what the debug log received since the capture began.  The log stays
 // open for the whole process (often in a directory already removed), so it is
-// read back through the process's own descriptor.
+// read back through the process's own descriptor.  (When the log was opened
+// earlier in a shared directory, the capture is only as private as that.)
 
 #include <unistd.h>
 
@@ -10,13 +11,20 @@
 #include <string>
 
 #include "general/base.h"
+#include "support/tempdir.h"
 
 namespace testsupport {
 
 class LogCapture {
  public:
   LogCapture() {
-    dbgPrintf("%s", "");  // opens the log when nothing has been logged yet
+    // Tests running side by side share a working directory; a log opened
+    // there would be truncated by the next process, so a process that has
+    // not logged yet opens its log in a directory of its own.
+    if (!debugLogFile()) {
+      ScopedTempDir own;
+      dbgPrintf("%s", "");
+    }
     if (std::FILE* f = debugLogFile()) start_ = std::ftell(f);
   }
 
