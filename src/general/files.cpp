@@ -1,6 +1,8 @@
 // Files and directories on POSIX.
 #include "general/files.h"
 
+#include "general/main.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +149,12 @@ bool appendPathComponent(FixedIString& path, const FixedIString& name) {
   }
   path.appendFixed(part);
   return true;
+}
+
+FixedIString programDirectory() {
+  FixedIString result;
+  result.assignTextClipped(gProgramPath);
+  return result;
 }
 
 FixedIString currentDirectory() {

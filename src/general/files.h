@@ -31,6 +31,10 @@ int directoryExists(const FixedIString& path);
 // unchanged and returns false.
 bool appendPathComponent(FixedIString& path, const FixedIString& name);
 
+// The program's directory as the program entry took it from the command
+// line (cut at 256 characters).
+FixedIString programDirectory();
+
 // The colour control 3 followed by the working directory.
 FixedIString currentDirectory();
 int changeDirectory(const FixedIString& path);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "general/hooks.h"
+#include "general/main.h"
 #include "support/logcapture.h"
 #include "support/tempdir.h"
 
@@ -152,6 +153,11 @@ TEST(Files, CurrentAndChangeDirectory) {
   EXPECT_EQ(here.at(0), 3);
   EXPECT_EQ(narrow(here).substr(1), std::filesystem::current_path().string());
   EXPECT_EQ(changeDirectory(fixed("missing")), 0);
+}
+
+TEST(Files, ProgramDirectoryComesFromTheCommandLine) {
+  std::snprintf(gProgramPath, kProgramPathSize, "%s", "/opt/games/vandrel");
+  EXPECT_EQ(narrow(programDirectory()), "/opt/games/vandrel");
 }
 
 TEST(Files, SortIsByCharacterValue) {
