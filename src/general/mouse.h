@@ -2,7 +2,8 @@
 // Click handlers and the mouse dispatch: every tabbed frame owns a list of
 // handlers, registers it here, and each handler does its own hit test.
 
-#include "general/widgetstub.h"
+#include "general/base.h"
+#include "general/ptr.h"
 
 class TabFrame;
 

@@ -3,7 +3,9 @@
 // change is drawn once into each of the display's two pages, and the list of
 // all widgets that a full redraw walks.
 
-#include "general/widgetstub.h"
+#include "general/base.h"
+#include "general/istring.h"
+#include "general/ptr.h"
 
 class Widget {
  public:

@@ -2,7 +2,9 @@
 // The few drawing calls the widgets make, all into the display with the
 // widget font, in one place.
 
-#include "general/widgetstub.h"
+#include "general/base.h"
+#include "general/istring.h"
+#include "general/ptr.h"
 
 namespace widgetgfx {
 
