@@ -1,5 +1,8 @@
 #include "core/video.h"
 
+#include "core/soundbuf.h"
+#include "platform/variant.h"
+
 ScreenPicture gScreenBitmap;
 
 Video::Video() {
@@ -26,4 +29,150 @@ void Video::fillFadeTables() {
       uint32_t b = (((c >> 10) & 31) * (k + 1)) >> 4;
       fadeTables[k][c] = uint16_t(r | g << 5 | b << 10);
     }
+}
+
+// ---- Line timing -------------------------------------------------------------
+
+int32_t gVideoCycles = 0;
+
+namespace {
+
+constexpr uint32_t kDispstat = 0x04, kVcount = 0x06;
+constexpr uint32_t kVblankFlag = 1, kHblankFlag = 2, kVcountFlag = 4;
+constexpr uint32_t kVblankIrqEnable = 8, kHblankIrqEnable = 0x10, kVcountIrqEnable = 0x20;
+constexpr uint32_t kIrqVblank = 1, kIrqHblank = 2, kIrqVcount = 4;
+
+}  // namespace
+
+LineTiming lineTiming() {
+  if constexpr (variant::kOlder) return {892, 272, 1164};
+  return {1004, 228, 1232};
+}
+
+void Video::reset() {
+  direction = 0;
+  fillFadeTables();
+  std::memset(&gScreenBitmap, 0, sizeof gScreenBitmap);
+  phase = 0;
+  gVideoCycles = 228;
+  resetRenderer();
+  line = 0;
+}
+
+void Video::setPresentMode(uint32_t mode) {
+  presentMode = mode;
+  if (mode == 0 && host_) host_->showInAppPane();
+}
+
+uint32_t Video::runDmaUntilDone(uint32_t timing) {
+  if (!host_) return 1;
+  // Called again while a transfer stops early; H-blank and V-blank calls only
+  // latch, so this ends at once in practice.  The bound keeps a transfer that
+  // keeps stopping from hanging the display.
+  uint32_t result = 0;
+  for (int attempt = 0; attempt < 16 && result == 0; ++attempt) result = host_->runDma(timing);
+  return result;
+}
+
+void Video::drawWholePicture() {
+  for (uint32_t l = 0; l < kScreenHeight; ++l) renderLine(l);
+  if (host_) host_->showInAppPane();
+}
+
+void Video::handOffFrame() {
+  if (!host_) return;
+  if (presentMode == 1) {
+    host_->presentFrame(40, 40);
+  } else {
+    uint32_t width = 0, height = 0, fontHeight = 0;
+    host_->displayMetrics(width, height, fontHeight);
+    host_->presentFrame(int32_t(width) - 242, int32_t(height) - int32_t(fontHeight) - 162);
+  }
+}
+
+void Video::tick() {
+  const LineTiming t = lineTiming();
+  uint32_t s = reg16(kDispstat) & ~7u;
+  if (phase == 0) {
+    s |= kHblankFlag;
+    runDmaUntilDone(2);
+    if ((s & kHblankIrqEnable) && host_) host_->requestInterrupt(kIrqHblank);
+    phase = 1;
+    gVideoCycles += t.hblank;
+  } else {
+    line += 1;
+    if (line == kScreenHeight) {
+      runDmaUntilDone(1);
+      if ((s & kVblankIrqEnable) && host_) host_->requestInterrupt(kIrqVblank);
+      if (presentMode != 0) {
+        handOffFrame();
+        if constexpr (!variant::kOlder) flushSound();
+      }
+    }
+    if (line == kLinesPerFrame) line = 0;
+    if (presentMode != 0 && line < kScreenHeight) renderLine(line);
+    if (line >= kScreenHeight) {
+      s |= kVblankFlag;
+      gVideoCycles += t.vblankLine;
+    } else {
+      phase = 0;
+      gVideoCycles += t.hdraw;
+    }
+    if (((s >> 8) & 0xFF) == line) {
+      s |= kVcountFlag;
+      if ((s & kVcountIrqEnable) && host_) host_->requestInterrupt(kIrqVcount);
+    }
+  }
+  if (presentMode == 0) drawWholePicture();
+  const uint16_t vcount = uint16_t(line), dispstat = uint16_t(s);
+  std::memcpy(io + kVcount, &vcount, 2);
+  std::memcpy(io + kDispstat, &dispstat, 2);
+}
+
+void Video::tickReverse() {
+  const LineTiming t = lineTiming();
+  uint32_t redraw = kScreenHeight;  // the line to draw again, none when 160
+  if (phase == 0) {
+    phase = 1;
+    gVideoCycles = t.hdraw;
+    if (presentMode != 0) redraw = line + 1;
+  } else {
+    if (line == 0) {
+      line = kLinesPerFrame - 1;
+      redraw = 0;
+    } else {
+      line -= 1;
+    }
+    if (line < kScreenHeight) {
+      phase = 0;
+      gVideoCycles = t.hblank;
+    } else {
+      phase = 1;
+      gVideoCycles = t.vblankLine;
+    }
+  }
+  if (presentMode == 0) {
+    drawWholePicture();
+  } else {
+    if (redraw < kScreenHeight) renderLine(redraw);
+    if (redraw == 0) handOffFrame();
+  }
+}
+
+void Video::setDirection(uint32_t d) {
+  if (d == direction) return;
+  const LineTiming t = lineTiming();
+  const int32_t c = gVideoCycles;
+  const bool vblankLine = line >= kScreenHeight;
+  if (phase == 1 && vblankLine) {
+    gVideoCycles = t.vblankLine - c;
+  } else if (phase == 0) {
+    // Forwards H-draw becomes backwards H-draw (phase 1) and the reverse.
+    phase = 1;
+    gVideoCycles = (d == 1 ? t.hdraw : t.hblank) - c;
+  } else {
+    phase = 0;
+    gVideoCycles = (d == 1 ? t.hblank : t.hdraw) - c;
+  }
+  direction = d;
 }

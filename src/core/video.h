@@ -8,6 +8,36 @@
 
 class Emulator;
 
+// Countdown in cycles to the next video event.  Signed: a slice may run past
+// the event, and the overshoot is taken from the next phase.
+extern int32_t gVideoCycles;
+
+// Line timing in cycles: the drawn part of a line, its H-blank, and a whole
+// V-blank line.  229 lines a frame.
+struct LineTiming {
+  int32_t hdraw, hblank, vblankLine;
+};
+LineTiming lineTiming();
+constexpr uint32_t kLinesPerFrame = 229;
+
+// What the video unit reaches outside itself: the DMA unit, the processor's
+// interrupts, the display and the debugger's App pane.  The emulator installs
+// one (Video::setHost); without one the video unit only keeps time and draws.
+class VideoHost {
+public:
+  virtual ~VideoHost() = default;
+  // Dma::run with timing 1 (V-blank) or 2 (H-blank).
+  virtual uint32_t runDma(uint32_t timing) = 0;
+  virtual void requestInterrupt(uint32_t bits) = 0;
+  // Blits gScreenBitmap onto the display at (x, y) and shows it.
+  virtual void presentFrame(int32_t x, int32_t y) = 0;
+  // The display's size and the debugger's font height, for present mode 2.
+  virtual void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) = 0;
+  // Blits gScreenBitmap into the App pane at (0, 0) and refreshes the app
+  // window's tab 0.
+  virtual void showInAppPane() = 0;
+};
+
 constexpr uint32_t kColourCount = 32768;  // 15-bit console colours
 
 // Sizes of the areas the renderer reads.
@@ -40,7 +70,16 @@ public:
   // Sprite records, offset tables and the layer mask as after a reset.
   void resetRenderer();
 
-  void setPresentMode(uint32_t mode) { presentMode = mode; }
+  void setHost(VideoHost* videoHost) { host_ = videoHost; }
+  // Steps 1 and 4-8 of a reset: direction, fade tables, an empty picture,
+  // line 0 at 228 cycles before its H-blank, and the renderer's state.  The
+  // colour tables are filled with fillColourTable from each display mode.
+  void reset();
+  // 0 debugger (App pane), 1 run at 320 x 240, 2 run on the debugger's display.
+  void setPresentMode(uint32_t mode);
+  void setDirection(uint32_t d);
+  void tick();
+  void tickReverse();
 
   void renderLine(uint32_t line);
   void setupBackgrounds(uint32_t line);
@@ -68,6 +107,12 @@ public:
   uint32_t direction = 0;
 
 private:
+  void drawWholePicture();
+  void handOffFrame();
+  uint32_t runDmaUntilDone(uint32_t timing);
+
+  VideoHost* host_ = nullptr;
+
   uint16_t reg16(uint32_t offset) const {
     uint16_t v;
     std::memcpy(&v, io + offset, 2);
