@@ -104,6 +104,22 @@ TEST(ConfigOption, RewriteReplacesEveryLineAndNormalises) {
   EXPECT_EQ(entriesInDirectory(), 1);  // no temporary file left
 }
 
+// A line longer than any buffer stays one line; it is not split into a
+// second, misread one.
+TEST(ConfigOption, LongLinesSurviveARewrite) {
+  testsupport::ScopedTempDir dir;
+  std::string longValue(3000, 'v');
+  std::string longLine = "Long\t" + longValue + "grid\t5\n";
+  write(longLine + "grid\t1\n");
+  {
+    ConfigOption<i32> grid("grid", 0);
+    EXPECT_EQ(grid.value(), 1);
+    grid.value() = 2;
+  }
+  // (Text after a second tab is dropped as on every rewrite.)
+  EXPECT_EQ(slurp("kez.cfg"), "Long\t" + longValue + "grid\ngrid\t2\n");
+}
+
 TEST(ConfigOption, WithoutAFileEachOptionAppendsItsLine) {
   testsupport::ScopedTempDir dir;
   {
