@@ -1,0 +1,137 @@
+// The SDL2 display.  The view draws into two page buffers of our own; a
+// present copies the drawing page into a streaming texture and renders it
+// with the mode size as the renderer's logical size, so any mode fills the
+// window (or the desktop, full screen) at the largest whole-aspect scale.
+
+#include <SDL.h>
+
+#include "platform/display.h"
+
+namespace platform {
+namespace {
+
+class SdlDisplay : public DisplayBackend {
+public:
+  explicit SdlDisplay(SDL_Window* window) : window_(window) {}
+  ~SdlDisplay() override {
+    close();
+    if (ownWindow_ && window_) SDL_DestroyWindow(window_);
+  }
+
+  const char* open(uint32_t width, uint32_t height, bool fullScreen) override {
+    close();
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return "SDL_Init FAILED";
+    if (!window_) {
+      // No program window yet (a test drives the display on its own).
+      window_ = SDL_CreateWindow("Vandrel", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(width),
+                                 int(height), SDL_WINDOW_HIDDEN);
+      if (!window_) return "SDL_CreateWindow FAILED";
+      ownWindow_ = true;
+    }
+    if (SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+      return "SetDisplayMode FAILED";
+    if (!fullScreen) {
+      int w = gWindowRect.right - gWindowRect.left, h = gWindowRect.bottom - gWindowRect.top;
+      if (w <= 0 || h <= 0) {
+        w = int(width);
+        h = int(height);
+      } else {
+        SDL_SetWindowPosition(window_, gWindowRect.left, gWindowRect.top);
+      }
+      SDL_SetWindowSize(window_, w, h);
+    }
+    SDL_ShowWindow(window_);
+    fullScreen_ = fullScreen;
+    buffers_.size(width, height);
+    if (!createRenderer()) return "CreateSurface FAILED";
+    lost_ = false;
+    return "";
+  }
+
+  void close() override {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+  }
+
+  PixelMasks masks() const override { return kMasks565; }
+
+  LockStatus lock(LockedPage* page) override {
+    *page = LockedPage{};
+    if (!renderer_ && !lost_) return LockStatus::kFailed;
+    if (lost_) return LockStatus::kLost;
+    page->pixels = buffers_.drawing();
+    page->pitchPixels = buffers_.width();
+    page->width = buffers_.width();
+    page->height = buffers_.height();
+    return LockStatus::kOk;
+  }
+  void unlock() override {}
+
+  bool restore() override {
+    close();
+    if (!createRenderer()) return false;
+    lost_ = false;
+    return true;
+  }
+
+  void present(bool show) override {
+    if (show && renderer_ && !lost_) show_(buffers_.drawing());
+    buffers_.toggle();
+  }
+
+  void repaint() override {
+    if (renderer_ && !lost_ && gWindowActive) show_(buffers_.shown());
+  }
+
+  void handleEvent(const SDL_Event& event) override {
+    if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) lost_ = true;
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) repaint();
+  }
+
+private:
+  bool createRenderer() {
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) return false;
+    // Full screen, the display's refresh paces the program; in a window the
+    // present only waits for the copy.
+    SDL_RenderSetVSync(renderer_, fullScreen_ ? 1 : 0);
+    SDL_RenderSetLogicalSize(renderer_, int(buffers_.width()), int(buffers_.height()));
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                 int(buffers_.width()), int(buffers_.height()));
+    if (!texture_) {
+      SDL_DestroyRenderer(renderer_);
+      renderer_ = nullptr;
+      return false;
+    }
+    return true;
+  }
+
+  void show_(const uint16_t* pixels) {
+    // A failing upload or copy means the device went away: the next lock
+    // reports a lost surface and the view restores it.
+    if (SDL_UpdateTexture(texture_, nullptr, pixels, int(buffers_.width() * 2)) != 0 ||
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0 ||
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) {
+      lost_ = true;
+      return;
+    }
+    SDL_RenderPresent(renderer_);
+  }
+
+  SDL_Window* window_;
+  bool ownWindow_ = false;
+  bool fullScreen_ = false;
+  bool lost_ = false;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  PagedBuffers buffers_;
+};
+
+}  // namespace
+
+std::unique_ptr<DisplayBackend> makeSdlDisplay(SDL_Window* window) { return std::make_unique<SdlDisplay>(window); }
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+// Helpers for the picture tests: a memory display behind gView, and small
+// bitmaps written out as rows of pixels.
+
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "general/bitmap.h"
+#include "general/view.h"
+#include "platform/display.h"
+
+namespace pictures {
+
+using Rows = std::vector<std::vector<uint16_t>>;
+
+// Puts a memory display of width x height behind gView and returns it.
+inline platform::MemoryDisplay* memoryView(uint32_t width, uint32_t height,
+                                           platform::PixelMasks masks = platform::kMasks565) {
+  auto display = std::make_unique<platform::MemoryDisplay>(masks);
+  platform::MemoryDisplay* raw = display.get();
+  gView.useBackend(std::move(display));
+  gView.setScreenMode(width, height, 2, false);
+  return raw;
+}
+
+inline void setRows(PlainBitmap& b, const Rows& rows) {
+  b.resize(rows.empty() ? 0 : uint32_t(rows[0].size()), uint32_t(rows.size()));
+  b.lock(2);
+  for (uint32_t y = 0; y < rows.size(); ++y)
+    for (uint32_t x = 0; x < rows[y].size(); ++x) b.setPixel(x, y, rows[y][x]);
+  b.unlock();
+}
+
+inline Rows rowsOf(Image& b) {
+  Rows rows(b.height(), std::vector<uint16_t>(b.width()));
+  b.lock(1);
+  for (uint32_t y = 0; y < b.height(); ++y)
+    for (uint32_t x = 0; x < b.width(); ++x) rows[y][x] = b.rowData(y)[x];
+  b.unlock();
+  return rows;
+}
+
+inline Rows filled(uint32_t w, uint32_t h, uint16_t v) { return Rows(h, std::vector<uint16_t>(w, v)); }
+
+}  // namespace pictures
