@@ -1,5 +1,7 @@
 #include "general/bitmap.h"
 
+#include <algorithm>
+
 #include "general/view.h"
 
 void Image::lock(uint32_t) { locked_ = 1; }
@@ -8,23 +10,25 @@ void Image::unlock() { locked_ = 0; }
 void Image::resize(uint32_t width, uint32_t height) {
   CHECK(!locked_);
   if (width == width_ && height == rows_.size()) return;
-  clear();
-  block_.assign(size_t(width) * height, 0);
+  rows_.clear();
+  store_.resize(width, height, __FILE__, __LINE__);
+  uint16_t* block = store_.cells();
+  // Fresh pixels start black whatever the allocator left.
+  std::fill(block, block + size_t(width) * height, uint16_t(0));
   rows_.resize(height);
-  for (uint32_t y = 0; y < height; ++y) rows_[y] = block_.data() + size_t(y) * width;
+  for (uint32_t y = 0; y < height; ++y) rows_[y] = block + size_t(y) * width;
   width_ = width;
 }
 
 void Image::clear() {
   CHECK(!locked_);
-  block_.clear();
-  block_.shrink_to_fit();
+  store_.clear();
   rows_.clear();
+  rows_.shrink_to_fit();
   width_ = 0;
 }
 
 void Image::pointRows(uint16_t* first, uint32_t width, uint32_t height, uint32_t pitchPixels) {
-  block_.clear();
   rows_.resize(height);
   for (uint32_t y = 0; y < height; ++y) rows_[y] = first + size_t(y) * pitchPixels;
   width_ = width;
@@ -71,6 +75,13 @@ void Bitmap::present() {
 
 // --- plain bitmaps and their run encoding ---------------------------------
 
+RunCache newRunEncoding(uint32_t key) {
+  RunEncoding* e = nullptr;
+  trackedAlloc(e, 1, __FILE__, __LINE__);
+  e->key = key;
+  return RunCache(e);
+}
+
 uint16_t PlainBitmap::rgb(float r, float g, float b) const { return gView.rgb(r, g, b); }
 
 void PlainBitmap::ensureRunEncoding(uint32_t key) {
@@ -81,8 +92,7 @@ void PlainBitmap::ensureRunEncoding(uint32_t key) {
 void PlainBitmap::buildRunEncoding(uint32_t key) {
   runCache_.reset();
   lock(1);
-  auto encoding = std::make_unique<RunEncoding>();
-  encoding->key = key;
+  RunCache encoding = newRunEncoding(key);
   auto& runs = encoding->runs;
   auto& pixels = encoding->pixels;
   const uint32_t w = width(), h = height();
@@ -158,8 +168,7 @@ void SpriteBitmap::drawSaving(Bitmap& target, int32_t x, int32_t y, const BlitOp
   if (options.mode & 1) {
     // Save only what lies under the opaque runs.  The run list is copied at
     // every save so it always matches the sprite's picture and key.
-    auto saved = std::make_unique<RunEncoding>();
-    saved->key = options.key;
+    RunCache saved = newRunEncoding(options.key);
     saved->runs = runCache_->runs;
     saved->pixels.assign(runCache_->pixels.size(), 0);
     target.lock(1);

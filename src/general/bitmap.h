@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "general/drawcheck.h"
+#include "general/base.h"
+#include "general/map.h"
+#include "general/ptr.h"
 
 class Bitmap;
 class SpriteBitmap;
@@ -24,9 +26,8 @@ struct BlitOptions {
   uint32_t colour1 = 0;
   // The older program has one colour only; its blit modes never read this.
   uint32_t colour2 = 0;
-  // The picture under the destination rectangle for the blending modes; not
-  // owned.
-  Bitmap* background = nullptr;
+  // The picture under the destination rectangle for the blending modes.
+  RootPtr<Bitmap> background;
 };
 
 class Image {
@@ -68,7 +69,8 @@ protected:
   uint32_t locked_ = 0;
 
 private:
-  std::vector<uint16_t> block_;
+  // The pixels of a memory picture, one block row by row.
+  Map2D<uint16_t> store_;
 };
 
 struct OverlayRecord {
@@ -117,6 +119,13 @@ struct RunEncoding {
   std::vector<uint16_t> pixels;
 };
 
+// Run encodings are tracked allocations, charged to general/bitmap.
+struct RunEncodingFree {
+  void operator()(RunEncoding* p) const { trackedFree(p); }
+};
+using RunCache = std::unique_ptr<RunEncoding, RunEncodingFree>;
+RunCache newRunEncoding(uint32_t key);
+
 class PlainBitmap : public Bitmap {
 public:
   void fill(uint16_t colour, const Rect* rect) override { fillRect(colour, rect); }
@@ -143,7 +152,7 @@ public:
 
 protected:
   friend class SpriteBitmap;
-  std::unique_ptr<RunEncoding> runCache_;
+  RunCache runCache_;
 };
 
 struct BackgroundSave {

@@ -22,7 +22,7 @@ Span clipSpan(int64_t at, uint32_t length, uint32_t limit) {
 }  // namespace
 
 void PlainBitmap::blitBitmap(Bitmap& d, int32_t x, int32_t y, const BlitOptions& o) {
-  Bitmap* b = o.background;
+  Bitmap* b = o.background.get();
   d.lock(2);
   lock(1);
   if (b) b->lock(1);

@@ -70,7 +70,7 @@ TEST_F(Blit, EveryModeOn565) {
     o.colour2 = kC2;
     if (c.withBackground) {
       pictures::setRows(bg, c.background);
-      o.background = &bg;
+      o.background = static_cast<Bitmap*>(&bg);
     }
     src.blitBitmap(dst, 1, 0, o);
     EXPECT_EQ(pictures::rowsOf(dst), c.expected);
@@ -113,7 +113,7 @@ TEST_F(Blit, BackgroundSmallerThanSourceIsNotReadOutside) {
   pictures::setRows(bg, {{kWhite}});
   BlitOptions o;
   o.mode = 2;
-  o.background = &bg;
+  o.background = static_cast<Bitmap*>(&bg);
   src.blitBitmap(dst, 0, 0, o);
   // Only the pixel with a background under it is blended.
   EXPECT_EQ(pictures::rowsOf(dst), (Rows{{0xE79C, 0, 0}}));
