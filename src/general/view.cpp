@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 
+#include "general/main.h"
+#include "general/task.h"
+#include "general/widget.h"
 #include "platform/variant.h"
 
 View gView;
@@ -51,7 +54,7 @@ bool View::setScreenMode(uint32_t width, uint32_t height, uint32_t bytesPerPixel
     if (fatal_)
       fatal_(failure);
     else
-      dbgPrintf("%s\n", failure);
+      fatalErrorText(failure);
     return false;
   }
   const platform::PixelMasks m = backend_->masks();
@@ -69,7 +72,10 @@ bool View::setScreenMode(uint32_t width, uint32_t height, uint32_t bytesPerPixel
   gScreenWidth = width;
   gScreenHeight = height;
   gScreenBytesPerPixel = bytesPerPixel;
-  gClientRect = gClientScreenRect = platform::DisplayRect{0, 0, int32_t(width), int32_t(height)};
+  // The client area is the mode's picture, whatever the window's own size.
+  gClientRect = platform::Rect{0, 0, int32_t(width), int32_t(height)};
+  gClientScreenRect = gClientRect;
+  displayWindowMoved();
   gDisplayReady = 1;
   gFullScreen = full;
   resizeToScreen();
@@ -103,17 +109,17 @@ void View::lockSurface() {
   for (;;) {
     status = backend_ ? backend_->lock(&page) : platform::LockStatus::kFailed;
     if (status == platform::LockStatus::kLost) {
-      if (yield_) yield_();
+      yield_ ? yield_() : yieldTask();
       backend_->restore();
       restored = true;
     } else if (status == platform::LockStatus::kBusy) {
-      if (yield_) yield_();
+      yield_ ? yield_() : yieldTask();
     } else {
       break;
     }
   }
   // The surface contents are gone: every widget draws itself again.
-  if (restored && restored_) restored_();
+  if (restored) restored_ ? restored_() : markAllWidgetsDirty();
   if (status != platform::LockStatus::kOk) {
     // No surface memory: the view has no rows, so drawing touches nothing.
     rows_.clear();

@@ -46,9 +46,9 @@ public:
   platform::DisplayBackend* backend() const { return backend_.get(); }
   void releaseBackend();
 
-  // What the lock does while it waits (the scheduler's yield), what it does
-  // after a lost surface came back (every widget redrawn), and where set-up
-  // failures go.
+  // Replace, for tests, what the lock does while it waits (the scheduler's
+  // yieldTask), what it does after a lost surface came back
+  // (markAllWidgetsDirty) and where set-up failures go (fatalErrorText).
   void setYield(void (*yield)()) { yield_ = yield; }
   void setRestoredHandler(void (*restored)()) { restored_ = restored; }
   void setFatalErrorHandler(void (*fatal)(const char* text)) { fatal_ = fatal; }

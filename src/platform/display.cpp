@@ -4,7 +4,18 @@ uint32_t gScreenWidth = 0, gScreenHeight = 0, gScreenBytesPerPixel = 0;
 uint32_t gFullScreen = 1;
 uint32_t gWindowActive = 1;
 uint32_t gDisplayReady = 0;
-platform::DisplayRect gWindowRect, gClientRect, gClientScreenRect;
+platform::Rect gWindowRect{}, gClientRect{}, gClientScreenRect{};
+
+void displayWindowMoved() {
+  if (platform::Window* w = platform::mainWindow()) {
+    gWindowRect = platform::windowRect(w);
+    gClientScreenRect = platform::clientScreenRect(w);
+  }
+}
+
+void displayRepaint() {
+  if (platform::DisplayBackend* d = platform::currentDisplay()) d->repaint();
+}
 
 namespace platform {
 
@@ -14,10 +25,6 @@ DisplayBackend* gCurrentDisplay = nullptr;
 
 DisplayBackend* currentDisplay() { return gCurrentDisplay; }
 void setCurrentDisplay(DisplayBackend* display) { gCurrentDisplay = display; }
-
-void displayHandleEvent(const SDL_Event& event) {
-  if (gCurrentDisplay) gCurrentDisplay->handleEvent(event);
-}
 
 void PagedBuffers::size(uint32_t width, uint32_t height) {
   if (width == width_ && height == height_) return;

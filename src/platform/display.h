@@ -12,14 +12,9 @@
 #include <memory>
 #include <vector>
 
-union SDL_Event;
-struct SDL_Window;
+#include "platform/window.h"
 
 namespace platform {
-
-struct DisplayRect {
-  int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
 
 // Where red, green and blue lie in a 16-bit pixel.
 struct PixelMasks {
@@ -64,9 +59,6 @@ public:
   virtual void present(bool show) = 0;
   // Shows the last shown page again (the window was uncovered).
   virtual void repaint() {}
-  // Called with window and render events; marks the surfaces lost on a
-  // render reset.
-  virtual void handleEvent(const SDL_Event&) {}
 };
 
 // Two page buffers and the page toggle, shared by both backends.
@@ -122,8 +114,10 @@ private:
 // The SDL2 display: draws into the page buffers, and a present uploads the
 // drawing page into a streaming RGB565 texture and renders it scaled to the
 // window (the mode size is the renderer's logical size).  With no window
-// given it makes its own.
-std::unique_ptr<DisplayBackend> makeSdlDisplay(SDL_Window* window);
+// given it shows in the main window (which it puts into the mode's full
+// screen or windowed form), or, when there is none, in a window of its own.
+// A render-device reset marks its surfaces lost.
+std::unique_ptr<DisplayBackend> makeSdlDisplay(SDL_Window* window = nullptr);
 
 }  // namespace platform
 
@@ -134,12 +128,15 @@ extern uint32_t gScreenWidth, gScreenHeight, gScreenBytesPerPixel;
 extern uint32_t gFullScreen;
 extern uint32_t gWindowActive;
 extern uint32_t gDisplayReady;
-extern platform::DisplayRect gWindowRect, gClientRect, gClientScreenRect;
+extern platform::Rect gWindowRect, gClientRect, gClientScreenRect;
+
+// The window procedure's calls: the window moved; the window must be drawn
+// again from the last shown page.
+void displayWindowMoved();
+void displayRepaint();
 
 namespace platform {
-// The backend the view uses now (null before the first mode); window events
-// go to it through displayHandleEvent.
+// The backend the view uses now (null before the first mode).
 DisplayBackend* currentDisplay();
 void setCurrentDisplay(DisplayBackend* display);
-void displayHandleEvent(const SDL_Event& event);
 }  // namespace platform

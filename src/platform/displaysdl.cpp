@@ -12,8 +12,13 @@ namespace {
 
 class SdlDisplay : public DisplayBackend {
 public:
-  explicit SdlDisplay(SDL_Window* window) : window_(window) {}
+  explicit SdlDisplay(SDL_Window* window) : window_(window), givenWindow_(window != nullptr) {
+    SDL_AddEventWatch(&SdlDisplay::watch, this);
+  }
   ~SdlDisplay() override {
+    SDL_DelEventWatch(&SdlDisplay::watch, this);
+    // After SDL has shut down its objects are gone already.
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
     close();
     if (ownWindow_ && window_) SDL_DestroyWindow(window_);
   }
@@ -21,26 +26,23 @@ public:
   const char* open(uint32_t width, uint32_t height, bool fullScreen) override {
     close();
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return "SDL_Init FAILED";
-    if (!window_) {
-      // No program window yet (a test drives the display on its own).
-      window_ = SDL_CreateWindow("Vandrel", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(width),
-                                 int(height), SDL_WINDOW_HIDDEN);
-      if (!window_) return "SDL_CreateWindow FAILED";
-      ownWindow_ = true;
-    }
-    if (SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
-      return "SetDisplayMode FAILED";
-    if (!fullScreen) {
-      int w = gWindowRect.right - gWindowRect.left, h = gWindowRect.bottom - gWindowRect.top;
-      if (w <= 0 || h <= 0) {
-        w = int(width);
-        h = int(height);
-      } else {
-        SDL_SetWindowPosition(window_, gWindowRect.left, gWindowRect.top);
+    if (!givenWindow_) {
+      if (SDL_Window* main = sdlWindow()) {
+        // The main window takes the mode's form; mouse positions come in
+        // the mode's pixels.
+        if (ownWindow_ && window_) SDL_DestroyWindow(window_);
+        ownWindow_ = false;
+        window_ = main;
+        if (!setWindowMode(fullScreen, int(width), int(height))) return "SetDisplayMode FAILED";
+        setLogicalSize(int(width), int(height));
+      } else if (!window_) {
+        // No program window (a test drives the display on its own).
+        window_ = SDL_CreateWindow(variantTitle(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(width),
+                                   int(height), 0);
+        if (!window_) return "SDL_CreateWindow FAILED";
+        ownWindow_ = true;
       }
-      SDL_SetWindowSize(window_, w, h);
     }
-    SDL_ShowWindow(window_);
     fullScreen_ = fullScreen;
     buffers_.size(width, height);
     if (!createRenderer()) return "CreateSurface FAILED";
@@ -85,12 +87,15 @@ public:
     if (renderer_ && !lost_ && gWindowActive) show_(buffers_.shown());
   }
 
-  void handleEvent(const SDL_Event& event) override {
-    if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) lost_ = true;
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) repaint();
+private:
+  static const char* variantTitle() { return "Vandrel"; }
+  // Render resets arrive as events; the watch sees them as they are queued.
+  static int watch(void* self, SDL_Event* event) {
+    if (event->type == SDL_RENDER_TARGETS_RESET || event->type == SDL_RENDER_DEVICE_RESET)
+      static_cast<SdlDisplay*>(self)->lost_ = true;
+    return 0;
   }
 
-private:
   bool createRenderer() {
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -122,6 +127,7 @@ private:
   }
 
   SDL_Window* window_;
+  bool givenWindow_;
   bool ownWindow_ = false;
   bool fullScreen_ = false;
   bool lost_ = false;
