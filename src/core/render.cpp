@@ -12,7 +12,7 @@ uint32_t gSecondTaken[kScreenWidth];
 uint32_t gBlendTop[kScreenWidth];
 uint32_t gClaimCount;
 uint32_t gLayerMask = kAllLayers;
-int32_t gGridSetting = 0;
+constinit ConfigOption<i32> gGridOption("grid", 0);
 
 const uint8_t gBackgroundTypes[8][4] = {
     {kTextBackground, kTextBackground, kTextBackground, kTextBackground},
@@ -70,7 +70,8 @@ void Video::renderLine(uint32_t screenLine) {
   }
   gClaimCount = 0;
 
-  const uint32_t step = gGridSetting == 1 ? 16 : gGridSetting == 2 ? 8 : 0;
+  const i32 grid = gGridOption.value();
+  const uint32_t step = grid == 1 ? 16 : grid == 2 ? 8 : 0;
   if (step) {
     const bool fullLine = screenLine % step == 0;
     for (unsigned x = 0; x < kScreenWidth; x += fullLine ? 1 : step) {

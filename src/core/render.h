@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "general/config.h"
+
 constexpr unsigned kScreenWidth = 240;
 constexpr unsigned kScreenHeight = 160;
 
@@ -26,9 +28,8 @@ enum : uint32_t {
 };
 extern uint32_t gLayerMask;
 
-// Stand-in for the persistent "grid" setting (0 none, 1 every 16, 2 every 8
-// pixels) until the configuration option type is available.
-extern int32_t gGridSetting;
+// The debugging grid: 0 none, 1 a red line every 16 pixels, 2 every 8.
+extern ConfigOption<i32> gGridOption;
 
 enum BackgroundType : uint32_t {
   kNoBackground = 0,

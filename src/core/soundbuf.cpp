@@ -1,12 +1,13 @@
 #include "core/soundbuf.h"
 
+#include "general/sound.h"
 #include "platform/variant.h"
 
 i16 gSoundBuffers[4][kSoundBufferSamples];
 u32 gSoundSampleCount = 0;
 u32 gSoundPhase = 0;
 u32 gSoundLastCycle = 0;
-i32 gSoundEnableSetting = 1;
+constinit ConfigOption<i32> gSoundEnableOption("Sound Enable", 1);
 
 // Stand-in for the processor's cycle total until the run loop defines it; a
 // real definition elsewhere takes its place.
@@ -16,12 +17,23 @@ __attribute__((weak)) u32 gCycleCount = 0;
 namespace {
 
 constexpr u64 kSamplesPerCycle = 86;  // 16.16 fixed point
-SoundOutput* gOutput = nullptr;
+class StreamOutput : public SoundOutput {
+public:
+  void start() override { initSound(); }
+  void stop() override { releaseSound(); }
+  void writeBlock(u32 block, u32 frameCount, const i16* samples) override {
+    writeSoundBlock(block, frameCount, samples);
+  }
+};
+StreamOutput gStreamOutput;
+SoundOutput* gOutput = &gStreamOutput;
 
 // The older program has no sound at all.
-bool soundOn() { return !variant::kOlder && gSoundEnableSetting != 0; }
+bool soundOn() { return !variant::kOlder && gSoundEnableOption.value() != 0; }
 
 }  // namespace
+
+SoundOutput* programSoundOutput() { return &gStreamOutput; }
 
 void installSoundOutput(SoundOutput* output) { gOutput = output; }
 

@@ -5,6 +5,7 @@
 // No emulated sound channel feeds them yet, so every frame passes silence.
 
 #include "general/base.h"
+#include "general/config.h"
 
 constexpr u32 kSoundBufferSamples = 2048;
 extern i16 gSoundBuffers[4][kSoundBufferSamples];
@@ -12,12 +13,10 @@ extern u32 gSoundSampleCount;  // samples in each buffer since the last hand-off
 extern u32 gSoundPhase;        // 16.16 fixed-point sample position
 extern u32 gSoundLastCycle;    // gCycleCount at the last sampling
 
-// Stand-in for the persistent "Sound Enable" setting (default on) until the
-// configuration option type is available.
-extern i32 gSoundEnableSetting;
+extern ConfigOption<i32> gSoundEnableOption;  // "Sound Enable"
 
-// Where the blocks go: the program's sound stream.  Installed by whoever owns
-// the stream; with none installed the hand-off drops the blocks.
+// Where the blocks go: the program's sound stream (general/sound.h) unless
+// another output is installed; with none the hand-off drops the blocks.
 class SoundOutput {
 public:
   virtual ~SoundOutput() = default;
@@ -27,6 +26,7 @@ public:
   virtual void writeBlock(u32 block, u32 frameCount, const i16* samples) = 0;
 };
 void installSoundOutput(SoundOutput* output);
+SoundOutput* programSoundOutput();
 
 // Appends a to buffer 0, b to 1, c to 2 and d to 3 once for every output
 // sample that the cycles run since the last call cover (86 / 65536 samples a

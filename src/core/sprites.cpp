@@ -7,6 +7,7 @@
 
 #include "core/render.h"
 #include "core/video.h"
+#include "general/base.h"
 
 #include <algorithm>
 
@@ -126,6 +127,7 @@ void Video::removeActive(SpriteRecord& sprite, uint32_t parity) {
         return;
       }
   }
+  CHECK(false);  // marked active but in no active array
 }
 
 void Video::insertActive(SpriteRecord& sprite, uint32_t parity) {

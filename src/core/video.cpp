@@ -4,6 +4,8 @@
 #include "platform/variant.h"
 
 ScreenPicture gScreenBitmap;
+constinit ConfigOption<i32> gRunAppModeSwitch("Run app mode switch", 1);
+constinit ConfigOption<i32> gRunAppWindowed("Run app in windowed mode", 0);
 
 Video::Video() {
   std::memset(debuggerColours, 0, sizeof debuggerColours);

@@ -53,6 +53,11 @@ struct ScreenPicture {
 };
 extern ScreenPicture gScreenBitmap;
 
+// Run mode at 320 x 240 full screen (else on the debugger's display), and
+// the debugger's display in a window.
+extern ConfigOption<i32> gRunAppModeSwitch;   // "Run app mode switch"
+extern ConfigOption<i32> gRunAppWindowed;     // "Run app in windowed mode"
+
 class Video {
 public:
   Video();

@@ -161,7 +161,7 @@ TEST_F(LineTimingTest, FramesAreHandedOffAtLine160) {
     ASSERT_EQ(host.frames.size(), 1u);
     EXPECT_EQ(host.frames[0], std::make_pair(c.x, c.y));
     EXPECT_EQ(sound.blocks, 4);
-    installSoundOutput(nullptr);
+    installSoundOutput(programSoundOutput());
   }
 }
 

@@ -123,14 +123,14 @@ TEST_F(Compose, GridLines) {
     solidTile4(32, 1);
     for (unsigned col = 0; col < 32; ++col)
       for (unsigned row = 0; row < 32; ++row) mapEntry(8, col, row, 1);
-    gGridSetting = c.grid;
+    gGridOption.value() = c.grid;
     frame();
     EXPECT_EQ(px(c.x, c.y), c.red ? kRed : bgColour(1));
   }
 }
 
 TEST_F(Compose, GridLineStillCarriesLineStateOn) {
-  gGridSetting = 1;
+  gGridOption.value() = 1;
   // Affine BG2: map row 2 is tile 3, whose rows have colours 10-17.
   reg(DISPCNT, 1 | kBg2On | kObjOn | kObj1d);
   reg(0x0C, 8 << 8);

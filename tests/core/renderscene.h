@@ -46,7 +46,7 @@ protected:
     }
     video->resetRenderer();
     video->setPresentMode(0);
-    gGridSetting = 0;
+    gGridOption.value() = 0;
     std::memset(&gScreenBitmap, 0, sizeof gScreenBitmap);
     setBgPalette(0, kBackdrop);
     for (unsigned i = 1; i < 256; ++i) setBgPalette(i, bgColour(i));
@@ -54,7 +54,7 @@ protected:
     // Every sprite starts hidden (y = 160), as a game's start-up leaves them.
     for (unsigned n = 0; n < 128; ++n) sprite(n, 160, 0, 0);
   }
-  void TearDown() override { gGridSetting = 0; }
+  void TearDown() override { gGridOption.value() = 0; }
 
   void reg(uint32_t offset, uint16_t value) { std::memcpy(&io[offset], &value, 2); }
   void reg32(uint32_t offset, uint32_t value) { std::memcpy(&io[offset], &value, 4); }

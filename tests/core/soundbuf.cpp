@@ -30,13 +30,13 @@ class SoundBuffers : public ::testing::Test {
 protected:
   void SetUp() override {
     installSoundOutput(&output);
-    gSoundEnableSetting = 1;
+    gSoundEnableOption.value() = 1;
     gSoundSampleCount = gSoundPhase = gSoundLastCycle = 0;
     gCycleCount = 0;
   }
   void TearDown() override {
-    installSoundOutput(nullptr);
-    gSoundEnableSetting = 1;
+    installSoundOutput(programSoundOutput());
+    gSoundEnableOption.value() = 1;
   }
   RecordingOutput output;
 };
@@ -52,7 +52,7 @@ TEST_F(SoundBuffers, FrameWithoutSamplingPassesFourEmptyBlocks) {
 }
 
 TEST_F(SoundBuffers, SoundDisabledPassesNothing) {
-  gSoundEnableSetting = 0;
+  gSoundEnableOption.value() = 0;
   gCycleCount = 100000;
   sampleSound(1, 2, 3, 4);
   flushSound();

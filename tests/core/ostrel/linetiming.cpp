@@ -35,7 +35,7 @@ TEST(OlderLineTiming, ShorterDrawnPartLongerBlankAndNoSound) {
   startSound();
   flushSound();
   EXPECT_EQ(sound.calls, 0);
-  installSoundOutput(nullptr);
+  installSoundOutput(programSoundOutput());
 }
 
 }  // namespace
