@@ -105,6 +105,7 @@ const Case kCases[] = {
     {A, kRom, 0xE812FFFF, 1, 1, "LDMDA\tR2, { R0-R15 }"},
     {A, kRom, 0xE8BDC001, 1, 0, "LDM\t[R13+]!, { R0, R14-R15 }"},
     {A, kRom, 0xE8800000, 1, 0, "STM\t[R0+], { }"},
+    {A, kRom, 0x092D0001, 1, 0, "STMEQ\t[-R13]!, { R0 }"},
     {A, kRom, 0x0910000F, 1, 1, "LDMEQDB\tR0, { R0-R3 }"},
     // Branches: the target is absolute, eight digits.
     {A, kRom, 0xEAFFFFFE, 1, 0, "B\t08000000"},
