@@ -25,8 +25,8 @@ const char* const kBlockSuffixes[16] = {"ED", "FD", "EA", "FA", "FA", "EA", "FD"
                                         "DA", "DB", "IA", "IB", "DA", "DB", "IA", "IB"};
 
 // Translated once at start-up, like every user-visible text.
-const char* const kUndefinedText = translate("[UNDEFINED]");
-const char* const kCoprocessorText = translate("COPROC");
+const IString kUndefinedText = IString::fromEnglish("[UNDEFINED]");
+const IString kCoprocessorText = IString::fromEnglish("COPROC");
 
 const char* const kShiftNames[4] = {"LSL", "LSR", "ASR", "ROR"};
 
@@ -37,12 +37,12 @@ const char* const kThumbAluNames[16] = {"AND", "EOR", "LSL", "LSR", "ASR", "ADC"
 const char* const kThumbHiRegisterNames[4] = {"ADD", "CMP", "MOV", "BX"};
 const char* const kThumbSignedNames[4] = {"STRH", "LDSB", "LDRH", "LDSH"};
 
-uint32_t bits(uint32_t value, int low, int count) { return (value >> low) & ((1u << count) - 1); }
-bool bit(uint32_t value, int n) { return (value >> n) & 1; }
+u32 bits(u32 value, int low, int count) { return (value >> low) & ((1u << count) - 1); }
+bool bit(u32 value, int n) { return (value >> n) & 1; }
 
-int32_t signExtend(uint32_t value, int width) {
-  uint32_t sign = 1u << (width - 1);
-  return static_cast<int32_t>((value ^ sign) - sign);
+i32 signExtend(u32 value, int width) {
+  u32 sign = 1u << (width - 1);
+  return static_cast<i32>((value ^ sign) - sign);
 }
 
 // Appends printf-formatted text to a ShortText.
@@ -57,38 +57,38 @@ void addf(ShortText& t, const char* format, ...) {
 
 }  // namespace
 
-uint32_t rotateRight(uint32_t value, uint32_t amount) {
+u32 rotateRight(u32 value, u32 amount) {
   amount &= 31;
   return amount ? (value >> amount) | (value << (32 - amount)) : value;
 }
 
-const char* conditionName(uint32_t opcode) { return kConditionNames[opcode >> 28]; }
+const char* conditionName(u32 opcode) { return kConditionNames[opcode >> 28]; }
 
-ShortText registerName(uint32_t n) {
+ShortText registerName(u32 n) {
   ShortText t;
   addf(t, "R%u", n & 15);
   return t;
 }
 
-ShortText immediateText(uint32_t value, bool negative) {
+ShortText immediateText(u32 value, bool negative) {
   ShortText t;
   addf(t, "#%s0x%x", negative ? "-" : "", value);
   return t;
 }
 
-ShortText shifterOperandText(uint32_t opcode, bool registerOnly) {
+ShortText shifterOperandText(u32 opcode, bool registerOnly) {
   ShortText t;
   if (bit(opcode, 25) && !registerOnly) {
     addf(t, "#0x%08X", rotateRight(bits(opcode, 0, 8), 2 * bits(opcode, 8, 4)));
     return t;
   }
   addf(t, "R%u", bits(opcode, 0, 4));
-  uint32_t type = bits(opcode, 5, 2);
+  u32 type = bits(opcode, 5, 2);
   if (bit(opcode, 4) && !registerOnly) {
     addf(t, ", %s R%u", kShiftNames[type], bits(opcode, 8, 4));
     return t;
   }
-  uint32_t amount = bits(opcode, 7, 5);
+  u32 amount = bits(opcode, 7, 5);
   if (type == 3 && amount == 0) {
     addf(t, ", RRX");
   } else if (amount != 0) {
@@ -97,13 +97,13 @@ ShortText shifterOperandText(uint32_t opcode, bool registerOnly) {
   return t;
 }
 
-ShortText registerListText(uint32_t mask) {
+ShortText registerListText(u32 mask) {
   ShortText t;
   addf(t, " ");
   bool first = true;
-  for (uint32_t n = 0; n < 16; ++n) {
+  for (u32 n = 0; n < 16; ++n) {
     if (!bit(mask, n)) continue;
-    uint32_t last = n;
+    u32 last = n;
     while (last < 15 && bit(mask, last + 1)) ++last;
     addf(t, "%sR%u", first ? "" : ", ", n);
     if (last > n) addf(t, "-R%u", last);
@@ -113,7 +113,7 @@ ShortText registerListText(uint32_t mask) {
   return t;
 }
 
-ShortText thumbRegisterName(uint32_t n, bool high, const DisassemblyOptions& options) {
+ShortText thumbRegisterName(u32 n, bool high, const DisassemblyOptions& options) {
   static const char* const kHighNames[8] = {"H0", "H1", "H2", "H3", "H4", "sp", "lr", "pc"};
   ShortText t;
   n &= 7;
@@ -131,12 +131,12 @@ ShortText thumbRegisterName(uint32_t n, bool high, const DisassemblyOptions& opt
 
 #ifndef VANDREL_OLDER_VARIANT
 namespace {
-ConfigOption<int32_t> gUseHiRegSyntax("Use hi-reg syntax", 1);
-ConfigOption<int32_t> gUseMnemonic("Use mnemonic", 0);
+constinit ConfigOption<i32> gUseHiRegSyntax("Use hi-reg syntax", 1);
+constinit ConfigOption<i32> gUseMnemonic("Use mnemonic", 0);
 }  // namespace
 
-ConfigOption<int32_t>& useHiRegSyntaxOption() { return gUseHiRegSyntax; }
-ConfigOption<int32_t>& useMnemonicOption() { return gUseMnemonic; }
+ConfigOption<i32>& useHiRegSyntaxOption() { return gUseHiRegSyntax; }
+ConfigOption<i32>& useMnemonicOption() { return gUseMnemonic; }
 #endif
 
 DisassemblyOptions DisassemblyOptions::current() {
@@ -157,8 +157,8 @@ namespace {
 // One line being written.
 struct Line {
   FixedIString& out;
-  uint32_t address;
-  uint32_t op;
+  u32 address;
+  u32 op;
   const DisassemblyOptions& options;
 
   Line& operator<<(const char* s) {
@@ -166,7 +166,7 @@ struct Line {
     return *this;
   }
   Line& operator<<(const ShortText& s) { return *this << s.c_str(); }
-  Line& hex(uint32_t value) {
+  Line& hex(u32 value) {
     ShortText t;
     addf(t, "%x", value);
     return *this << t;
@@ -177,12 +177,12 @@ struct Line {
   const char* sp() const { return variant::kOlder || options.hiRegSyntax ? "SP" : "R13"; }
 };
 
-const char* psrName(uint32_t op) { return bit(op, 22) ? "SPSR" : "CPSR"; }
+const char* psrName(u32 op) { return bit(op, 22) ? "SPSR" : "CPSR"; }
 
 // --- ARM ---
 
 void armDataProcessing(Line& l) {
-  uint32_t op = l.op;
+  u32 op = l.op;
   if ((op & 0x0FBF0FFF) == 0x010F0000) {
     l << "MRS" << l.cond() << "\t" << l.reg(12) << ", " << psrName(op);
     return;
@@ -200,7 +200,7 @@ void armDataProcessing(Line& l) {
     }
     return;
   }
-  uint32_t opcode = bits(op, 21, 4);
+  u32 opcode = bits(op, 21, 4);
   l << kDataProcessingNames[opcode] << l.cond();
   if (opcode >= 8 && opcode <= 11) {
     l << "\t" << l.reg(16);
@@ -264,13 +264,13 @@ void armLoadStore(Line& l) {
 }
 
 void armBlockTransfer(Line& l) {
-  uint32_t op = l.op;
-  uint32_t base = bits(op, 16, 4);
+  u32 op = l.op;
+  u32 base = bits(op, 16, 4);
   bool pre = bit(op, 24);
   const char* sign = bit(op, 23) ? "+" : "-";
   l << (bit(op, 20) ? "LDM" : "STM") << l.cond();
   if (l.options.mnemonic && !variant::kOlder) {
-    uint32_t index = (base != 13) * 8 + bit(op, 20) * 4 + bit(op, 23) * 2 + pre;
+    u32 index = (base != 13) * 8 + bit(op, 20) * 4 + bit(op, 23) * 2 + pre;
     l << kBlockSuffixes[index] << "\t";
     if (base == 13) {
       l << "SP";
@@ -287,7 +287,7 @@ void armBlockTransfer(Line& l) {
     l << "]";
   }
   l << (bit(op, 21) ? "!" : "") << ", ";
-  uint32_t list = bits(op, 0, 16);
+  u32 list = bits(op, 0, 16);
   if (list) {
     l << "{" << registerListText(list) << " }";
   } else {
@@ -297,7 +297,7 @@ void armBlockTransfer(Line& l) {
 }
 
 void armBranch(Line& l) {
-  uint32_t target = l.address + 8 + static_cast<uint32_t>(signExtend(bits(l.op, 0, 24), 24)) * 4;
+  u32 target = l.address + 8 + static_cast<u32>(signExtend(bits(l.op, 0, 24), 24)) * 4;
   ShortText t;
   addf(t, "%08x", target);
   l << "B" << (bit(l.op, 24) ? "L" : "") << l.cond() << "\t" << t;
@@ -308,10 +308,11 @@ void armSoftwareInterrupt(Line& l) {
   l.hex(bits(l.op, 0, 24));
 }
 
-void armCoprocessor(Line& l) { l << kCoprocessorText; }
+void armCoprocessor(Line& l) { l.out.appendString(kCoprocessorText); }
 
 void armUndefined(Line& l) {
-  l << kUndefinedText << "\tDW  0x";
+  l.out.appendString(kUndefinedText);
+  l << "\tDW  0x";
   l.hex(l.op);
 }
 
@@ -339,13 +340,13 @@ void thumbImmediate(Line& l) {
 void thumbAlu(Line& l) { l << kThumbAluNames[bits(l.op, 6, 4)] << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3); }
 
 void thumbHiRegister(Line& l) {
-  uint32_t kind = bits(l.op, 8, 2);
+  u32 kind = bits(l.op, 8, 2);
   l << kThumbHiRegisterNames[kind] << "\t";
   if (kind != 3) l << thumbRegisterName(bits(l.op, 0, 3), bit(l.op, 7), l.options) << ", ";
   l << thumbRegisterName(bits(l.op, 3, 3), bit(l.op, 6), l.options);
 }
 
-uint32_t thumbPcRelative(const Line& l) { return ((l.address + 4) & ~3u) + bits(l.op, 0, 8) * 4; }
+u32 thumbPcRelative(const Line& l) { return ((l.address + 4) & ~3u) + bits(l.op, 0, 8) * 4; }
 
 void thumbPcLoad(Line& l) {
   l << "LDR\t" << l.thumbReg(8) << ", [" << immediateText(thumbPcRelative(l), false) << "]";
@@ -390,7 +391,7 @@ void thumbAdjustSp(Line& l) {
 
 void thumbPushPop(Line& l) {
   bool pop = bit(l.op, 11);
-  uint32_t list = bits(l.op, 0, 8);
+  u32 list = bits(l.op, 0, 8);
   l << (pop ? "POP\t{" : "PUSH\t{") << registerListText(list);
   if (!bit(l.op, 8)) {
     l << "}";
@@ -412,22 +413,22 @@ void thumbMultiple(Line& l) {
 }
 
 void thumbConditionalBranch(Line& l) {
-  uint32_t target = l.address + static_cast<uint32_t>(signExtend(bits(l.op, 0, 8), 8)) * 2 + 4;
+  u32 target = l.address + static_cast<u32>(signExtend(bits(l.op, 0, 8), 8)) * 2 + 4;
   l << "B" << kConditionNames[bits(l.op, 8, 4)] << "\t" << immediateText(target, false);
 }
 
 void thumbSoftwareInterrupt(Line& l) { l << "SWI\t" << immediateText(bits(l.op, 0, 8), false); }
 
 void thumbBranch(Line& l) {
-  uint32_t target = l.address + static_cast<uint32_t>(signExtend(bits(l.op, 0, 11), 11)) * 2 + 4;
+  u32 target = l.address + static_cast<u32>(signExtend(bits(l.op, 0, 11), 11)) * 2 + 4;
   l << "B\t" << immediateText(target, false);
 }
 
 // The first half carries the high part of the offset and prints the whole
 // pair; the second half prints nothing.
-void thumbLongBranch(Line& l, uint16_t next) {
+void thumbLongBranch(Line& l, u16 next) {
   if (bit(l.op, 11)) return;
-  uint32_t target = l.address + 4 + static_cast<uint32_t>(signExtend(bits(l.op, 0, 11), 11)) * 4096 +
+  u32 target = l.address + 4 + static_cast<u32>(signExtend(bits(l.op, 0, 11), 11)) * 4096 +
                     bits(next, 0, 11) * 2;
   l << "BL\t" << immediateText(target, false);
 }
@@ -442,7 +443,7 @@ void thumbLongBranch(Line& l, uint16_t next) {
 namespace {
 
 void dispatchArm(Line& l) {
-  uint32_t op = l.op;
+  u32 op = l.op;
   switch (bits(op, 26, 2)) {
     case 0:
       if (bits(op, 4, 16) == 0xFFF1) return armBranchExchange(l);
@@ -470,8 +471,8 @@ void dispatchArm(Line& l) {
 
 // The Thumb format comes from the translator's decode tree, so the text
 // always names the instruction the translator runs.
-void dispatchThumb(Line& l, uint16_t next) {
-  switch (thumbFormat(static_cast<uint16_t>(l.op))) {
+void dispatchThumb(Line& l, u16 next) {
+  switch (thumbFormat(static_cast<u16>(l.op))) {
     case 1: return thumbShift(l);
     case 2: return thumbAddSubtract(l);
     case 3: return thumbImmediate(l);
@@ -496,12 +497,12 @@ void dispatchThumb(Line& l, uint16_t next) {
 
 }  // namespace
 
-void disassembleArm(FixedIString& out, uint32_t address, uint32_t opcode, const DisassemblyOptions& options) {
+void disassembleArm(FixedIString& out, u32 address, u32 opcode, const DisassemblyOptions& options) {
   Line l{out, address, opcode, options};
   dispatchArm(l);
 }
 
-void disassembleThumb(FixedIString& out, uint32_t address, uint16_t opcode, uint16_t next,
+void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next,
                       const DisassemblyOptions& options) {
   Line l{out, address, opcode, options};
   dispatchThumb(l, next);

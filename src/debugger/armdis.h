@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "debugger/standin.h"  // general/istring.h and general/config.h once they are in
+#include "general/config.h"
+#include "general/istring.h"
 
 // How the text is written.  In Vandrel both come from the options
 // "Use hi-reg syntax" and "Use mnemonic"; Ostrel has neither setting and
@@ -22,16 +23,16 @@ struct DisassemblyOptions {
 #ifndef VANDREL_OLDER_VARIANT
 // "Use hi-reg syntax" (default 1) and "Use mnemonic" (default 0), which the
 // Options tab switches.
-ConfigOption<int32_t>& useHiRegSyntaxOption();
-ConfigOption<int32_t>& useMnemonicOption();
+ConfigOption<i32>& useHiRegSyntaxOption();
+ConfigOption<i32>& useMnemonicOption();
 #endif
 
 // The text of one ARM instruction at a guest address.
-void disassembleArm(FixedIString& out, uint32_t address, uint32_t opcode, const DisassemblyOptions& options);
+void disassembleArm(FixedIString& out, u32 address, u32 opcode, const DisassemblyOptions& options);
 
 // The text of one Thumb instruction at a guest address; `next` is the halfword
 // after it, which the first half of a BL pair needs for its target.
-void disassembleThumb(FixedIString& out, uint32_t address, uint16_t opcode, uint16_t next,
+void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next,
                       const DisassemblyOptions& options);
 
 // Text helpers, exposed for the panes that print the same pieces.  Each
@@ -40,10 +41,10 @@ struct ShortText {
   char text[64] = {};
   const char* c_str() const { return text; }
 };
-const char* conditionName(uint32_t opcode);
-ShortText registerName(uint32_t n);
-ShortText immediateText(uint32_t value, bool negative);
-ShortText shifterOperandText(uint32_t opcode, bool registerOnly);
-ShortText registerListText(uint32_t mask);
-ShortText thumbRegisterName(uint32_t n, bool high, const DisassemblyOptions& options);
-uint32_t rotateRight(uint32_t value, uint32_t amount);
+const char* conditionName(u32 opcode);
+ShortText registerName(u32 n);
+ShortText immediateText(u32 value, bool negative);
+ShortText shifterOperandText(u32 opcode, bool registerOnly);
+ShortText registerListText(u32 mask);
+ShortText thumbRegisterName(u32 n, bool high, const DisassemblyOptions& options);
+u32 rotateRight(u32 value, u32 amount);

@@ -10,8 +10,8 @@ enum class State { kArm, kThumb };
 
 struct Case {
   State state;
-  uint32_t address;
-  uint32_t code;  // ARM word, or Thumb halfword in the low 16 bits and the next halfword above
+  u32 address;
+  u32 code;  // ARM word, or Thumb halfword in the low 16 bits and the next halfword above
   int hiReg;      // "Use hi-reg syntax"
   int mnemonic;   // "Use mnemonic"
   const char* text;
@@ -25,7 +25,7 @@ std::string disassemble(const Case& c) {
   if (c.state == State::kArm) {
     disassembleArm(out, c.address, c.code, options);
   } else {
-    disassembleThumb(out, c.address, static_cast<uint16_t>(c.code), static_cast<uint16_t>(c.code >> 16), options);
+    disassembleThumb(out, c.address, static_cast<u16>(c.code), static_cast<u16>(c.code >> 16), options);
   }
   char text[300];
   out.toCString(text, sizeof text);
@@ -34,7 +34,7 @@ std::string disassemble(const Case& c) {
 
 constexpr State A = State::kArm;
 constexpr State T = State::kThumb;
-constexpr uint32_t kRom = 0x08000000;
+constexpr u32 kRom = 0x08000000;
 
 // Encodings cross-checked with arm-none-eabi-as -mcpu=arm7tdmi.
 const Case kCases[] = {
@@ -243,8 +243,8 @@ namespace {
 TEST(Disassembler, SettingsComeFromTheOptions) {
   EXPECT_STREQ(useHiRegSyntaxOption().name(), "Use hi-reg syntax");
   EXPECT_STREQ(useMnemonicOption().name(), "Use mnemonic");
-  int32_t savedHiReg = useHiRegSyntaxOption().value();
-  int32_t savedMnemonic = useMnemonicOption().value();
+  i32 savedHiReg = useHiRegSyntaxOption().value();
+  i32 savedMnemonic = useMnemonicOption().value();
 
   useHiRegSyntaxOption().value() = 0;
   useMnemonicOption().value() = 7;

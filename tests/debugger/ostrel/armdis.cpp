@@ -13,8 +13,8 @@ namespace {
 
 struct Case {
   bool thumb;
-  uint32_t address;
-  uint32_t code;
+  u32 address;
+  u32 code;
   const char* text;
 };
 
@@ -45,7 +45,7 @@ TEST(OstrelDisassembler, FixedForms) {
       options.mnemonic = settings & 2;
       FixedIString out;
       if (c.thumb) {
-        disassembleThumb(out, c.address, static_cast<uint16_t>(c.code), 0, options);
+        disassembleThumb(out, c.address, static_cast<u16>(c.code), 0, options);
       } else {
         disassembleArm(out, c.address, c.code, options);
       }
