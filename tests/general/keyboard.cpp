@@ -106,7 +106,17 @@ TEST_F(KeyboardRing, AltEnterCallsItsHandlerAndAltQClosesTheWindow) {
   EXPECT_FALSE(keyAvailable());
 }
 
+struct CountingCallback : Callback {
+  void onLeftClick(u32, u32) override { ++left; }
+  void onRightClick(u32, u32) override { ++right; }
+  int left = 0, right = 0;
+};
+
 TEST_F(KeyboardRing, ClickWhileDispatchIsOffOnlyMovesThePosition) {
+  CountingCallback counter;
+  CallbackList list;
+  list.append(&counter);
+  addMouseHandlers(&list);
   setMouseDispatch(0);
   windowProc(nullptr, WM_MOUSEMOVE, 0, (40 << 16) | 30);
   EXPECT_EQ(gMouseX, 30u);
@@ -114,6 +124,14 @@ TEST_F(KeyboardRing, ClickWhileDispatchIsOffOnlyMovesThePosition) {
   windowProc(nullptr, WM_LBUTTONDOWN, 0, (12 << 16) | 11);
   EXPECT_EQ(gMouseX, 11u);
   EXPECT_EQ(gMouseY, 12u);
+  EXPECT_EQ(counter.left, 0);
+  setMouseDispatch(1);
+  windowProc(nullptr, WM_LBUTTONDOWN, 0, (12 << 16) | 11);
+  windowProc(nullptr, WM_RBUTTONDOWN, 0, (12 << 16) | 11);
+  setMouseDispatch(0);
+  removeMouseHandlers(&list);
+  EXPECT_EQ(counter.left, 1);
+  EXPECT_EQ(counter.right, 1);
 }
 
 intptr_t gIpcCode = -1;
