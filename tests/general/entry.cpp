@@ -1,0 +1,82 @@
+// The program entry's own roads: the command line into the switch lists,
+// the fatal-error road and the message pump ending every task.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "general/main.h"
+#include "platform/messages.h"
+
+using namespace platform;
+
+namespace {
+
+TEST(Entry, CommandLineFillsTheProgramPathAndSwitchLists) {
+  takeCommandLine("\"C:\\My Games\\emu.exe\" -arC:\\roms\\game.gba -e5 -E7 -g");
+  EXPECT_STREQ(gProgramPath, "C:/My Games");
+  EXPECT_EQ(gCommandSwitches, (std::vector<std::string>{"arC:\\roms\\game.gba", "g"}));
+  EXPECT_EQ(gESwitchValues, (std::vector<std::string>{"5", "7"}));
+  takeCommandLine("emu");
+  EXPECT_STREQ(gProgramPath, "");
+  EXPECT_TRUE(gCommandSwitches.empty());
+}
+
+std::vector<uint32_t> gSeen;
+intptr_t recordingProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  gSeen.push_back(message);
+  return windowProc(window, message, wParam, lParam);
+}
+
+TEST(Entry, FatalErrorShowsTheTextAsItIsAndClosesTheWindow) {
+  clearMessageQueue();
+  gMainWindow = createWindow("test", recordingProc, true);
+  ASSERT_NE(gMainWindow, nullptr);
+  gSeen.clear();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fatalErrorText("Unable to %s%n initialize."), 0u);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("KEZ Emulator / Debugger Version 0.05: Unable to %s%n initialize."), std::string::npos) << err;
+  EXPECT_EQ(gSeen, std::vector<uint32_t>{WM_DESTROY});
+  EXPECT_EQ(mainWindow(), nullptr);
+  Message m;
+  ASSERT_TRUE(peekMessage(&m));
+  EXPECT_EQ(m.message, WM_QUIT);
+
+  // A long message is cut to 127 characters.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fatalError(nullptr, 5, "%s", std::string(300, 'x').c_str()), 5u);
+  const std::string cut = testing::internal::GetCapturedStderr();
+  EXPECT_NE(cut.find(": " + std::string(127, 'x') + "\n"), std::string::npos);
+  gMainWindow = nullptr;
+}
+
+int gEmulatorTurns = 0;
+void countingTask(uint32_t) {
+  for (;;) {
+    ++gEmulatorTurns;
+    yieldTask();
+  }
+}
+
+TEST(Entry, PumpEndsEveryTaskOnQuit) {
+  clearMessageQueue();
+  schedulerSetup();
+  gMainWindow = createWindow("test", windowProc, true);
+  ASSERT_NE(gMainWindow, nullptr);
+  uint32_t state;
+  createTask(countingTask, 0, &gEmulatorTask, &state, 0, 0);
+  createTask(collectorTask, 0, &gCollectorTask, &state, 0, 0);
+  createTask(messagePumpTask, 0, &gMessagePumpTask, &state, 0, 0);
+  postMessage(gMainWindow, WM_SYSKEYDOWN, 'Q', 1);
+  runTasks();
+  EXPECT_EQ(gTaskCount, 0u);
+  EXPECT_EQ(mainWindow(), nullptr);
+  // The pump drains the queue in one turn: Alt+Q posts WM_CLOSE, which
+  // destroys the window, which posts WM_QUIT; slot 0 ran once before it.
+  EXPECT_EQ(gEmulatorTurns, 1);
+  gMainWindow = nullptr;
+}
+
+}  // namespace
