@@ -7,6 +7,7 @@
 
 #include "general/base.h"
 #include "general/cmdline.h"
+#include "general/hooks.h"
 #include "general/keyboard.h"
 #include "general/mouse.h"
 #include "general/ptr.h"
@@ -19,8 +20,8 @@
 platform::Window* gMainWindow = nullptr;
 uint32_t gIpcMessage = 0;
 char gProgramPath[kProgramPathSize];
-std::vector<std::string> gCommandSwitches;
-std::vector<std::string> gESwitchValues;
+Array<FixedIString> gCommandSwitches;
+Array<FixedIString> gESwitchValues;
 AltEnterHandler gAltEnterHandler = nullptr;
 TaskHandle gEmulatorTask = 0;
 TaskHandle gCollectorTask = 0;
@@ -37,9 +38,6 @@ void releaseDisplayAll() __attribute__((weak));
 void displayWindowMoved() __attribute__((weak));
 void displayRepaint() __attribute__((weak));
 
-// Provided by the foundation's hooks.
-void runStartupHooks() __attribute__((weak));
-void runShutdownHooks() __attribute__((weak));
 
 using namespace platform;
 
@@ -204,6 +202,19 @@ uint32_t fatalError(Window* window, uint32_t code, const char* format, ...) {
 
 uint32_t fatalErrorText(const char* text) { return fatalError(gMainWindow, 0, "%s", text ? text : ""); }
 
+uint32_t fatalErrorString(const IString& text) {
+  char converted[256];
+  text.toCString(converted, sizeof converted);
+  // The text is shown as it is, never taken as a format.
+  return fatalErrorText(converted);
+}
+
+FixedIString programDirectory() {
+  FixedIString directory;
+  directory.assignTextClipped(gProgramPath);
+  return directory;
+}
+
 void postIpcMessage(uint32_t code, intptr_t value) {
   if (gIpcMessage != 0) broadcastMessage(gIpcMessage, code | 0x80000000u, value);
 }
@@ -214,8 +225,16 @@ void takeCommandLine(const char* commandLine) {
   gCommandSwitches.clear();
   gESwitchValues.clear();
   if (variant::kOlder) return;  // the older program parses no switches
-  gCommandSwitches = std::move(parsed.switches);
-  gESwitchValues = std::move(parsed.eSwitchValues);
+  for (const std::string& value : parsed.switches) {
+    FixedIString entry;
+    entry.assignTextClipped(value.c_str());
+    gCommandSwitches.append(entry);
+  }
+  for (const std::string& value : parsed.eSwitchValues) {
+    FixedIString entry;
+    entry.assignTextClipped(value.c_str());
+    gESwitchValues.append(entry);
+  }
 }
 
 void createMainWindow() {
@@ -226,8 +245,7 @@ void createMainWindow() {
     std::exit(1);
   }
   gMainWindow = window;
-  if (runStartupHooks) runStartupHooks();
-  schedulerSetup();
+  runStartupHooks();  // the scheduler sets its table up here
 }
 
 namespace {
@@ -250,7 +268,7 @@ int winMain(const char* commandLine, const Application& application) {
   runTasks();
 
   if (gApplication.shutdown) gApplication.shutdown();
-  if (runShutdownHooks) runShutdownHooks();
+  runShutdownHooks();
   dumpOutstandingAllocations();
   if (!variant::kOlder) releaseSound();
   flushDebugOutput();

@@ -18,10 +18,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "general/application.h"
+#include "general/istring.h"
 #include "general/task.h"
 #include "platform/window.h"
 
@@ -34,9 +33,9 @@ extern uint32_t gIpcMessage;  // 0 when not registered
 // The program directory taken from the command line.
 extern char gProgramPath[kProgramPathSize];
 // Every switch but e/E, without its minus sign, in command-line order.
-extern std::vector<std::string> gCommandSwitches;
+extern Array<FixedIString> gCommandSwitches;
 // The values of e/E switches; nothing reads them.
-extern std::vector<std::string> gESwitchValues;
+extern Array<FixedIString> gESwitchValues;
 using AltEnterHandler = void (*)();
 extern AltEnterHandler gAltEnterHandler;
 extern TaskHandle gEmulatorTask;
@@ -58,8 +57,13 @@ void collectorTask(uint32_t argument);
 // the message box and destroys the window, so that the program ends; returns code.
 uint32_t fatalError(platform::Window* window, uint32_t code, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
-// fatalError for the main window with a text that is shown as it is.
+// fatalError for the main window with a text that is shown as it is (at
+// most 255 characters of it).
+uint32_t fatalErrorString(const IString& text);
 uint32_t fatalErrorText(const char* text);
+
+// The program directory taken from the command line.
+FixedIString programDirectory();
 
 // Sends the registered message to every top-level window, marked (bit 31)
 // as sent by us, so that our own window procedure leaves it alone.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "general/istring.h"
 #include "platform/audio.h"
 
 inline constexpr int kSoundRate = 22050;
@@ -15,6 +16,9 @@ inline constexpr uint32_t kSoundFrameBytes = 4;
 extern uint32_t gFramesPerBlock;  // 367 once set up; never below 16
 // The stream, or nullptr before initSound and after releaseSound.
 extern platform::AudioStream* gStreamBuffer;
+
+// Shown through the fatal-error road when the stream cannot be set up.
+const IString& soundInitFailedText();
 
 void initSound();
 // Copies gFramesPerBlock frames into block 0-3 (frameCount is not used); a

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "general/hooks.h"
 #include "platform/clock.h"
 
 TaskSlot gTaskSlots[kTaskSlotCount];
@@ -63,6 +64,9 @@ void switchToTask(int slot) {
 }
 
 float timeLeftInPass() { return 0.05f - (readCycleSeconds() - gPassStartTime); }
+
+StartupHook sSetupHook;
+[[maybe_unused]] const bool sSetupHookAdded = (addStartupHook(sSetupHook, schedulerSetup), true);
 
 }  // namespace
 

@@ -13,14 +13,29 @@ using namespace platform;
 
 namespace {
 
+std::vector<std::string> texts(Array<FixedIString>& list) {
+  std::vector<std::string> out;
+  for (u32 i = 0; i < list.count(); ++i) {
+    char text[300];
+    list.at(i).toCString(text, sizeof text);
+    out.push_back(text);
+  }
+  return out;
+}
+
 TEST(Entry, CommandLineFillsTheProgramPathAndSwitchLists) {
   takeCommandLine("\"C:\\My Games\\emu.exe\" -arC:\\roms\\game.gba -e5 -E7 -g");
   EXPECT_STREQ(gProgramPath, "C:/My Games");
-  EXPECT_EQ(gCommandSwitches, (std::vector<std::string>{"arC:\\roms\\game.gba", "g"}));
-  EXPECT_EQ(gESwitchValues, (std::vector<std::string>{"5", "7"}));
-  takeCommandLine("emu");
+  EXPECT_EQ(texts(gCommandSwitches), (std::vector<std::string>{"arC:\\roms\\game.gba", "g"}));
+  EXPECT_EQ(texts(gESwitchValues), (std::vector<std::string>{"5", "7"}));
+  char directory[64];
+  programDirectory().toCString(directory, sizeof directory);
+  EXPECT_STREQ(directory, "C:/My Games");
+  takeCommandLine("emu -\xe9t\xe9");
   EXPECT_STREQ(gProgramPath, "");
-  EXPECT_TRUE(gCommandSwitches.empty());
+  ASSERT_EQ(gCommandSwitches.count(), 1u);
+  // Bytes above 0x7F are sign-extended into the text.
+  EXPECT_EQ(gCommandSwitches.at(0).at(0), 0xFFE9);
 }
 
 std::vector<uint32_t> gSeen;

@@ -18,8 +18,8 @@ namespace {
 TEST(OlderEntry, TakesTheProgramDirectoryButNoSwitches) {
   takeCommandLine("\"C:\\My Games\\emu.exe\" -arC:\\roms\\game.gba -g -e5");
   EXPECT_STREQ(gProgramPath, "C:/My Games");
-  EXPECT_TRUE(gCommandSwitches.empty());
-  EXPECT_TRUE(gESwitchValues.empty());
+  EXPECT_EQ(gCommandSwitches.count(), 0u);
+  EXPECT_EQ(gESwitchValues.count(), 0u);
 }
 
 TEST(OlderEntry, HasNoSound) {
