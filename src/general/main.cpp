@@ -12,6 +12,8 @@
 #include "general/mouse.h"
 #include "general/ptr.h"
 #include "general/sound.h"
+#include "general/view.h"
+#include "platform/display.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
@@ -28,36 +30,17 @@ TaskHandle gCollectorTask = 0;
 TaskHandle gMessagePumpTask = 0;
 Application gApplication{};
 
-// Provided by the display when it is linked in (see main.h).
-extern uint32_t gWindowActive __attribute__((weak));
-extern uint32_t gDisplayReady __attribute__((weak));
-extern uint32_t gFullScreen __attribute__((weak));
-extern uint32_t gScreenWidth __attribute__((weak));
-extern uint32_t gScreenHeight __attribute__((weak));
-void releaseDisplayAll() __attribute__((weak));
-void displayWindowMoved() __attribute__((weak));
-void displayRepaint() __attribute__((weak));
-
-
 using namespace platform;
 
 namespace {
 
-uint32_t flag(uint32_t* f) { return f ? *f : 0; }
-void setFlag(uint32_t* f, uint32_t v) {
-  if (f) *f = v;
-}
-
-void releaseDisplayIfLinked() {
-  if (releaseDisplayAll) releaseDisplayAll();
-}
 
 uint32_t lowWord(uintptr_t v) { return static_cast<uint32_t>(v & 0xFFFF); }
 uint32_t highWord(uintptr_t v) { return static_cast<uint32_t>((v >> 16) & 0xFFFF); }
 
 void handleMouse(MouseEvent event, intptr_t lParam) {
-  const uint32_t w = flag(&gScreenWidth), h = flag(&gScreenHeight);
-  handleMouseEvent(event, static_cast<i32>(lowWord(lParam)), static_cast<i32>(highWord(lParam)), w, h);
+  handleMouseEvent(event, static_cast<i32>(lowWord(lParam)), static_cast<i32>(highWord(lParam)), gScreenWidth,
+                   gScreenHeight);
 }
 
 void storeKey(uintptr_t wParam, intptr_t lParam) {
@@ -70,11 +53,11 @@ void storeKey(uintptr_t wParam, intptr_t lParam) {
 intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_DESTROY:
-      releaseDisplayIfLinked();
+      releaseDisplayAll();
       postQuitMessage(0);
       return 0;
     case WM_ACTIVATE:
-      setFlag(&gWindowActive, highWord(wParam) == 0 ? 1 : 0);
+      gWindowActive = highWord(wParam) == 0 ? 1 : 0;
       return 0;
     case WM_SETCURSOR:
       showCursor(false);
@@ -108,27 +91,27 @@ intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, int
 intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (variant::kOlder) return olderWindowProc(window, message, wParam, lParam);
   const bool windowedAndShown =
-      flag(&gWindowActive) && flag(&gDisplayReady) && !flag(&gFullScreen);
+      gWindowActive && gDisplayReady && !gFullScreen;
   switch (message) {
     case WM_DESTROY:
-      releaseDisplayIfLinked();
+      releaseDisplayAll();
       postQuitMessage(0);
       return 0;
     case WM_MOVE:
-      if (windowedAndShown && displayWindowMoved) displayWindowMoved();
+      if (windowedAndShown) displayWindowMoved();
       break;
     case WM_SIZE:
-      setFlag(&gWindowActive, wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE ? 0 : 1);
+      gWindowActive = wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE ? 0 : 1;
       break;
     case WM_ACTIVATE:
       // Only the minimised flag counts; an inactive window still shows.
-      setFlag(&gWindowActive, highWord(wParam) == 0 ? 1 : 0);
+      gWindowActive = highWord(wParam) == 0 ? 1 : 0;
       return 0;
     case WM_PAINT:
-      if (flag(&gDisplayReady) && !flag(&gFullScreen) && displayRepaint) displayRepaint();
+      if (gDisplayReady && !gFullScreen) displayRepaint();
       break;
     case WM_SETCURSOR:
-      if (flag(&gWindowActive) && flag(&gDisplayReady) && flag(&gFullScreen)) {
+      if (gWindowActive && gDisplayReady && gFullScreen) {
         showCursor(false);
         return 1;
       }
@@ -194,7 +177,7 @@ uint32_t fatalError(Window* window, uint32_t code, const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format ? format : "", args);
   va_end(args);
-  releaseDisplayIfLinked();
+  releaseDisplayAll();
   messageBox(kMainWindowTitle, text);
   destroyWindow(window);
   return code;
@@ -209,11 +192,6 @@ uint32_t fatalErrorString(const IString& text) {
   return fatalErrorText(converted);
 }
 
-FixedIString programDirectory() {
-  FixedIString directory;
-  directory.assignTextClipped(gProgramPath);
-  return directory;
-}
 
 void postIpcMessage(uint32_t code, intptr_t value) {
   if (gIpcMessage != 0) broadcastMessage(gIpcMessage, code | 0x80000000u, value);

@@ -10,11 +10,8 @@
 // the close button, SIGINT/SIGTERM or a fatal error close it, WM_DESTROY
 // posts WM_QUIT, and the pump ends every task when it takes WM_QUIT.
 //
-// The display provides, when it is linked in: the flags gWindowActive,
-// gDisplayReady, gFullScreen and the mode size gScreenWidth x gScreenHeight
-// (u32 each), releaseDisplayAll(), displayWindowMoved() (the window moved)
-// and displayRepaint() (the window must be drawn again from the back
-// page).  Until then the window procedure leaves them out.
+// The window procedure keeps the display's gWindowActive up to date and
+// calls on the display for moves, repaints and the release at WM_DESTROY.
 
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +27,8 @@ inline constexpr size_t kFatalErrorTextSize = 128;
 
 extern platform::Window* gMainWindow;
 extern uint32_t gIpcMessage;  // 0 when not registered
-// The program directory taken from the command line.
+// The program directory taken from the command line (programDirectory in
+// general/files.h).
 extern char gProgramPath[kProgramPathSize];
 // Every switch but e/E, without its minus sign, in command-line order.
 extern Array<FixedIString> gCommandSwitches;
@@ -62,8 +60,6 @@ uint32_t fatalError(platform::Window* window, uint32_t code, const char* format,
 uint32_t fatalErrorString(const IString& text);
 uint32_t fatalErrorText(const char* text);
 
-// The program directory taken from the command line.
-FixedIString programDirectory();
 
 // Sends the registered message to every top-level window, marked (bit 31)
 // as sent by us, so that our own window procedure leaves it alone.

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "general/files.h"
 #include "general/main.h"
+#include "platform/display.h"
 #include "platform/messages.h"
 
 using namespace platform;
@@ -92,6 +94,36 @@ TEST(Entry, PumpEndsEveryTaskOnQuit) {
   // destroys the window, which posts WM_QUIT; slot 0 ran once before it.
   EXPECT_EQ(gEmulatorTurns, 1);
   gMainWindow = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entry, WindowFlagsFollowSizeActivationAndTheCursorRule) {
+  const uint32_t active = gWindowActive, ready = gDisplayReady, full = gFullScreen;
+  gWindowActive = 1;
+  windowProc(nullptr, WM_SIZE, SIZE_MINIMIZED, 0);
+  EXPECT_EQ(gWindowActive, 0u);
+  windowProc(nullptr, WM_SIZE, SIZE_RESTORED, 0);
+  EXPECT_EQ(gWindowActive, 1u);
+  windowProc(nullptr, WM_SIZE, SIZE_MAXHIDE, 0);
+  EXPECT_EQ(gWindowActive, 0u);
+  // Only the minimised flag in the high word counts.
+  EXPECT_EQ(windowProc(nullptr, WM_ACTIVATE, WA_INACTIVE, 0), 0);
+  EXPECT_EQ(gWindowActive, 1u);
+  EXPECT_EQ(windowProc(nullptr, WM_ACTIVATE, WA_ACTIVE | (1u << 16), 0), 0);
+  EXPECT_EQ(gWindowActive, 0u);
+
+  gWindowActive = 1;
+  gDisplayReady = 1;
+  gFullScreen = 0;
+  EXPECT_EQ(windowProc(nullptr, WM_SETCURSOR, 0, 0), 0);  // windowed: the arrow stays
+  gFullScreen = 1;
+  EXPECT_EQ(windowProc(nullptr, WM_SETCURSOR, 0, 0), 1);  // full screen: hidden
+  gWindowActive = active;
+  gDisplayReady = ready;
+  gFullScreen = full;
 }
 
 }  // namespace
