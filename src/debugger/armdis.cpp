@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/thumb.h"
+#include "core/armdecode.h"
 #include "platform/variant.h"
 
 // ---------------------------------------------------------------------------
@@ -13,6 +13,8 @@
 
 namespace {
 
+// By bits 28-31.  AL (14) has no suffix; 15 has no meaning on this processor
+// and is shown as NV rather than read past the architecture's table.
 const char* const kConditionNames[16] = {"EQ", "NE", "CS", "CC", "MI", "PL", "VS", "VC",
                                          "HI", "LS", "GE", "LT", "GT", "LE", "",   "NV"};
 
@@ -30,7 +32,7 @@ const IString kCoprocessorText = IString::fromEnglish("COPROC");
 
 const char* const kShiftNames[4] = {"LSL", "LSR", "ASR", "ROR"};
 
-const char* const kThumbShiftNames[4] = {"LSL", "LSR", "ASR", "???"};
+const char* const kThumbShiftNames[4] = {"LSL", "LSR", "ASR", "???"};  // 3 is format 2
 const char* const kThumbImmediateNames[4] = {"MOV", "CMP", "ADD", "SUB"};
 const char* const kThumbAluNames[16] = {"AND", "EOR", "LSL", "LSR", "ASR", "ADC", "SBC", "ROR",
                                         "TST", "NEG", "CMP", "CMN", "ORR", "MUL", "BIC", "MVN"};
@@ -181,35 +183,41 @@ const char* psrName(u32 op) { return bit(op, 22) ? "SPSR" : "CPSR"; }
 
 // --- ARM ---
 
-void armDataProcessing(Line& l) {
-  u32 op = l.op;
-  if ((op & 0x0FBF0FFF) == 0x010F0000) {
-    l << "MRS" << l.cond() << "\t" << l.reg(12) << ", " << psrName(op);
-    return;
-  }
-  if ((op & 0x0FB7FFF0) == 0x0121F000) {
-    l << "MSR" << l.cond() << "\t" << psrName(op) << ", " << l.reg(0);
-    return;
-  }
-  if ((op & 0x0DBFF000) == 0x0128F000) {
-    l << "MSR" << l.cond() << "\t" << (bit(op, 22) ? "SPSR_flg" : "CPSR_flg") << ", ";
-    if (bit(op, 25)) {
-      l << immediateText(rotateRight(bits(op, 0, 8), 2 * bits(op, 8, 4)), false);
-    } else {
-      l << l.reg(0);
-    }
-    return;
-  }
-  u32 opcode = bits(op, 21, 4);
-  l << kDataProcessingNames[opcode] << l.cond();
-  if (opcode >= 8 && opcode <= 11) {
-    l << "\t" << l.reg(16);
-  } else if (opcode == 13 || opcode == 15) {
-    l << (bit(op, 20) ? "S" : "") << "\t" << l.reg(12);
+void armMrs(Line& l) { l << "MRS" << l.cond() << "\t" << l.reg(12) << ", " << psrName(l.op); }
+
+void armMsrRegister(Line& l) { l << "MSR" << l.cond() << "\t" << psrName(l.op) << ", " << l.reg(0); }
+
+void armMsrFlags(Line& l) {
+  l << "MSR" << l.cond() << "\t" << (bit(l.op, 22) ? "SPSR_flg" : "CPSR_flg") << ", ";
+  if (bit(l.op, 25)) {
+    l << immediateText(rotateRight(bits(l.op, 0, 8), 2 * bits(l.op, 8, 4)), false);
   } else {
-    l << (bit(op, 20) ? "S" : "") << "\t" << l.reg(12) << ", " << l.reg(16);
+    l << l.reg(0);
   }
-  l << ", " << shifterOperandText(op, false);
+}
+
+void armDataProcessing(Line& l) {
+  switch (armdecode::classifyDataProcessing(l.op)) {
+    case armdecode::DataProcessingKind::Mrs:
+      return armMrs(l);
+    case armdecode::DataProcessingKind::MsrRegister:
+      return armMsrRegister(l);
+    case armdecode::DataProcessingKind::MsrFlags:
+      return armMsrFlags(l);
+    case armdecode::DataProcessingKind::Alu:
+      break;
+  }
+  u32 opcode = bits(l.op, 21, 4);
+  const char* s = bit(l.op, 20) ? "S" : "";
+  l << kDataProcessingNames[opcode] << l.cond();
+  if (opcode >= 8 && opcode <= 11) {  // TST, TEQ, CMP, CMN: no S, no destination
+    l << "\t" << l.reg(16);
+  } else if (opcode == 13 || opcode == 15) {  // MOV, MVN: no first operand
+    l << s << "\t" << l.reg(12);
+  } else {
+    l << s << "\t" << l.reg(12) << ", " << l.reg(16);
+  }
+  l << ", " << shifterOperandText(l.op, false);
 }
 
 void armMultiply(Line& l) {
@@ -436,74 +444,73 @@ void thumbLongBranch(Line& l, u16 next) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Dispatch
+// Dispatch through the translator's decode trees, so the text always names
+// the instruction the translator runs.
 // ---------------------------------------------------------------------------
 
-// Until the translator's ARM decode tree is in: the same classification, here.
 namespace {
 
-void dispatchArm(Line& l) {
-  u32 op = l.op;
-  switch (bits(op, 26, 2)) {
-    case 0:
-      if (bits(op, 4, 16) == 0xFFF1) return armBranchExchange(l);
-      if (!bit(op, 25) && bit(op, 4) && bit(op, 7)) {
-        if (bits(op, 5, 2) != 0) return bit(op, 22) ? armHalfwordImmediate(l) : armHalfwordRegister(l);
-        switch (bits(op, 23, 2)) {
-          case 0: return armMultiply(l);
-          case 1: return armMultiplyLong(l);
-          case 2: return armSwap(l);
-          default: return armUndefined(l);
-        }
-      }
-      return armDataProcessing(l);
-    case 1:
-      if (bit(op, 25) && bit(op, 4)) return armUndefined(l);
-      return armLoadStore(l);
-    case 2:
-      return bit(op, 25) ? armBranch(l) : armBlockTransfer(l);
-    default:
-      if (!bit(op, 25)) return armCoprocessor(l);
-      if (bit(op, 24)) return armSoftwareInterrupt(l);
-      return armCoprocessor(l);
-  }
-}
+using armdecode::ArmClass;
+using armdecode::ThumbFormat;
 
-// The Thumb format comes from the translator's decode tree, so the text
-// always names the instruction the translator runs.
-void dispatchThumb(Line& l, u16 next) {
-  switch (thumbFormat(static_cast<u16>(l.op))) {
-    case 1: return thumbShift(l);
-    case 2: return thumbAddSubtract(l);
-    case 3: return thumbImmediate(l);
-    case 4: return thumbAlu(l);
-    case 5: return thumbHiRegister(l);
-    case 6: return thumbPcLoad(l);
-    case 7: return thumbLoadStoreRegister(l);
-    case 8: return thumbLoadStoreSigned(l);
-    case 9: return thumbLoadStoreImmediate(l);
-    case 10: return thumbLoadStoreHalfword(l);
-    case 11: return thumbSpLoadStore(l);
-    case 12: return thumbLoadAddress(l);
-    case 13: return thumbAdjustSp(l);
-    case 14: return thumbPushPop(l);
-    case 15: return thumbMultiple(l);
-    case 16: return thumbConditionalBranch(l);
-    case 17: return thumbSoftwareInterrupt(l);
-    case 18: return thumbBranch(l);
-    default: return thumbLongBranch(l, next);
-  }
-}
+using Handler = void (*)(Line&);
+
+// In ArmClass order.
+constexpr Handler kArmHandlers[armdecode::kArmClassCount] = {
+    armBranchExchange,     // BranchExchange
+    armHalfwordRegister,   // HalfwordRegister
+    armHalfwordImmediate,  // HalfwordImmediate
+    armMultiply,           // Multiply
+    armMultiplyLong,       // MultiplyLong
+    armSwap,               // Swap
+    armUndefined,          // Undefined
+    armDataProcessing,     // DataProcessing
+    armLoadStore,          // LoadStore
+    armBlockTransfer,      // BlockTransfer
+    armBranch,             // Branch
+    armCoprocessor,        // CoprocessorTransfer
+    armSoftwareInterrupt,  // SoftwareInterrupt
+    armCoprocessor,        // CoprocessorData
+    armCoprocessor,        // CoprocessorRegister
+};
+
+// By format number; the long branch takes the following halfword as well.
+constexpr Handler kThumbHandlers[armdecode::kThumbFormatCount] = {
+    nullptr,                  // no format 0
+    thumbShift,               // 1
+    thumbAddSubtract,         // 2
+    thumbImmediate,           // 3
+    thumbAlu,                 // 4
+    thumbHiRegister,          // 5
+    thumbPcLoad,              // 6
+    thumbLoadStoreRegister,   // 7
+    thumbLoadStoreSigned,     // 8
+    thumbLoadStoreImmediate,  // 9
+    thumbLoadStoreHalfword,   // 10
+    thumbSpLoadStore,         // 11
+    thumbLoadAddress,         // 12
+    thumbAdjustSp,            // 13
+    thumbPushPop,             // 14
+    thumbMultiple,            // 15
+    thumbConditionalBranch,   // 16
+    thumbSoftwareInterrupt,   // 17
+    thumbBranch,              // 18
+    nullptr,                  // 19: thumbLongBranch
+};
 
 }  // namespace
 
 void disassembleArm(FixedIString& out, u32 address, u32 opcode, const DisassemblyOptions& options) {
   Line l{out, address, opcode, options};
-  dispatchArm(l);
+  kArmHandlers[static_cast<int>(armdecode::classifyArm(opcode))](l);
 }
 
-void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next,
-                      const DisassemblyOptions& options) {
+void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next, const DisassemblyOptions& options) {
   Line l{out, address, opcode, options};
-  dispatchThumb(l, next);
+  ThumbFormat format = armdecode::classifyThumb(opcode);
+  if (format == ThumbFormat::LongBranch) {
+    thumbLongBranch(l, next);
+  } else {
+    kThumbHandlers[static_cast<int>(format)](l);
+  }
 }
