@@ -20,7 +20,7 @@ struct Scene {
   Scene() {
     video->attachAreas(io.data(), pal.data(), vram.data(), oam.data());
     for (uint32_t c = 0; c < kColourCount; ++c) video->debuggerColours[c] = uint16_t(c);
-    video->resetRenderer();
+    video->reset();
     for (uint32_t i = 0; i < kPaletteSize; ++i) pal[i] = uint8_t(i * 7);
     for (uint32_t i = 0; i < kVramSize; ++i) vram[i] = uint8_t((i * 13) ^ (i >> 5));
   }

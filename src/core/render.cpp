@@ -52,7 +52,9 @@ inline bool bothTaken(unsigned x) { return gSecondTaken[x] != 0; }
 }  // namespace
 
 void Video::renderLine(uint32_t screenLine) {
-  if (screenLine >= kScreenHeight || !io) return;
+  if (screenLine >= kScreenHeight || !io || gScreenBitmap.height() < kScreenHeight ||
+      gScreenBitmap.width() < kScreenWidth)
+    return;
   const uint32_t mode = reg16(kDispcnt) & 7;
   uint32_t source = screenLine;
   if (mode == 5) {
@@ -90,7 +92,9 @@ void Video::renderLine(uint32_t screenLine) {
   renderScanline(source);
   lastLine_ = source;
 
+  gScreenBitmap.lock(2);
   compositeLine(screenLine);
+  gScreenBitmap.unlock();
 }
 
 void Video::setupBackgrounds(uint32_t line) {
@@ -273,7 +277,7 @@ void Video::drawBitmapBackground(const BackgroundRecord& bg, uint32_t line, uint
 
 void Video::compositeLine(uint32_t screenLine) {
   const uint16_t* colours = presentMode == 1 ? fullScreenColours : debuggerColours;
-  uint16_t* out = gScreenBitmap.row(screenLine);
+  uint16_t* out = gScreenBitmap.rowData(screenLine);
   const uint32_t mode = (reg16(kBldcnt) >> 6) & 3;
   const uint32_t y = reg16(kBldy) & 31;
   const uint32_t b = (reg16(kBldalpha) >> 8) & 31;

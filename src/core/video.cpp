@@ -1,9 +1,10 @@
 #include "core/video.h"
 
 #include "core/soundbuf.h"
+#include "general/view.h"
 #include "platform/variant.h"
 
-ScreenPicture gScreenBitmap;
+PlainBitmap gScreenBitmap;
 constinit ConfigOption<i32> gRunAppModeSwitch("Run app mode switch", 1);
 constinit ConfigOption<i32> gRunAppWindowed("Run app in windowed mode", 0);
 
@@ -51,15 +52,36 @@ LineTiming lineTiming() {
   return {1004, 228, 1232};
 }
 
+bool Video::setUpColourTables(uint32_t debuggerWidth, uint32_t debuggerHeight, uint32_t debuggerDepth) {
+  auto rgb = [](float r, float g, float b) { return gView.rgb(r, g, b); };
+  if (!gView.setScreenMode(debuggerWidth, debuggerHeight, debuggerDepth, gRunAppWindowed.value() == 0)) return false;
+  fillColourTable(debuggerColours, rgb);
+  debuggerGrey = gView.rgb(0.4999f, 0.4999f, 0.4999f);
+  if (!gView.setScreenMode(320, 240, 2, true)) return false;
+  fillColourTable(fullScreenColours, rgb);
+  fullScreenGrey = gView.rgb(0.4999f, 0.4999f, 0.4999f);
+  return true;
+}
+
 void Video::reset() {
   direction = 0;
   fillFadeTables();
-  std::memset(&gScreenBitmap, 0, sizeof gScreenBitmap);
+  gScreenBitmap.resize(kScreenWidth, kScreenHeight);
+  gScreenBitmap.fill(0, nullptr);
   phase = 0;
   gVideoCycles = 228;
   resetRenderer();
   line = 0;
 }
+
+void Video::release() { gScreenBitmap.clear(); }
+
+void presentScreenBitmap(int32_t x, int32_t y) {
+  gScreenBitmap.blitBitmap(gView, x, y, BlitOptions{});
+  gView.present();
+}
+
+bool saveScreenshot() { return gScreenBitmap.saveBitmapFile("screen.bmp"); }
 
 void Video::setPresentMode(uint32_t mode) {
   presentMode = mode;

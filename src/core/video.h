@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "core/render.h"
+#include "general/bitmap.h"
+#include "general/config.h"
 
 class Emulator;
 
@@ -29,7 +31,7 @@ public:
   // Dma::run with timing 1 (V-blank) or 2 (H-blank).
   virtual uint32_t runDma(uint32_t timing) = 0;
   virtual void requestInterrupt(uint32_t bits) = 0;
-  // Blits gScreenBitmap onto the display at (x, y) and shows it.
+  // Shows the finished picture at (x, y) of the display (presentScreenBitmap).
   virtual void presentFrame(int32_t x, int32_t y) = 0;
   // The display's size and the debugger's font height, for present mode 2.
   virtual void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) = 0;
@@ -46,12 +48,13 @@ constexpr uint32_t kPaletteSize = 0x400;
 constexpr uint32_t kVramSize = 0x18000;
 constexpr uint32_t kOamSize = 0x400;
 
-// Stand-in for the 240x160 host picture until the bitmap type is available.
-struct ScreenPicture {
-  uint16_t pixels[kScreenHeight][kScreenWidth];
-  uint16_t* row(unsigned y) { return pixels[y]; }
-};
-extern ScreenPicture gScreenBitmap;
+// The emulated screen: 240 x 160 host pixels, sized by Video::reset.
+extern PlainBitmap gScreenBitmap;
+
+// Blits gScreenBitmap onto the display at (x, y) and shows it.
+void presentScreenBitmap(int32_t x, int32_t y);
+// Writes gScreenBitmap to "screen.bmp" in the working directory.
+bool saveScreenshot();
 
 // Run mode at 320 x 240 full screen (else on the debugger's display), and
 // the debugger's display in a window.
@@ -76,10 +79,16 @@ public:
   void resetRenderer();
 
   void setHost(VideoHost* videoHost) { host_ = videoHost; }
-  // Steps 1 and 4-8 of a reset: direction, fade tables, an empty picture,
-  // line 0 at 228 cycles before its H-blank, and the renderer's state.  The
-  // colour tables are filled with fillColourTable from each display mode.
+  // The colour tables of a reset: switches the display to the debugger's mode
+  // (full screen unless "Run app in windowed mode") and then to 320 x 240
+  // full screen, taking each mode's colours.  The caller sets the mode it
+  // wants afterwards.  False when a mode could not be set.
+  bool setUpColourTables(uint32_t debuggerWidth, uint32_t debuggerHeight, uint32_t debuggerDepth);
+  // The rest of a reset: direction, fade tables, an empty 240 x 160 picture,
+  // line 0 at 228 cycles before its H-blank, and the renderer's state.
   void reset();
+  // Frees the picture's pixels at shut-down.
+  void release();
   // 0 debugger (App pane), 1 run at 320 x 240, 2 run on the debugger's display.
   void setPresentMode(uint32_t mode);
   void setDirection(uint32_t d);

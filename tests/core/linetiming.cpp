@@ -13,6 +13,13 @@
 
 namespace {
 
+uint16_t screenPixel(unsigned x, unsigned y) {
+  gScreenBitmap.lock(1);
+  const uint16_t p = uint16_t(gScreenBitmap.pixel(x, y));
+  gScreenBitmap.unlock();
+  return p;
+}
+
 constexpr uint32_t DISPSTAT = 0x04, VCOUNT = 0x06;
 
 struct RecordingHost : VideoHost {
@@ -154,8 +161,8 @@ TEST_F(LineTimingTest, FramesAreHandedOffAtLine160) {
       event();
       if (video->line == 5) {
         // Each line is drawn as it begins.
-        EXPECT_EQ(gScreenBitmap.row(5)[0], c.mode == 1 ? 0x4321 : 0x1234);
-        EXPECT_EQ(gScreenBitmap.row(6)[0], 0);
+        EXPECT_EQ(screenPixel(0, 5), c.mode == 1 ? 0x4321 : 0x1234);
+        EXPECT_EQ(screenPixel(0, 6), 0);
       }
     }
     ASSERT_EQ(host.frames.size(), 1u);
@@ -172,7 +179,7 @@ TEST_F(LineTimingTest, DebuggerModeRedrawsThePictureEveryEvent) {
   video->debuggerColours[0x1F1F] = 0x1234;
   event();
   EXPECT_EQ(host.paneShows, 2);
-  EXPECT_EQ(gScreenBitmap.row(159)[239], 0x1234);
+  EXPECT_EQ(screenPixel(239, 159), 0x1234);
   for (int i = 0; i < 2 * 229; ++i) event();
   EXPECT_TRUE(host.frames.empty());
 }

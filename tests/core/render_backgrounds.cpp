@@ -161,7 +161,8 @@ TEST_F(Affine, ReferenceAdvancesEachLineAndReloadsWhenWritten) {
   SetUp();
   control(false);
   frame();
-  std::memset(gScreenBitmap.row(19), 0, 2 * kScreenWidth);
+  const Rect line19{0, 19, kScreenWidth, 1};
+  gScreenBitmap.fill(0, &line19);
   video->renderLine(19);
   EXPECT_EQ(px(0, 19), bgColour(13));
 }
@@ -201,8 +202,7 @@ TEST_F(Backgrounds, BitmapModes) {
       vram16(0xA000, 0x2222);
       vram16(127 * 320 + 2 * 159, 0x0333);
     }
-    for (auto& row : gScreenBitmap.pixels)
-      for (auto& p : row) p = 0x5555;
+    fillScreen(0x5555);
     reg(DISPCNT, c.dispcnt);
     frame();
     EXPECT_EQ(px(c.x, c.y), c.expected);

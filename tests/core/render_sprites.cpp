@@ -198,7 +198,7 @@ TEST_F(Sprites, MovingASpriteMidFrameAndRedrawingLines) {
   EXPECT_EQ(px(20, 36), objColour(1));
 
   // Moved down while it is being drawn: it continues from its new position.
-  std::memset(&gScreenBitmap, 0, sizeof gScreenBitmap);
+  fillScreen(0);
   for (uint32_t line = 0; line < 38; ++line) video->renderLine(line);
   sprite(0, 33, 20, 1);  // rows 5-7 are left on lines 38-40
   for (uint32_t line = 38; line < kScreenHeight; ++line) video->renderLine(line);

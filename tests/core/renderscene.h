@@ -13,6 +13,14 @@
 
 #include "core/video.h"
 
+// A pixel of the emulated screen.
+inline uint16_t screenPixel(unsigned x, unsigned y) {
+  gScreenBitmap.lock(1);
+  const uint16_t p = uint16_t(gScreenBitmap.pixel(x, y));
+  gScreenBitmap.unlock();
+  return p;
+}
+
 namespace scene {
 
 // Colours the default palettes give each index, easy to tell apart.
@@ -47,7 +55,8 @@ protected:
     video->resetRenderer();
     video->setPresentMode(0);
     gGridOption.value() = 0;
-    std::memset(&gScreenBitmap, 0, sizeof gScreenBitmap);
+    gScreenBitmap.resize(kScreenWidth, kScreenHeight);
+    fillScreen(0);
     setBgPalette(0, kBackdrop);
     for (unsigned i = 1; i < 256; ++i) setBgPalette(i, bgColour(i));
     for (unsigned i = 0; i < 256; ++i) setObjPalette(i, objColour(i));
@@ -109,7 +118,8 @@ protected:
   void frame() {
     for (uint32_t line = 0; line < kScreenHeight; ++line) video->renderLine(line);
   }
-  uint16_t px(unsigned x, unsigned y) { return gScreenBitmap.row(y)[x]; }
+  uint16_t px(unsigned x, unsigned y) { return screenPixel(x, y); }
+  static void fillScreen(uint16_t colour) { gScreenBitmap.fill(colour, nullptr); }
 };
 
 }  // namespace scene
