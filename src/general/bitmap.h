@@ -14,6 +14,7 @@
 #include "general/ptr.h"
 
 class Bitmap;
+class FixedIString;
 class SpriteBitmap;
 
 struct Rect {
@@ -149,6 +150,8 @@ public:
   // leaves the bitmap empty.
   bool loadBitmapFile(const char* name);
   bool saveBitmapFile(const char* name);
+  bool loadBitmapFile(const FixedIString& name);
+  bool saveBitmapFile(const FixedIString& name);
 
 protected:
   friend class SpriteBitmap;

@@ -172,3 +172,15 @@ bool PlainBitmap::loadBitmapFile(const char* name) {
 }
 
 bool PlainBitmap::saveBitmapFile(const char* name) { return gView.saveBmp(name, *this); }
+
+namespace {
+struct CName {
+  explicit CName(const FixedIString& name) { toCString(text, name); }
+  char text[FixedIString::kCapacity + 1];
+};
+}  // namespace
+
+bool View::loadBmp(const FixedIString& fileName, Image& target) const { return loadBmp(CName(fileName).text, target); }
+bool View::saveBmp(const FixedIString& fileName, Bitmap& source) const { return saveBmp(CName(fileName).text, source); }
+bool PlainBitmap::loadBitmapFile(const FixedIString& name) { return loadBitmapFile(CName(name).text); }
+bool PlainBitmap::saveBitmapFile(const FixedIString& name) { return saveBitmapFile(CName(name).text); }

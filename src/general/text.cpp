@@ -1,6 +1,7 @@
 #include "general/text.h"
 
 #include "general/blit.h"
+#include "general/hooks.h"
 #include "general/view.h"
 #include "platform/variant.h"
 
@@ -8,6 +9,9 @@ std::vector<std::unique_ptr<Font>> gFontTable;
 uint16_t gTabStops[32] = {};
 
 namespace {
+
+ShutdownHook gFreeFontsHook;
+const bool gFreeFontsRegistered = (addShutdownHook(gFreeFontsHook, freeFonts), true);
 
 // The glyph drawn for codes beyond a font's cells.
 constexpr uint32_t kMissingGlyph = 63;
@@ -39,6 +43,12 @@ uint32_t loadFont(const char* fileName, uint32_t glyphWidth, uint32_t glyphHeigh
   }
   gFontTable.push_back(std::move(font));
   return uint32_t(gFontTable.size());
+}
+
+uint32_t loadFont(const FixedIString& fileName, uint32_t glyphWidth, uint32_t glyphHeight, uint32_t count) {
+  char name[FixedIString::kCapacity + 1];
+  toCString(name, fileName);
+  return loadFont(name, glyphWidth, glyphHeight, count);
 }
 
 uint32_t fontWidth(uint32_t font) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "general/bitmap.h"
+#include "general/istring.h"
 
 struct Font {
   uint32_t glyphWidth = 0;
@@ -27,9 +28,12 @@ extern uint16_t gTabStops[32];
 // Returns the new font's number.  count is not used: the cells follow from
 // the picture's size.  A file that cannot be read gives a font with no cells.
 uint32_t loadFont(const char* fileName, uint32_t glyphWidth, uint32_t glyphHeight, uint32_t count);
+uint32_t loadFont(const FixedIString& fileName, uint32_t glyphWidth, uint32_t glyphHeight, uint32_t count);
 uint32_t fontWidth(uint32_t font);
 uint32_t fontHeight(uint32_t font);
 void setTabStop(uint32_t index, uint16_t x);
+// Empties the font table; a shut-down hook, so it runs before the
+// allocation report.
 void freeFonts();
 
 // One line of text from (x, y), each glyph blitted in blitMode (4: key
@@ -40,4 +44,8 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
 inline void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, std::u16string_view text,
                      uint32_t blitMode) {
   drawText(target, font, x, y, colour, reinterpret_cast<const uint16_t*>(text.data()), text.size(), blitMode);
+}
+inline void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, const FixedIString& text,
+                     uint32_t blitMode) {
+  drawText(target, font, x, y, colour, text.data(), text.length(), blitMode);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "general/bitmap.h"
+#include "general/istring.h"
 #include "platform/display.h"
 
 struct ChannelFormat {
@@ -39,6 +40,9 @@ public:
   // BMP files (bmp.cpp).  Pixels are converted with this view's colours.
   bool loadBmp(const char* fileName, Image& target) const;
   bool saveBmp(const char* fileName, Bitmap& source) const;
+  // The name's characters below 15 are dropped, the rest taken as bytes.
+  bool loadBmp(const FixedIString& fileName, Image& target) const;
+  bool saveBmp(const FixedIString& fileName, Bitmap& source) const;
 
   // The display device; the first mode set makes the program's own (SDL, or
   // memory for the older program) when none was given.

@@ -103,6 +103,8 @@ private:
     // Full screen, the display's refresh paces the program; in a window the
     // present only waits for the copy.
     SDL_RenderSetVSync(renderer_, fullScreen_ ? 1 : 0);
+    // Whole pixels: the picture is pixel art and must not be smoothed.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_RenderSetLogicalSize(renderer_, int(buffers_.width()), int(buffers_.height()));
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                  int(buffers_.width()), int(buffers_.height()));

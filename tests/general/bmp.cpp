@@ -152,6 +152,18 @@ TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
   EXPECT_EQ(pictures::rowsOf(target), (Rows{{kBlue, kBlue}, {kRed, kRed}}));
 }
 
+TEST_F(Bmp, FixedNamesDropControlCodes) {
+  PlainBitmap b;
+  pictures::setRows(b, {{kRed}});
+  FixedIString name;
+  name.appendChar16(2);
+  name.appendText("pic.bmp");
+  ASSERT_TRUE(b.saveBitmapFile(name));
+  PlainBitmap back;
+  ASSERT_TRUE(back.loadBitmapFile("pic.bmp"));
+  EXPECT_EQ(pictures::rowsOf(back), (Rows{{kRed}}));
+}
+
 TEST_F(Bmp, OurAssetsLoad) {
   const std::string dir = VANDREL_ASSET_DIR;
   PlainBitmap font, frame, mouse;
