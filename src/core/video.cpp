@@ -116,7 +116,8 @@ void Video::handOffFrame() {
 
 void Video::tick() {
   const LineTiming t = lineTiming();
-  uint32_t s = reg16(kDispstat) & ~7u;
+  // Not attached yet: keep time only.
+  uint32_t s = io ? reg16(kDispstat) & ~7u : 0;
   if (phase == 0) {
     s |= kHblankFlag;
     runDmaUntilDone(2);
@@ -148,6 +149,7 @@ void Video::tick() {
     }
   }
   if (presentMode == 0) drawWholePicture();
+  if (!io) return;
   const uint16_t vcount = uint16_t(line), dispstat = uint16_t(s);
   std::memcpy(io + kVcount, &vcount, 2);
   std::memcpy(io + kDispstat, &dispstat, 2);
