@@ -32,7 +32,7 @@ struct BlitOptions {
 };
 
 class Image {
-public:
+ public:
   Image() = default;
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
@@ -59,9 +59,11 @@ public:
   // Unchecked row access for drawing code that has clipped already; the
   // image must be locked.
   uint16_t* rowData(uint32_t y) const { return rows_[y]; }
-  bool contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width_ && y < int64_t(rows_.size()); }
+  bool contains(int64_t x, int64_t y) const {
+    return x >= 0 && y >= 0 && x < width_ && y < int64_t(rows_.size());
+  }
 
-protected:
+ protected:
   // For pictures whose rows live elsewhere (the display's surface).
   void pointRows(uint16_t* first, uint32_t width, uint32_t height, uint32_t pitchPixels);
 
@@ -69,7 +71,7 @@ protected:
   uint32_t width_ = 0;
   uint32_t locked_ = 0;
 
-private:
+ private:
   // The pixels of a memory picture, one block row by row.
   Map2D<uint16_t> store_;
 };
@@ -83,7 +85,7 @@ struct OverlayRecord {
 };
 
 class Bitmap : public Image {
-public:
+ public:
   virtual void fill(uint16_t colour, const Rect* rect) = 0;
   virtual void present();
   virtual uint16_t rgb(float r, float g, float b) const = 0;
@@ -92,7 +94,7 @@ public:
   void queueOverlay(SpriteBitmap* sprite, int32_t x, int32_t y, const BlitOptions& options);
   size_t overlayCount(uint32_t page) const { return overlays_[page & 1].size(); }
 
-protected:
+ protected:
   void drawOverlays();
   void restoreOverlays();
   void togglePage() { currentPage_ = currentPage_ + 1 == 2 ? 0 : currentPage_ + 1; }
@@ -128,7 +130,7 @@ using RunCache = std::unique_ptr<RunEncoding, RunEncodingFree>;
 RunCache newRunEncoding(uint32_t key);
 
 class PlainBitmap : public Bitmap {
-public:
+ public:
   void fill(uint16_t colour, const Rect* rect) override { fillRect(colour, rect); }
   uint16_t rgb(float r, float g, float b) const override;
   virtual void releaseRunEncoding() { runCache_.reset(); }
@@ -153,7 +155,7 @@ public:
   bool loadBitmapFile(const FixedIString& name);
   bool saveBitmapFile(const FixedIString& name);
 
-protected:
+ protected:
   friend class SpriteBitmap;
   RunCache runCache_;
 };
@@ -165,7 +167,7 @@ struct BackgroundSave {
 };
 
 class SpriteBitmap : public PlainBitmap {
-public:
+ public:
   void releaseRunEncoding() override;
   // Queued now, drawn at the target's next present.
   void drawOn(Bitmap& target, int32_t x, int32_t y, const BlitOptions& options) {
@@ -174,6 +176,6 @@ public:
   void drawSaving(Bitmap& target, int32_t x, int32_t y, const BlitOptions& options);
   void restoreUnder(Bitmap& target, int32_t x, int32_t y);
 
-private:
+ private:
   BackgroundSave saves_[2];
 };

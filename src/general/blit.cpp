@@ -114,7 +114,8 @@ void PlainBitmap::blitBitmap(Bitmap& d, int32_t x, int32_t y, const BlitOptions&
           uint16_t* dr = destRow(sy);
           const uint16_t* br = b->rowData(sy);
           for (uint32_t sx = xs.first; sx < xs.end; ++sx)
-            dr[x + int64_t(sx)] = uint16_t(quarterOf(br[sx], quarterMask) + (rows_[sy][sx] == o.key ? keyTint : c1));
+            dr[x + int64_t(sx)] =
+                uint16_t(quarterOf(br[sx], quarterMask) + (rows_[sy][sx] == o.key ? keyTint : c1));
         }
       } else {
         for (uint32_t sy = ys.first; sy < ys.end; ++sy) {

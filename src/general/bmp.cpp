@@ -180,7 +180,11 @@ struct CName {
 };
 }  // namespace
 
-bool View::loadBmp(const FixedIString& fileName, Image& target) const { return loadBmp(CName(fileName).text, target); }
-bool View::saveBmp(const FixedIString& fileName, Bitmap& source) const { return saveBmp(CName(fileName).text, source); }
+bool View::loadBmp(const FixedIString& fileName, Image& target) const {
+  return loadBmp(CName(fileName).text, target);
+}
+bool View::saveBmp(const FixedIString& fileName, Bitmap& source) const {
+  return saveBmp(CName(fileName).text, source);
+}
 bool PlainBitmap::loadBitmapFile(const FixedIString& name) { return loadBitmapFile(CName(name).text); }
 bool PlainBitmap::saveBitmapFile(const FixedIString& name) { return saveBitmapFile(CName(name).text); }

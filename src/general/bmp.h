@@ -12,5 +12,7 @@ namespace bmp {
 inline constexpr uint32_t kMaxSide = 16384;
 inline constexpr uint32_t kHeaderBytes = 54;
 
-inline uint64_t rowBytes(uint64_t width, uint32_t bitsPerPixel) { return (width * bitsPerPixel + 31) / 32 * 4; }
+inline uint64_t rowBytes(uint64_t width, uint32_t bitsPerPixel) {
+  return (width * bitsPerPixel + 31) / 32 * 4;
+}
 }  // namespace bmp

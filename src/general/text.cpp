@@ -95,14 +95,30 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
       continue;
     }
     switch (c) {
-      case 1: textColour = target.rgb(0, 0, 0); break;
-      case 2: textColour = target.rgb(1, 0, 0); break;
-      case 3: textColour = target.rgb(0, 1, 0); break;
-      case 4: textColour = target.rgb(0, 0, 1); break;
-      case 5: textColour = target.rgb(1, 0.5f, 0); break;
-      case 6: textColour = target.rgb(1, 1, 0); break;
-      case 7: textColour = target.rgb(1, 0, 1); break;
-      case 8: textColour = target.rgb(1, 1, 1); break;
+      case 1:
+        textColour = target.rgb(0, 0, 0);
+        break;
+      case 2:
+        textColour = target.rgb(1, 0, 0);
+        break;
+      case 3:
+        textColour = target.rgb(0, 1, 0);
+        break;
+      case 4:
+        textColour = target.rgb(0, 0, 1);
+        break;
+      case 5:
+        textColour = target.rgb(1, 0.5f, 0);
+        break;
+      case 6:
+        textColour = target.rgb(1, 1, 0);
+        break;
+      case 7:
+        textColour = target.rgb(1, 0, 1);
+        break;
+      case 8:
+        textColour = target.rgb(1, 1, 1);
+        break;
       case 9:
         for (uint16_t stop : gTabStops)
           if (int32_t(stop) > x) {
@@ -113,7 +129,9 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
       case 10:
         if (variant::kOlder) textColour = colour;
         break;
-      case 11: textColour = colour; break;
+      case 11:
+        textColour = colour;
+        break;
       case 12:
       case 14:
         // A colour code at the very end has no colour after it: ignored.
@@ -122,7 +140,8 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
           (c == 12 ? secondColour : textColour) = fromConsole(text[i]);
         }
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }

@@ -32,6 +32,8 @@ void View::releaseBackend() {
 void releaseDisplay() { gView.releaseBackend(); }
 
 void releaseDisplayAll() {
+  // The older program's picture lives as long as the program.
+  if (variant::kOlder) return;
   gView.releaseBackend();
   gView.useBackend(nullptr);
 }
@@ -140,6 +142,8 @@ void View::unlockSurface() {
 }
 
 void View::fill(uint16_t colour, const Rect* rect) {
+  // The older program's picture is never shown and its fill does nothing.
+  if (variant::kOlder) return;
   const bool wasLocked = surfaceLocked;
   lock(2);
   Rect r = rect ? *rect : Rect{0, 0, width(), height()};

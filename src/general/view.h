@@ -16,7 +16,7 @@ struct ChannelFormat {
 };
 
 class View : public Bitmap {
-public:
+ public:
   View() = default;
   ~View() override;
 
@@ -60,7 +60,7 @@ public:
   uint32_t surfaceLocked = 0;
   ChannelFormat red, green, blue;
 
-private:
+ private:
   void lockSurface();
   void unlockSurface();
 

@@ -39,7 +39,7 @@ struct LockedPage {
 };
 
 class DisplayBackend {
-public:
+ public:
   virtual ~DisplayBackend() = default;
 
   // Sets up a mode of width x height 16-bit pixels.  Returns an empty string
@@ -63,7 +63,7 @@ public:
 
 // Two page buffers and the page toggle, shared by both backends.
 class PagedBuffers {
-public:
+ public:
   void size(uint32_t width, uint32_t height);
   uint16_t* page(uint32_t index) { return pages_[index & 1].data(); }
   uint16_t* drawing() { return page(drawing_); }
@@ -73,7 +73,7 @@ public:
   uint32_t width() const { return width_; }
   uint32_t height() const { return height_; }
 
-private:
+ private:
   std::vector<uint16_t> pages_[2];
   uint32_t width_ = 0, height_ = 0;
   uint32_t drawing_ = 0;
@@ -82,7 +82,7 @@ private:
 // A display in memory.  Tests can make the next locks report a busy or lost
 // surface, or fail, and can read both pages.
 class MemoryDisplay : public DisplayBackend {
-public:
+ public:
   explicit MemoryDisplay(PixelMasks masks = kMasks565) : masks_(masks) {}
   const char* open(uint32_t width, uint32_t height, bool fullScreen) override;
   void close() override {}
@@ -104,7 +104,7 @@ public:
   void injectLost() { lost_ = true; }
   void injectFailure(bool on) { fail_ = on; }
 
-private:
+ private:
   PixelMasks masks_;
   PagedBuffers buffers_;
   bool locked_ = false, lost_ = false, fail_ = false, fullScreen_ = false;

@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 class SdlDisplay : public DisplayBackend {
-public:
+ public:
   explicit SdlDisplay(SDL_Window* window) : window_(window), givenWindow_(window != nullptr) {
     SDL_AddEventWatch(&SdlDisplay::watch, this);
   }
@@ -37,8 +37,8 @@ public:
         setLogicalSize(int(width), int(height));
       } else if (!window_) {
         // No program window (a test drives the display on its own).
-        window_ = SDL_CreateWindow(variantTitle(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, int(width),
-                                   int(height), 0);
+        window_ = SDL_CreateWindow(variantTitle(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                   int(width), int(height), 0);
         if (!window_) return "SDL_CreateWindow FAILED";
         ownWindow_ = true;
       }
@@ -87,7 +87,7 @@ public:
     if (renderer_ && !lost_ && gWindowActive) show_(buffers_.shown());
   }
 
-private:
+ private:
   static const char* variantTitle() { return "Vandrel"; }
   // Render resets arrive as events; the watch sees them as they are queued.
   static int watch(void* self, SDL_Event* event) {
@@ -140,6 +140,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DisplayBackend> makeSdlDisplay(SDL_Window* window) { return std::make_unique<SdlDisplay>(window); }
+std::unique_ptr<DisplayBackend> makeSdlDisplay(SDL_Window* window) {
+  return std::make_unique<SdlDisplay>(window);
+}
 
 }  // namespace platform

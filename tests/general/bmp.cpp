@@ -11,7 +11,7 @@ using pictures::Rows;
 namespace {
 
 class Bmp : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { pictures::memoryView(32, 32); }
   testsupport::ScopedTempDir dir;
 };

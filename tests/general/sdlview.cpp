@@ -4,6 +4,7 @@
 // memory display.  Skipped when Xvfb or xwd is not installed.
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "bmpfile.h"
 #include "general/draw.h"
@@ -43,12 +42,13 @@ bool onPath(const char* program) {
 
 // An Xvfb of its own; it picks a free display and tells its number.
 class Xvfb {
-public:
+ public:
   Xvfb() {
     int fds[2];
     if (pipe(fds) != 0) return;
     const std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
       close(fds[0]);
@@ -71,7 +71,7 @@ public:
   }
   const std::string& display() const { return display_; }
 
-private:
+ private:
   pid_t pid_ = 0;
   std::string display_;
 };
@@ -82,8 +82,8 @@ struct Screen {
 };
 
 uint32_t be32(const std::string& s, size_t at) {
-  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 | uint32_t(uint8_t(s[at + 2])) << 8 |
-         uint8_t(s[at + 3]);
+  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
+         uint32_t(uint8_t(s[at + 2])) << 8 | uint8_t(s[at + 3]);
 }
 
 // Reads an xwd dump of a TrueColor screen of 24 or 32 bits per pixel.
@@ -102,7 +102,8 @@ bool readXwd(const std::string& s, Screen* out) {
   out->rgb.resize(size_t(width) * height);
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x) {
-      const uint8_t* p = reinterpret_cast<const uint8_t*>(s.data() + data + size_t(y) * bytesPerLine + bytes * x);
+      const uint8_t* p =
+          reinterpret_cast<const uint8_t*>(s.data() + data + size_t(y) * bytesPerLine + bytes * x);
       uint32_t v = 0;
       for (uint32_t i = 0; i < bytes; ++i) v |= uint32_t(p[byteOrder == 0 ? i : bytes - 1 - i]) << (8 * i);
       uint32_t rgb = 0;
@@ -122,7 +123,8 @@ void drawScene(uint32_t font, SpriteBitmap& cursor) {
     gView.fill(gView.rgb(0.75f, 0.75f, 0.75f), &band);
     setTabStop(0, 200);
     drawText(gView, font, 4, 4, gView.rgb(1, 1, 1), u"Vandrel \x02red \x03green\t\x0Bplain ?!", 4);
-    drawText(gView, font, 4, 20, gView.rgb(0, 0, 1), std::u16string{6, u'0', u'x', 14, 0x001F, u'7', 12, 0x7C00, u'F'}, 4);
+    drawText(gView, font, 4, 20, gView.rgb(0, 0, 1),
+             std::u16string{6, u'0', u'x', 14, 0x001F, u'7', 12, 0x7C00, u'F'}, 4);
     const uint16_t blue = gView.rgb(0, 0, 1);
     drawLine(gView, blue, 10, 60, 10, 200);
     drawLine(gView, blue, 10, 200, 300, 200);
@@ -177,7 +179,8 @@ TEST(SdlDisplay, MatchesTheMemoryDisplayInARealWindow) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   Screen screen;
   const std::string dump = bmpfile::read("screen.xwd");
-  ASSERT_TRUE(readXwd(dump, &screen)) << dump.size() << " bytes, header " << (dump.size() >= 100 ? be32(dump, 0) : 0);
+  ASSERT_TRUE(readXwd(dump, &screen))
+      << dump.size() << " bytes, header " << (dump.size() >= 100 ? be32(dump, 0) : 0);
 
   platform::MemoryDisplay* memory = pictures::memoryView(320, 240);
   uint32_t font2 = loadFont((assets + "/eng.bmp").c_str(), 8, 12, 256);

@@ -15,7 +15,7 @@ constexpr uint16_t kC = 0x1234, kBack = 0x0001;
 // A font of 2 x 1 cells, 16 per row: every cell is solid ink except cell 63,
 // whose left pixel is key, so a fallback to it shows.
 class Text : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     pictures::memoryView(32, 32);
     for (auto& s : gTabStops) s = 0;

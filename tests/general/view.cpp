@@ -12,7 +12,7 @@ namespace {
 int gYields = 0, gRestored = 0;
 
 class ViewTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     display = pictures::memoryView(6, 4);
     gYields = gRestored = 0;

@@ -1,10 +1,11 @@
 // The older program's pictures: a 5:5:5 view in memory that is never shown,
 // one glyph colour, text controls that end at 10, and no BMP writer.
 
+#include "../pictures.h"
+
 #include <gtest/gtest.h>
 
 #include "../bmpfile.h"
-#include "../pictures.h"
 #include "general/blit.h"
 #include "general/text.h"
 #include "support/tempdir.h"
@@ -22,7 +23,12 @@ TEST(OlderView, MemoryPictureOf555) {
   EXPECT_EQ(gView.rgb(1, 1, 1), 0x7FFF);
   EXPECT_EQ(gView.rgb(0.25f, 0.25f, 0.25f), 0x1CE7);
   EXPECT_TRUE(gView.setScreenMode(1024, 768, 2));
-  gView.fill(5, nullptr);
+  // Its fill does nothing; drawing goes to the memory pages.
+  gView.fill(9, nullptr);
+  gView.lock(2);
+  EXPECT_EQ(gView.pixel(3, 3), 0);
+  gView.setPixel(3, 3, 5);
+  gView.unlock();
   gView.present();
   EXPECT_EQ(gView.currentPage(), 1u);
   gView.lock(1);
