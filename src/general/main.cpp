@@ -222,6 +222,7 @@ void createMainWindow() {
     std::fprintf(stderr, "%s: the main window could not be created.\n", variant::kProductTitle);
     std::exit(1);
   }
+  gWindowRect = windowRect(window);
   gMainWindow = window;
   runStartupHooks();  // the scheduler sets its table up here
 }

@@ -67,7 +67,11 @@ bool runLine(const std::string& line) {
     int x = 0, y = 0;
     args >> x >> y;
     SDL_Event e{};
+    // The window's own id, so that a renderer converts the position as it
+    // does for real events.
+    const Uint32 id = sdlWindow() ? SDL_GetWindowID(sdlWindow()) : 0;
     if (verb == "move") {
+      e.motion.windowID = id;
       e.type = SDL_MOUSEMOTION;
       e.motion.x = x;
       e.motion.y = y;
@@ -77,6 +81,7 @@ bool runLine(const std::string& line) {
         e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
         e.button.button = button == "right" ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT;
         e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.button.windowID = id;
         e.button.x = x;
         e.button.y = y;
         SDL_PushEvent(&e);

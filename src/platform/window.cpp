@@ -115,11 +115,20 @@ uint32_t messageKeyOf(uint32_t vk) {
   }
 }
 
-// Window pixels to display pixels, clamped into the picture.
+// Window pixels to display pixels, clamped to positive values.  A renderer
+// with a logical size has already converted the event (letterbox included).
 void toLogical(int x, int y, int* lx, int* ly) {
   int w = 0, h = 0;
-  if (sMain) SDL_GetWindowSize(sMain->sdl, &w, &h);
-  if (sLogicalWidth > 0 && sLogicalHeight > 0 && w > 0 && h > 0) {
+  bool converted = false;
+  if (sMain) {
+    SDL_GetWindowSize(sMain->sdl, &w, &h);
+    if (SDL_Renderer* r = SDL_GetRenderer(sMain->sdl)) {
+      int rw = 0, rh = 0;
+      SDL_RenderGetLogicalSize(r, &rw, &rh);
+      converted = rw > 0 && rh > 0;
+    }
+  }
+  if (!converted && sLogicalWidth > 0 && sLogicalHeight > 0 && w > 0 && h > 0) {
     x = static_cast<int>(static_cast<int64_t>(x) * sLogicalWidth / w);
     y = static_cast<int>(static_cast<int64_t>(y) * sLogicalHeight / h);
   }

@@ -44,8 +44,9 @@ void desktopSize(int* width, int* height);
 bool setWindowMode(bool fullScreen, int width, int height);
 
 // The size of the picture the display shows in the window (its mode size).
-// Mouse positions in messages are given in these pixels, scaled from the
-// window's own; before any call, window pixels are used as they are.
+// Mouse positions in messages are given in these pixels: SDL's renderer
+// converts them when it has a logical size, else they are scaled here from
+// the window's own; before any call, window pixels are used as they are.
 void setLogicalSize(int width, int height);
 
 // Outer rectangle of the window and its inside, in desktop coordinates;

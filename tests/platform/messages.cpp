@@ -122,6 +122,28 @@ TEST_F(MessageQueue, MousePositionsAreGivenInDisplayPixels) {
   EXPECT_LT(getKeyState(VK_RBUTTON), 0);
 }
 
+TEST_F(MessageQueue, PositionsConvertedByARendererAreNotScaledTwice) {
+  int w, h;
+  SDL_GetWindowSize(sdlWindow(), &w, &h);
+  SDL_Renderer* renderer = SDL_CreateRenderer(sdlWindow(), -1, SDL_RENDERER_SOFTWARE);
+  ASSERT_NE(renderer, nullptr) << SDL_GetError();
+  SDL_RenderSetLogicalSize(renderer, w / 2, h / 2);
+  setLogicalSize(w / 2, h / 2);
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = SDL_GetWindowID(sdlWindow());
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.x = 200;
+  e.button.y = 100;
+  SDL_PushEvent(&e);
+  const std::vector<Message> got = takeAll();
+  setLogicalSize(0, 0);
+  SDL_DestroyRenderer(renderer);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].message, WM_LBUTTONDOWN);
+  EXPECT_EQ(got[0].lParam, (50 << 16) | 100);
+}
+
 TEST_F(MessageQueue, WindowEventsBecomeSizeActivationPaintAndClose) {
   const Uint8 events[] = {SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_EXPOSED,
                           SDL_WINDOWEVENT_CLOSE};
