@@ -97,21 +97,32 @@ TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
   struct Case {
     const char* name;
     std::string bytes;
+    std::string logged;
   };
   std::vector<Case> cases;
-  auto with = [&](const char* name, auto change) {
+  const std::string typeFails = "Invalid BMP file containing (bmpHead.type fails)\n";
+  const std::string headerSize = "Invalid BMP info header size for file bad.bmp.\n";
+  const std::string bitCount = "Unsupported bit count in bmp file bad.bmp.\n";
+  auto with = [&](const char* name, auto change, std::string logged = "bad.bmp") {
     bmpfile::Spec s = good();
     change(s);
-    cases.push_back({name, bmpfile::build(s)});
+    cases.push_back({name, bmpfile::build(s), logged});
   };
-  with("not BM", [](bmpfile::Spec& s) { s.type = 0x4142; });
-  with("108-byte info header", [](bmpfile::Spec& s) { s.infoSize = 108; });
-  with("1 bit", [](bmpfile::Spec& s) { s.bits = 1; });
-  with("16 bits", [](bmpfile::Spec& s) { s.bits = 16; });
-  with("run-length encoded", [](bmpfile::Spec& s) {
-    s.bits = 8;
-    s.compression = 1;
-  });
+  with(
+      "not BM", [](bmpfile::Spec& s) { s.type = 0x4142; }, typeFails);
+  with(
+      "108-byte info header", [](bmpfile::Spec& s) { s.infoSize = 108; }, headerSize);
+  with(
+      "1 bit", [](bmpfile::Spec& s) { s.bits = 1; }, bitCount);
+  with(
+      "16 bits", [](bmpfile::Spec& s) { s.bits = 16; }, bitCount);
+  with(
+      "run-length encoded",
+      [](bmpfile::Spec& s) {
+        s.bits = 8;
+        s.compression = 1;
+      },
+      "Compressed BMP files not supported (file bad.bmp).\n");
   with("width 0", [](bmpfile::Spec& s) { s.width = 0; });
   with("height 0", [](bmpfile::Spec& s) { s.height = 0; });
   with("negative height", [](bmpfile::Spec& s) { s.height = uint32_t(-2); });
@@ -129,16 +140,20 @@ TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
     s.palette.assign(257, 0);
     s.rows = {{0, 0, 0, 0}, {0, 0, 0, 0}};
   });
-  cases.push_back({"shorter than its headers", std::string("BM\0\0", 4)});
+  cases.push_back({"shorter than its headers", std::string("BM\0\0", 4), headerSize});
   std::string full = bmpfile::build(good());
-  cases.push_back({"truncated pixels", full.substr(0, full.size() - 1)});
+  cases.push_back({"truncated pixels", full.substr(0, full.size() - 1), "bad.bmp"});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     bmpfile::write("bad.bmp", c.bytes);
     PlainBitmap target;
     pictures::setRows(target, {{1, 2, 3}});
+    pictures::LogWatch log;
     EXPECT_FALSE(gView.loadBmp("bad.bmp", target));
+    // The exact texts where the file's faults have them; the name at least
+    // in the rest.
+    EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
     EXPECT_EQ(pictures::rowsOf(target), (Rows{{1, 2, 3}}));
     // Through loadBitmapFile the bitmap is left empty.
     EXPECT_FALSE(target.loadBitmapFile("bad.bmp"));
@@ -146,7 +161,9 @@ TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
     EXPECT_EQ(target.height(), 0u);
   }
   PlainBitmap target;
+  pictures::LogWatch log;
   EXPECT_FALSE(target.loadBitmapFile("missing.bmp"));
+  EXPECT_EQ(log.text(), "Unable to open file missing.bmp.\n");
   bmpfile::write("good.bmp", full);
   EXPECT_TRUE(target.loadBitmapFile("good.bmp"));
   EXPECT_EQ(pictures::rowsOf(target), (Rows{{kBlue, kBlue}, {kRed, kRed}}));

@@ -75,6 +75,26 @@ TEST(FillRect, WholeEmptyAndClipped) {
   EXPECT_EQ(pictures::rowsOf(b), (Rows{{4, 4, 4}, {4, 2, 2}}));
 }
 
+TEST(PixelAccess, OutsideOrUnlockedIsReportedAndTouchesNothing) {
+  PlainBitmap b;
+  pictures::setRows(b, {{1, 2}});
+  pictures::LogWatch log;
+  EXPECT_EQ(b.pixel(0, 0), 0);  // not locked
+  b.lock(2);
+  b.setPixel(2, 0, 9);
+  b.setPixel(-1, 0, 9);
+  b.setPixel(0, 1, 9);
+  EXPECT_EQ(b.pixel(0, 5), 0);
+  b.unlock();
+  EXPECT_EQ(pictures::rowsOf(b), (Rows{{1, 2}}));
+  std::string text = log.text();
+  size_t reports = 0;
+  for (size_t at = text.find("CHECK failure, file general/bitmap"); at != std::string::npos;
+       at = text.find("CHECK failure, file general/bitmap", at + 1))
+    ++reports;
+  EXPECT_EQ(reports, 5u);
+}
+
 TEST(CopyRegion, OutsideReadsZeroAndSelfCopyIsRefused) {
   pictures::memoryView(8, 8);
   PlainBitmap src, dst;

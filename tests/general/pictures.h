@@ -2,10 +2,14 @@
 // Helpers for the picture tests: a memory display behind gView, and small
 // bitmaps written out as rows of pixels.
 
+#include <cstdio>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "general/base.h"
 #include "general/bitmap.h"
 #include "general/view.h"
 #include "platform/display.h"
@@ -42,5 +46,28 @@ inline Rows rowsOf(Image& b) {
 }
 
 inline Rows filled(uint32_t w, uint32_t h, uint16_t v) { return Rows(h, std::vector<uint16_t>(w, v)); }
+
+// What the debug log received while it was watched.
+class LogWatch {
+ public:
+  LogWatch() {
+    dbgPrintf("%s", "");  // opens the log if nothing did yet
+    flushDebugOutput();
+    std::FILE* f = debugLogFile();
+    start_ = f ? std::ftell(f) : 0;
+  }
+  std::string text() const {
+    flushDebugOutput();
+    std::FILE* f = debugLogFile();
+    if (!f) return "";
+    // The log is open for writing only; read it through its descriptor.
+    std::ifstream in("/proc/self/fd/" + std::to_string(fileno(f)), std::ios::binary);
+    in.seekg(start_);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  long start_ = 0;
+};
 
 }  // namespace pictures
