@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "widgetscreen.h"
+
 #include <string>
 #include <vector>
 
 #include "general/pane.h"
 
 namespace {
+
+using DialogItems = WidgetScreen;
 
 class Toggle : public CheckItem {
  public:
@@ -35,7 +39,7 @@ class Picker : public ChoiceItem {
 };
 
 // Font cells are 8 x 12.
-TEST(CheckItem, OnlyTheBoxCellTakesClicks) {
+TEST_F(DialogItems, CheckItemOnlyTheBoxCellTakesClicks) {
   Toggle t;
   t.setPosition(100, 50);
   t.setLabel(IString::fromText("Label"));
@@ -53,7 +57,7 @@ TEST(CheckItem, OnlyTheBoxCellTakesClicks) {
   }
 }
 
-TEST(CheckItem, Geometry) {
+TEST_F(DialogItems, CheckItemGeometry) {
   Toggle t;
   t.setLabel(IString::fromText("abcde"));
   t.setIndent(2);
@@ -61,7 +65,7 @@ TEST(CheckItem, Geometry) {
   EXPECT_EQ(t.height(), 12u);
 }
 
-TEST(ChoiceItem, OnlyOptionMarkersTakeClicksAndHooksRunInOrder) {
+TEST_F(DialogItems, ChoiceItemOnlyOptionMarkersTakeClicksAndHooksRunInOrder) {
   Picker p;
   p.setPosition(10, 20, 3);  // label row 20-31, options at 32, 44, 56
   p.setLabel(IString::fromText("Mode"));
@@ -93,7 +97,7 @@ TEST(ChoiceItem, OnlyOptionMarkersTakeClicksAndHooksRunInOrder) {
   EXPECT_EQ(p.height(), 4u * 12);
 }
 
-TEST(DialogItem, DisabledItemTakesNoClicksAndIsNeverDirty) {
+TEST_F(DialogItems, DisabledItemTakesNoClicksAndIsNeverDirty) {
   Toggle t;
   Picker p;
   p.setPosition(0, 0, 2);
@@ -119,7 +123,7 @@ class Box : public PaneContainer {
   void refresh() override {}
 };
 
-TEST(PaneContainer, ClickGoesToTheFirstChildThatTakesItAndMarkingReachesChildren) {
+TEST_F(DialogItems, PaneContainerClickGoesToTheFirstChildThatTakesItAndMarkingReachesChildren) {
   Box box;
   Toggle first, second;  // both boxes at (0, 0)
   box.addChild(&first);

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "widgetscreen.h"
+
 #include <string>
 
 namespace {
+
+using Panes = WidgetScreen;
 
 // A list of numbered lines "L0", "L1", ...
 class NumberList : public ListPane {
@@ -33,7 +37,7 @@ std::string shown(const TextPane& p) {
 // Font lines are 12 pixels high: a 100-pixel pane has 8 lines.
 constexpr u32 kPaneHeight = 100;
 
-TEST(ListPane, ScrollAndPageMovesFromTheEdgeCases) {
+TEST_F(Panes, ListPaneScrollAndPageMovesFromTheEdgeCases) {
   enum Op { kSetTop, kScrollUp, kScrollDown, kPageUp, kPageDown };
   struct Case {
     u32 lines, start;
@@ -91,7 +95,7 @@ TEST(ListPane, ScrollAndPageMovesFromTheEdgeCases) {
   }
 }
 
-TEST(ListPane, LongSourceLinesAreCutAtTheFixedTextSize) {
+TEST_F(Panes, ListPaneLongSourceLinesAreCutAtTheFixedTextSize) {
   NumberList p(0);
   p.source.append(IString::fromText(std::string(300, 'x').c_str()));
   p.setRect(0, 0, 10, 24);
@@ -100,7 +104,7 @@ TEST(ListPane, LongSourceLinesAreCutAtTheFixedTextSize) {
   EXPECT_EQ(p.lines.at(1).length(), 0u);
 }
 
-TEST(TextPane, AppendLineDropsTheTopLine) {
+TEST_F(Panes, TextPaneAppendLineDropsTheTopLine) {
   NumberList p(0);
   p.setRect(0, 0, 10, 36);
   FixedIString a, b, c, d;
@@ -112,7 +116,7 @@ TEST(TextPane, AppendLineDropsTheTopLine) {
   EXPECT_EQ(shown(p), "b c d");
 }
 
-TEST(TextPane, PaneLowerThanOneLineIgnoresLineMoves) {
+TEST_F(Panes, PaneLowerThanOneLineIgnoresLineMoves) {
   NumberList p(20);
   p.setRect(0, 0, 100, 11);
   EXPECT_EQ(p.lineCount(), 0u);
@@ -130,7 +134,7 @@ TEST(TextPane, PaneLowerThanOneLineIgnoresLineMoves) {
   EXPECT_EQ(p.dirtyMask, 0u);
 }
 
-TEST(TextPane, SetRectResizesOnlyWhenTheLineCountChanges) {
+TEST_F(Panes, TextPaneSetRectResizesOnlyWhenTheLineCountChanges) {
   NumberList p(3);
   p.setRect(0, 0, 100, 36);
   p.refresh();
@@ -140,7 +144,7 @@ TEST(TextPane, SetRectResizesOnlyWhenTheLineCountChanges) {
   EXPECT_EQ(shown(p), "- - - -");
 }
 
-TEST(TextPane, StockRefreshes) {
+TEST_F(Panes, TextPaneStockRefreshes) {
   NumberList p(0);
   p.setRect(0, 0, 100, 24);
   p.dirtyMask = 0;

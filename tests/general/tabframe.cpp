@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "widgetscreen.h"
+
 namespace {
+
+using Frames = WidgetScreen;
 
 // Counts clicks and moves that reach it.
 class ProbePane : public TextPane {
@@ -23,8 +27,9 @@ FixedIString title(const char* t) {
   return f;
 }
 
-struct FrameFixture : ::testing::Test {
+struct FrameFixture : WidgetScreen {
   void SetUp() override {
+    WidgetScreen::SetUp();
     setMouseDispatch(1);
     frame.setRect(0, 0, 300, 200);
     frame.addTab(title("Left"), &left);
@@ -117,7 +122,7 @@ TEST_F(FrameFixture, MissingPanesAndTabsTakeNothing) {
   EXPECT_EQ(left.leftClicks + left.rightClicks + left.moves + right.leftClicks + right.moves, 0);
 }
 
-TEST(TabFrame, TinyFramesGetEmptyAreasNotHugeOnes) {
+TEST_F(Frames, TinyFramesGetEmptyAreasNotHugeOnes) {
   TabFrame f;
   ProbePane p;
   f.setRect(5, 5, 3, 10);
@@ -130,7 +135,7 @@ TEST(TabFrame, TinyFramesGetEmptyAreasNotHugeOnes) {
   EXPECT_EQ(p.lineCount(), 0u);
 }
 
-TEST(TabFrame, SetRectAgainFreesTheHandlersItReplaces) {
+TEST_F(Frames, SetRectAgainFreesTheHandlersItReplaces) {
   const std::size_t before = allocatedBytes();
   {
     TabFrame f;
@@ -145,7 +150,7 @@ TEST(TabFrame, SetRectAgainFreesTheHandlersItReplaces) {
   EXPECT_EQ(allocatedBytes(), before);
 }
 
-TEST(TabFrame, RemovingAnUnlistedFrameChangesNothingAndDestructionUnregisters) {
+TEST_F(Frames, RemovingAnUnlistedFrameChangesNothingAndDestructionUnregisters) {
   TabFrame a, stranger;
   a.setRect(0, 0, 10, 10);
   addTabFrame(&a);
@@ -174,7 +179,7 @@ class SelfDestroyingFrame : public TabFrame {
   }
 };
 
-TEST(TabFrame, FrameDestroyedByItsOwnClickIsLeftSafely) {
+TEST_F(Frames, FrameDestroyedByItsOwnClickIsLeftSafely) {
   auto* f = new SelfDestroyingFrame;
   f->setRect(0, 0, 200, 100);
   f->addTab(title("A"), nullptr);
@@ -188,7 +193,7 @@ TEST(TabFrame, FrameDestroyedByItsOwnClickIsLeftSafely) {
   EXPECT_EQ(gMouseHandlers.count(), 0u);
 }
 
-TEST(Widget, ListIsNewestFirstAndDestructionUnlinks) {
+TEST_F(Frames, WidgetListIsNewestFirstAndDestructionUnlinks) {
   Widget* before = gWidgets;
   {
     TabFrame a;

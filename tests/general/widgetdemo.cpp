@@ -14,6 +14,7 @@
 #include "general/tabframe.h"
 #include "platform/messages.h"
 #include "platform/window.h"
+#include "widgetscreen.h"
 
 namespace {
 
@@ -66,9 +67,10 @@ class DemoWindow : public TabFrame {
   DemoOptions options;
 };
 
-class WidgetDemo : public ::testing::Test {
+class WidgetDemo : public WidgetScreen {
  protected:
   void SetUp() override {
+    WidgetScreen::SetUp();
     platform::clearMessageQueue();
     window = platform::createWindow("widget demo", windowProc, false);
     ASSERT_NE(window, nullptr);
