@@ -140,9 +140,44 @@ void drawScene(uint32_t font, SpriteBitmap& cursor) {
   }
 }
 
+// How many window pixels differ from the picture, each picture pixel shown
+// as a 2 x 2 block at (wx, wy); the first few are described in *where.
+int mismatchesOf(const Screen& screen, int wx, int wy, const std::vector<uint16_t>& expected,
+                 std::string* where) {
+  if (screen.width < uint32_t(wx) + 640 || screen.height < uint32_t(wy) + 480) return -1;
+  int mismatches = 0;
+  for (uint32_t y = 0; y < 240; ++y)
+    for (uint32_t x = 0; x < 320; ++x) {
+      const uint16_t p = expected[y * 320 + x];
+      for (uint32_t d = 0; d < 4; ++d) {
+        uint32_t rgb = screen.rgb[size_t(wy + 2 * y + d / 2) * screen.width + wx + 2 * x + d % 2];
+        uint16_t seen = uint16_t(((rgb >> 19) & 31) << 11 | ((rgb >> 10) & 63) << 5 | ((rgb >> 3) & 31));
+        if (seen != p && mismatches++ < 5) {
+          char text[80];
+          std::snprintf(text, sizeof text, " (%u,%u): screen %04x, memory %04x", x, y, seen, p);
+          *where += text;
+        }
+      }
+    }
+  return mismatches;
+}
+
 TEST(SdlDisplay, MatchesTheMemoryDisplayInARealWindow) {
   if (!onPath("Xvfb") || !onPath("xwd")) GTEST_SKIP() << "Xvfb or xwd is not installed";
   testsupport::ScopedTempDir dir;
+  const std::string assets = VANDREL_ASSET_DIR;
+
+  // The picture on the memory display first.
+  platform::MemoryDisplay* memory = pictures::memoryView(320, 240);
+  SpriteBitmap cursor;
+  ASSERT_TRUE(cursor.loadBitmapFile((assets + "/mouse.bmp").c_str()));
+  drawScene(loadFont((assets + "/eng.bmp").c_str(), 8, 12, 256), cursor);
+  const std::vector<uint16_t> expected(memory->buffers().shown(), memory->buffers().shown() + 320 * 240);
+  int inked = 0;
+  for (uint16_t p : expected) inked += p != 0;
+  EXPECT_GT(inked, 320 * 12);  // the scene is really there
+  freeFonts();
+
   Xvfb server;
   if (server.display().empty()) GTEST_SKIP() << "no Xvfb could be started";
   setenv("DISPLAY", server.display().c_str(), 1);
@@ -159,50 +194,27 @@ TEST(SdlDisplay, MatchesTheMemoryDisplayInARealWindow) {
   } sdl;
   SDL_Window* window = sdl.window = SDL_CreateWindow("display test", 0, 0, 640, 480, SDL_WINDOW_BORDERLESS);
   ASSERT_NE(window, nullptr) << SDL_GetError();
-
-  const std::string assets = VANDREL_ASSET_DIR;
   gView.useBackend(platform::makeSdlDisplay(window));
   ASSERT_TRUE(gView.setScreenMode(320, 240, 2, false));
-  uint32_t font = loadFont((assets + "/eng.bmp").c_str(), 8, 12, 256);
-  SpriteBitmap cursor;
-  ASSERT_TRUE(cursor.loadBitmapFile((assets + "/mouse.bmp").c_str()));
-  drawScene(font, cursor);
-  // Let the window map, then show the last page again until it is on screen.
-  for (int i = 0; i < 10; ++i) {
+  drawScene(loadFont((assets + "/eng.bmp").c_str(), 8, 12, 256), cursor);
+
+  // Until the window is mapped and drawn, show the last page again and look.
+  const std::string command = "xwd -root -silent -display " + server.display() + " -out screen.xwd";
+  int mismatches = -1;
+  std::string where;
+  for (int attempt = 0; attempt < 40 && mismatches != 0; ++attempt) {
     SDL_PumpEvents();
     displayRepaint();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    Screen screen;
+    ASSERT_TRUE(readXwd(bmpfile::read("screen.xwd"), &screen));
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(window, &wx, &wy);
+    where.clear();
+    mismatches = mismatchesOf(screen, wx, wy, expected, &where);
   }
-  int wx = 0, wy = 0;
-  SDL_GetWindowPosition(window, &wx, &wy);
-  std::string command = "xwd -root -silent -display " + server.display() + " -out screen.xwd";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  Screen screen;
-  const std::string dump = bmpfile::read("screen.xwd");
-  ASSERT_TRUE(readXwd(dump, &screen))
-      << dump.size() << " bytes, header " << (dump.size() >= 100 ? be32(dump, 0) : 0);
-
-  platform::MemoryDisplay* memory = pictures::memoryView(320, 240);
-  uint32_t font2 = loadFont((assets + "/eng.bmp").c_str(), 8, 12, 256);
-  drawScene(font2, cursor);
-  const uint16_t* expected = memory->buffers().shown();
-
-  ASSERT_GE(screen.width, uint32_t(wx) + 640);
-  ASSERT_GE(screen.height, uint32_t(wy) + 480);
-  int mismatches = 0, inked = 0;
-  for (uint32_t y = 0; y < 240; ++y)
-    for (uint32_t x = 0; x < 320; ++x) {
-      const uint16_t p = expected[y * 320 + x];
-      inked += p != 0;
-      for (uint32_t d = 0; d < 4; ++d) {
-        uint32_t rgb = screen.rgb[size_t(wy + 2 * y + d / 2) * screen.width + wx + 2 * x + d % 2];
-        uint16_t seen = uint16_t(((rgb >> 19) & 31) << 11 | ((rgb >> 10) & 63) << 5 | ((rgb >> 3) & 31));
-        if (seen != p && mismatches++ < 5)
-          ADD_FAILURE() << "at " << x << "," << y << ": screen " << std::hex << seen << ", memory " << p;
-      }
-    }
-  EXPECT_EQ(mismatches, 0);
-  EXPECT_GT(inked, 320 * 12);  // the scene is really there
+  EXPECT_EQ(mismatches, 0) << where;
   freeFonts();
 }
 
