@@ -39,6 +39,7 @@ struct FrameFixture : WidgetScreen {
   void TearDown() override {
     removeTabFrame(&frame);
     setMouseDispatch(0);
+    WidgetScreen::TearDown();
   }
   ProbePane left, right;
   TabFrame frame;

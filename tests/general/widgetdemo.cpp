@@ -85,6 +85,7 @@ class WidgetDemo : public WidgetScreen {
     platform::clearMessageQueue();
     EXPECT_EQ(gTabFrames.count(), 0u);
     EXPECT_EQ(gMouseHandlers.count(), 0u);
+    WidgetScreen::TearDown();
   }
 
   void click(int x, int y, bool right = false) {

@@ -90,7 +90,10 @@ class WidgetDrawing : public WidgetScreen {
     frame.addTab(fixed("Cd"), &hidden);
     addTabFrame(&frame);
   }
-  void TearDown() override { removeTabFrame(&frame); }
+  void TearDown() override {
+    removeTabFrame(&frame);
+    WidgetScreen::TearDown();
+  }
 
   // One pass of the main task: draw what is dirty, look, present.  The
   // drawing calls lock the view themselves.

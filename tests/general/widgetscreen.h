@@ -10,11 +10,12 @@
 #include "general/view.h"
 #include "general/widget.h"
 #include "pictures.h"
+#include "platform/variant.h"
 
 class WidgetScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    display = pictures::memoryView(640, 480);
+    display = pictures::memoryView(640, 480, variant::kOlder ? platform::kMasks555 : platform::kMasks565);
     // Other tests may free the fonts; load ours again when it is gone.
     if (gWidgetFont == 0 || gWidgetFont > gFontTable.size() || fontWidth(gWidgetFont) != 8 ||
         fontHeight(gWidgetFont) != 12)
@@ -27,6 +28,9 @@ class WidgetScreen : public ::testing::Test {
     gColourBlack = gView.rgb(0, 0, 0);
     gColourRed = gView.rgb(1, 0, 0);
   }
+
+  // Later tests find the view as the program starts, without a display.
+  void TearDown() override { gView.useBackend(nullptr); }
 
   platform::MemoryDisplay* display = nullptr;
 };
