@@ -12,6 +12,7 @@
 #include "general/main.h"
 #include "general/mouse.h"
 #include "general/tabframe.h"
+#include "general/view.h"
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "widgetscreen.h"
@@ -128,6 +129,18 @@ TEST_F(WidgetDemo, ClicksThroughTheWindowProcedureReachTitlesPanesAndItems) {
   EXPECT_EQ(demo->currentTab(), 0u);
   click(60, 5);  // the "Opts" title covers x 48-95
   EXPECT_EQ(demo->currentTab(), 1u);
+  // Drawn, the chosen title is yellow and the other grey.
+  drawAllTabFrames();
+  gView.lock(1);
+  int yellow = 0, grey = 0;
+  for (u32 y = 0; y < 12; ++y)
+    for (u32 x = 0; x < 96; ++x) {
+      yellow += gView.pixel(x, y) == gColourYellow && x >= 48;
+      grey += gView.pixel(x, y) == gColourGrey && x < 48;
+    }
+  gView.unlock();
+  EXPECT_GT(yellow, 0);
+  EXPECT_GT(grey, 0);
 
   // The choice item sits at (10, 24): its options' markers at y 36, 48, 60.
   click(12, 62);
