@@ -1,0 +1,143 @@
+#pragma once
+// The state arena: everything generated code touches, in one block per
+// emulator, reached as [base + disp32] from a fixed host register.  Guest
+// memory, the trap bitmaps, the register words, the region and wait tables,
+// the condition table and the history ring all live here, so a "location" in
+// the history journal is a 32-bit arena offset (never 0-4: the first words
+// are a guard, so a location can never look like a record kind).
+//
+// Host register roles in generated code (x86-64):
+//   rbx   arena base
+//   r12d  budget register: bits 20-31 the remaining cycles (signed), bits 0-19
+//         the stop mask without 0x4; memory accesses OR in 0x8/0x10 when they
+//         hit a trap bit and the timer routine ORs in 0x4 when it collects an
+//         interrupt.  Every instruction subtracts its cost << 20.
+//   r13d  journal register: write position in bytes (word index x 4), AND 0xFFFF
+//   r14d  cost register: the instruction's cost << 20 at its end; scratch in a
+//         body, the shifter's carry-out in bit 29
+//   eax   result register: the status word of an exit
+//   r15d  memory wait cycles (<< 20) of the current instruction
+//   Scratch: ecx, edx, esi, edi, r8d-r11d.  The timer routine clobbers rax,
+//   rcx and rdx only.
+//
+// Journal record writer (two words, then advance):
+//   mov dword [rbx + r13 + kJournal], first
+//   mov dword [rbx + r13 + kJournal + 4], second
+//   add r13d, 8 ; and r13d, 0xFFFF
+// First words: 0 end of instruction {0, cost << 20}; 1 load {1, guest address};
+// 2 store {2, guest address}; 3 DMA unit; 4 empty; anything else an arena
+// offset whose old content is the second word.
+
+#include <cstddef>
+
+#include "core/types.h"
+
+namespace arena {
+
+inline constexpr u32 kRegisterWords = 55;
+inline constexpr u32 kJournalWords = 16384;
+inline constexpr u32 kBitmapBytes = 278600;
+
+// Memory area sizes.
+inline constexpr u32 kBiosSize = 0x4000;
+inline constexpr u32 kEwramSize = 0x40000;
+inline constexpr u32 kIwramSize = 0x8000;
+inline constexpr u32 kIoSize = 0x400;
+inline constexpr u32 kPaletteSize = 0x400;
+inline constexpr u32 kVramSize = 0x20000;
+inline constexpr u32 kOamSize = 0x4000;
+inline constexpr u32 kRomSize = 0x800000;
+inline constexpr u32 kSramSize = 0x10000;
+inline constexpr u32 kEepromPortSize = 0x100;
+
+// Wait tables, in this order, each value cycles << 20 per region.
+enum WaitTable { kWait16Seq, kWait16NonSeq, kWait32Seq, kWait32NonSeq };
+
+}  // namespace arena
+
+struct alignas(64) Arena {
+  u32 guard[8];  // offset 0 stays unused: no location is 0-4
+
+  // Register bank storage (see cpu.h for the assignment).
+  u32 registers[arena::kRegisterWords];
+
+  // Core state generated code reads or writes.
+  u32 lastDataAddress;          // guest address of the last load or store
+  u32 pendingTimerInterrupts;   // interrupt bits the timer routine collected
+  u32 timerAccumulators[4];     // fixed-point prescaler counts
+  u32 dummyWord[2];             // the unmapped path's access goes here
+  u32 journalWriteIndex;        // word index of the next record (outside generated code)
+  u64 timerEntry;               // host address of the timer routine
+
+  // Region tables, indexed by the guest address's top byte (0-15).  Bases are
+  // arena offsets (0 = none).
+  u32 readBase[16];
+  u32 writeBase[16];
+  u32 readSize[16];
+  u32 writeSize[16];
+  u32 regionMask[16];
+  u32 bitmapBase[6][16];  // live read, write, execute, persistent read, write, execute
+  u32 wait[4][16];        // arena::WaitTable order
+
+  // Host flags (AH after LAHF) -> N, Z, C in ARM positions 31-29.
+  u32 flagsFromAh[256];
+  // Entry NZCV x 16 + condition is 255 when the condition holds.
+  u8 conditionTable[256];
+
+  u32 journal[arena::kJournalWords];
+
+  // Guest memory, in the console's order.
+  alignas(64) u8 bios[arena::kBiosSize];
+  u8 ewram[arena::kEwramSize];
+  u8 iwram[arena::kIwramSize];
+  u8 io[arena::kIoSize];
+  u8 palette[arena::kPaletteSize];
+  u8 vram[arena::kVramSize];
+  u8 oam[arena::kOamSize];
+  u8 rom[arena::kRomSize];
+  u8 sram[arena::kSramSize];
+  u8 eepromPorts[arena::kEepromPortSize];
+  u8 bitmaps[6][arena::kBitmapBytes];
+
+  // Arena offset of a storage word or byte inside this arena.
+  u32 offsetOf(const void* p) const {
+    return u32(static_cast<const u8*>(p) - reinterpret_cast<const u8*>(this));
+  }
+  u32* word(u32 offset) { return reinterpret_cast<u32*>(reinterpret_cast<u8*>(this) + offset); }
+  u8* byte(u32 offset) { return reinterpret_cast<u8*>(this) + offset; }
+};
+
+// Displacements generated code uses.
+namespace arena {
+inline constexpr i32 kRegisters = i32(offsetof(Arena, registers));
+inline constexpr i32 kLastDataAddress = i32(offsetof(Arena, lastDataAddress));
+inline constexpr i32 kPendingTimer = i32(offsetof(Arena, pendingTimerInterrupts));
+inline constexpr i32 kTimerAccumulators = i32(offsetof(Arena, timerAccumulators));
+inline constexpr i32 kDummyWord = i32(offsetof(Arena, dummyWord));
+inline constexpr i32 kTimerEntry = i32(offsetof(Arena, timerEntry));
+inline constexpr i32 kReadBase = i32(offsetof(Arena, readBase));
+inline constexpr i32 kWriteBase = i32(offsetof(Arena, writeBase));
+inline constexpr i32 kReadSize = i32(offsetof(Arena, readSize));
+inline constexpr i32 kWriteSize = i32(offsetof(Arena, writeSize));
+inline constexpr i32 kRegionMask = i32(offsetof(Arena, regionMask));
+inline constexpr i32 kBitmapBase = i32(offsetof(Arena, bitmapBase));
+inline constexpr i32 kWait = i32(offsetof(Arena, wait));
+inline constexpr i32 kFlagsFromAh = i32(offsetof(Arena, flagsFromAh));
+inline constexpr i32 kConditionTable = i32(offsetof(Arena, conditionTable));
+inline constexpr i32 kJournal = i32(offsetof(Arena, journal));
+inline constexpr i32 kIo = i32(offsetof(Arena, io));
+}  // namespace arena
+
+// Fills the condition table and the host-flag table (done once per arena).
+void buildConditionTable(u8 table[256]);
+void buildFlagTable(u32 table[256]);
+
+// History::push's record write for the emulator's own code: the location and
+// its old content (or any two-word record), then the write index advances.
+inline void journalRecord(Arena& a, u32 first, u32 second) {
+  u32 i = a.journalWriteIndex & (arena::kJournalWords - 1);
+  a.journal[i] = first;
+  a.journal[i + 1] = second;
+  a.journalWriteIndex = (i + 2) & (arena::kJournalWords - 1);
+}
+inline void journalPush(Arena& a, u32 location) { journalRecord(a, location, *a.word(location)); }

@@ -1,0 +1,4 @@
+#pragma once
+// CHECK comes from the general library.
+
+#include "general/base.h"

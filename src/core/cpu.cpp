@@ -1,0 +1,161 @@
+#include "core/cpu.h"
+
+#include <cstring>
+
+#include "core/check.h"
+#include "core/memory.h"
+#include "core/timers.h"
+#include "general/config.h"
+
+using namespace Xbyak::util;
+
+// The older build has no such option: it starts without the BIOS only when
+// the BIOS word at 0 reads 0.
+#ifndef VANDREL_OLDER_VARIANT
+constinit ConfigOption<i32> gSkipStartup("Skip startup", 0);
+int skipStartupOption() { return gSkipStartup.value(); }
+void setSkipStartupOption(int value) { gSkipStartup.value() = value; }
+#else
+int skipStartupOption() { return 0; }
+void setSkipStartupOption(int) {}
+#endif
+
+RegisterBank::RegisterBank(Arena& arena) : arena_(arena) {
+  const u32 base = u32(arena::kRegisters);
+  auto word = [&](u32 w) { return base + 4 * w; };
+  u32 next = 0;
+  // Words 0-19: every register in every slot.
+  for (u32 r = 0; r < kRegisterCount; ++r, ++next)
+    for (u32 s = 0; s < 7; ++s) offsets_[r][s] = word(next);
+  // FIQ's own R8-R14, then its own 17-19.
+  for (u32 r = 8; r <= 14; ++r) offsets_[r][1] = word(next++);
+  for (u32 r = 17; r <= 19; ++r) offsets_[r][1] = word(next++);
+  // IRQ, Supervisor, Abort, Undefined, System: own R13, R14, 17, 18, 19.
+  for (u32 s = 2; s <= 6; ++s) {
+    for (u32 r : {13u, 14u, 17u, 18u, 19u}) offsets_[r][s] = word(next++);
+  }
+  CHECK(next == arena::kRegisterWords);
+  // Slot 7 is never selected; it mirrors User so that it stays harmless.
+  for (u32 r = 0; r < kRegisterCount; ++r) offsets_[r][7] = offsets_[r][0];
+}
+
+u32 RegisterBank::bankOfMode(u32 mode) {
+  switch (mode & 15) {
+    case 0: case 1: case 2: case 3: return mode & 15;
+    case 7: return 4;
+    case 11: return 5;
+    case 15: return 6;
+    default: return 0;
+  }
+}
+
+void RegisterBank::reset() { std::memset(arena_.registers, 0, sizeof arena_.registers); }
+
+ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
+    : arena_(arena),
+      memory_(memory),
+      bank_(arena),
+      timers_(std::make_unique<TimerCode>(
+          TimerLayout{arena::kIo, arena::kTimerAccumulators, arena::kPendingTimer},
+          TimerRegisters{rbx, r14d, r12d})),
+      code_(size_t(kBlockCount + 1) * kBlockCodeLimit),
+      staging_(new u8[kStagingBytes]),
+      emitter_(std::make_unique<CodeEmitter>(staging_.get(), kStagingBytes)) {
+  arena_.timerEntry = reinterpret_cast<u64>(timers_->entry());
+  for (u32 i = 0; i < kBlockCount; ++i) pool_[i].code = code_.data() + size_t(i) * kBlockCodeLimit;
+  fallback_.code = code_.data() + size_t(kBlockCount) * kBlockCodeLimit;
+  reset();
+}
+
+ArmCpu::~ArmCpu() = default;
+
+void ArmCpu::setRegJournaled(u32 n, u32 value) {
+  journalPush(arena_, regOffset(n));
+  setReg(n, value);
+}
+
+void ArmCpu::reset() {
+  bank_.reset();
+  // Nothing of the previous run may reach the new one.
+  pendingExceptions = 0;
+  interruptFlags = 0;
+  arena_.pendingTimerInterrupts = 0;
+  gSkipBreakpointOnce = SkipBreakpointOnce{};
+  bool noBios = memory_.peek32(0) == 0;
+  if (noBios || (!variant::kOlder && skipStartupOption() != 0)) {
+    bank_.set(13, 2, 0x03007FA0);
+    bank_.set(13, 3, 0x03007FE0);
+    bank_.set(13, 0, 0x03007FE0);
+    bank_.set(15, 0, 0x08000000);
+  } else {
+    bank_.set(15, 0, 0);
+    bank_.set(kRegCpsr, 0, 0xD3);
+  }
+  if (arena_.readBase[4]) buildTimerCode();
+  flushBlocks();
+}
+
+void ArmCpu::buildTimerCode() { timers_->build(arena_.io); }
+
+void ArmCpu::requestInterrupt(u32 bits) {
+  u32 ie = memory_.peek16(0x04000200);
+  u32 ime = memory_.peek8(0x04000208);
+  if (ime != 0 && (bits & ie) != 0) {
+    interruptFlags |= bits & ie;
+    memory_.poke16(0x04000202, u16(interruptFlags));
+    raise(8);
+  }
+}
+
+u32 ArmCpu::instructionCost(u32 address, u32 n, u32 i, u32 s) const {
+  u32 region = address >> 24;
+  bool thumb = isThumb();
+  u32 nw = memory_.wait(thumb ? arena::kWait16NonSeq : arena::kWait32NonSeq, region) >> 20;
+  u32 sw = memory_.wait(thumb ? arena::kWait16Seq : arena::kWait32Seq, region) >> 20;
+  return n * nw + s * sw + i;
+}
+
+namespace {
+
+// The entry stub: saves the host's callee-saved registers, loads the fixed
+// roles, calls the generated code and hands the budget and journal
+// registers back.
+class EntryStub {
+public:
+  EntryStub() : buffer_(4096) {
+    std::unique_ptr<u8[]> staging(new u8[4096]);
+    Xbyak::CodeGenerator g(4096, staging.get());
+    const Xbyak::Reg64 saved[] = {rbx, rbp, r12, r13, r14, r15};
+    for (const auto& r : saved) g.push(r);
+    g.push(rdx);
+    g.push(rcx);
+    g.sub(rsp, 8);
+    g.mov(rbx, rdi);
+    g.mov(r12d, g.dword[rdx]);
+    g.mov(r13d, g.dword[rcx]);
+    g.call(rsi);
+    g.add(rsp, 8);
+    g.pop(rcx);
+    g.pop(rdx);
+    g.mov(g.dword[rdx], r12d);
+    g.mov(g.dword[rcx], r13d);
+    for (int i = 5; i >= 0; --i) g.pop(saved[i]);
+    g.ret();
+    buffer_.makeWritable(buffer_.data(), g.getSize());
+    std::memcpy(buffer_.data(), staging.get(), g.getSize());
+    buffer_.makeExecutable(buffer_.data(), g.getSize());
+    fn_ = reinterpret_cast<Fn>(buffer_.data());
+  }
+  using Fn = u32 (*)(Arena*, const void*, u32*, u32*);
+  Fn fn_;
+
+private:
+  CodeBuffer buffer_;
+};
+
+}  // namespace
+
+u32 callWithCpuRegisters(Arena* arena, const void* entry, u32& budget, u32& journal) {
+  static EntryStub stub;
+  return stub.fn_(arena, entry, &budget, &journal);
+}

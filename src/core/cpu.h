@@ -1,0 +1,195 @@
+#pragma once
+// The emulated ARM7TDMI: its register bank in every mode, the pending
+// exceptions, the translated-block cache (cache.cpp), the run loop
+// (runloop.cpp) and the ARM translation handlers (armops.cpp).
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "core/arena.h"
+#include "core/codebuffer.h"
+#include "core/emitter.h"
+#include "platform/variant.h"
+
+class GbaMemory;
+class TimerCode;
+
+// Register numbers beyond R0-R15.
+enum : u32 { kRegCpsr = 16, kRegSpsr = 17, kRegResume = 18, kRegStart = 19, kRegisterCount = 20 };
+
+// Bank slots: 0 User, 1 FIQ, 2 IRQ, 3 Supervisor, 4 Abort, 5 Undefined, 6 System.
+class RegisterBank {
+public:
+  explicit RegisterBank(Arena& arena);
+  static u32 bankOfMode(u32 mode);
+  u32 get(u32 n, u32 bank) const { return *slot(n, bank); }
+  void set(u32 n, u32 bank, u32 value) { *slot(n, bank) = value; }
+  u32* slot(u32 n, u32 bank) const { return arena_.word(offsets_[n][bank & 7]); }
+  // Arena offset of register n's word in a bank slot (a journal location).
+  u32 offset(u32 n, u32 bank) const { return offsets_[n][bank & 7]; }
+  void reset();
+
+private:
+  Arena& arena_;
+  u32 offsets_[kRegisterCount][8] = {};
+};
+
+inline constexpr u32 kBlockCount = variant::kOlder ? 128 : 512;
+inline constexpr u32 kBlockInstructions = 64;
+inline constexpr u32 kEmptyKey = 0x80000000;
+
+struct TranslatedBlock {
+  u32 lruPosition = 0;
+  u32 key = kEmptyKey;
+  u32 start = 0;
+  u32 end = 0;
+  u16 codeOffsets[kBlockInstructions] = {};
+  u64 probes = 0;     // bit i: instruction i starts with an execute probe
+  u8* code = nullptr; // kBlockCodeLimit bytes of executable memory
+  u32 codeSize = 0;
+};
+
+// One-shot probe skip: the next block entry at `address` enters past that
+// instruction's execute probe.
+struct SkipBreakpointOnce {
+  bool armed = false;
+  u32 address = 0;
+};
+
+// What the run loop hands to other parts of the core after a slice.
+struct CpuHooks {
+  std::function<void(u32 pc, u32 dataAddress, u32& status)> accessTraps;
+  std::function<void(u32& status)> debugService;
+  std::function<void()> videoTick;
+  std::function<void()> stepBack;
+};
+
+class ArmCpu {
+public:
+  ArmCpu(Arena& arena, GbaMemory& memory);
+  ~ArmCpu();
+
+  // Registers of the current mode.
+  u32 mode() const { return cpsr() & 31; }
+  u32 cpsr() const { return *bank_.slot(kRegCpsr, 0); }
+  bool isThumb() const { return (cpsr() >> 5) & 1; }
+  u32 instructionSize() const { return isThumb() ? 2 : 4; }
+  u32 currentBank() const { return RegisterBank::bankOfMode(mode()); }
+  u32 reg(u32 n) const { return bank_.get(n, currentBank()); }
+  u32 pc() const { return reg(15); }
+  u32* regAddress(u32 n) { return bank_.slot(n, currentBank()); }
+  u32 regOffset(u32 n) const { return bank_.offset(n, currentBank()); }
+  void setReg(u32 n, u32 value) { bank_.set(n, currentBank(), value); }
+  void setRegJournaled(u32 n, u32 value);
+  RegisterBank& bank() { return bank_; }
+
+  void raise(u32 bits) { pendingExceptions |= bits; }
+  void requestInterrupt(u32 bits);
+  void reset();
+
+  // Run loop (one forward slice; result in gRunStatus).
+  void run();
+  // Backward slice: installed by the history journal.
+  void stepBack();
+  // The guest debug service after a MOV R0, R0 (status 0x80000).
+  void debugService(u32& status);
+  // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
+  void switchState(u32& pc);
+  CpuHooks hooks;
+
+  // Block cache.
+  TranslatedBlock* getBlock(u32 address);
+  TranslatedBlock* findBlock(u32 address, u32 key, u32& position, bool& keyMismatch);
+  void translateBlock(TranslatedBlock* block, u32 key, u32 address, u32 size);
+  void dropOverlappedBlock(TranslatedBlock* block, u32 position);
+  void linkBlock(TranslatedBlock* block);
+  void touchBlock(TranslatedBlock* block);
+  void flushBlocks();
+  u32 blocksInUse() const { return blocksInUse_; }
+  TranslatedBlock* indexEntry(u32 i) { return index_[i]; }
+  TranslatedBlock* lruEntry(u32 i) { return lru_[i]; }
+
+  // Cost model: cycles of n non-sequential, s sequential accesses at the
+  // instruction's region plus i internal cycles.
+  u32 instructionCost(u32 address, u32 n, u32 i, u32 s) const;
+
+  // Translation: one instruction at an address (ARM or Thumb by the key).
+  void translateInstruction(u32 address, CodeEmitter& e);
+  void translateArm(u32 address, u32 op, CodeEmitter& e);
+  void translateThumb(u32 address, u32 op, CodeEmitter& e);
+
+  // ARM handlers (armops.cpp).
+  void translateDataProcessing(u32 address, u32 op, CodeEmitter& e);
+  void translateMultiply(u32 address, u32 op, CodeEmitter& e);
+  void translateMultiplyLong(u32 address, u32 op, CodeEmitter& e);
+  void translateSwap(u32 address, u32 op, CodeEmitter& e);
+  void translateBranchExchange(u32 address, u32 op, CodeEmitter& e);
+  void translateHalfwordRegister(u32 address, u32 op, CodeEmitter& e);
+  void translateHalfwordImmediate(u32 address, u32 op, CodeEmitter& e);
+  void translateLoadStore(u32 address, u32 op, CodeEmitter& e);
+  void translateBlockTransfer(u32 address, u32 op, CodeEmitter& e);
+  void translateBranch(u32 address, u32 op, CodeEmitter& e);
+  void translateSoftwareInterrupt(u32 address, u32 op, CodeEmitter& e);
+  void translateUndefined(u32 address, u32 op, CodeEmitter& e);
+  void translateCoprocessorTransfer(u32 address, u32 op, CodeEmitter& e);
+  void translateCoprocessorData(u32 address, u32 op, CodeEmitter& e);
+  void translateCoprocessorRegister(u32 address, u32 op, CodeEmitter& e);
+  void translateThumbLongBranch(u32 address, u32 op, CodeEmitter& e);
+  // A bodiless instruction leaving with its kind, PC = the next instruction.
+  void translateExit(u32 address, u32 op, CodeEmitter& e, u32 kind, u32 cost);
+
+  // The timer routine generated code calls.
+  TimerCode& timers() { return *timers_; }
+  void buildTimerCode();
+
+  u32 pendingExceptions = 0;
+  u32 interruptFlags = 0;
+
+  GbaMemory& memory() { return memory_; }
+  Arena& arena() { return arena_; }
+
+private:
+  void translateTransferBody(u32 address, u32 op, CodeEmitter& e, AccessWidth width, bool load, bool registerOffset,
+                             u32 immediate, u32 extraStatus, bool userBank);
+  void prologue(u32 address, u32 op, CodeEmitter& e, u32 condition);
+  u32 entryInBlock(TranslatedBlock* b, u32 pc);
+
+  Arena& arena_;
+  GbaMemory& memory_;
+  RegisterBank bank_;
+  std::unique_ptr<TimerCode> timers_;
+  std::array<TranslatedBlock, kBlockCount> pool_;
+  TranslatedBlock fallback_;  // the older build's block for every address beyond the pool
+  std::array<TranslatedBlock*, kBlockCount> index_{};
+  std::array<TranslatedBlock*, kBlockCount> lru_{};
+  u32 blocksInUse_ = 0;
+  CodeBuffer code_;
+  std::unique_ptr<u8[]> staging_;
+  std::unique_ptr<CodeEmitter> emitter_;
+};
+
+// Run-loop globals (the front end sets the stop mask and reads the status).
+extern u32 gRunStatus;
+extern u32 gStopMask;
+extern i32 gCycleBudget;
+extern i32 gVideoCycles;
+extern u32 gRunToAddress;
+extern u32 gCycleCount;
+extern SkipBreakpointOnce gSkipBreakpointOnce;
+
+// Stop masks of the front end.
+inline constexpr u32 kStopRunning = 0xFF864;
+inline constexpr u32 kStopRunTo = 0xFF866;
+inline constexpr u32 kStopStep = 0xFF865;
+// The front end stops after a slice whose status has one of these.
+inline constexpr u32 kStopTest = 0x7FB;
+
+// Enters generated code at `entry` with the arena base and the budget and
+// journal registers; returns the exit's status word and hands back the
+// registers.  Generated once.
+u32 callWithCpuRegisters(Arena* arena, const void* entry, u32& budget, u32& journal);
+
+// Settings the core reads (stand-ins until the configuration options exist).
+int skipStartupOption();
+void setSkipStartupOption(int value);

@@ -1,0 +1,341 @@
+#include "core/emitter.h"
+
+#include "core/check.h"
+
+using namespace Xbyak::util;
+
+namespace {
+
+constexpr i32 kPc = arena::kRegisters + 15 * 4;
+constexpr i32 kCpsr = arena::kRegisters + 16 * 4;
+
+i32 waitTable(bool isStore, AccessWidth width, bool sequential) {
+  (void)isStore;
+  bool word = width == AccessWidth::Word || width == AccessWidth::BlockWord;
+  arena::WaitTable t = word ? (sequential ? arena::kWait32Seq : arena::kWait32NonSeq)
+                            : (sequential ? arena::kWait16Seq : arena::kWait16NonSeq);
+  return arena::kWait + i32(t) * 64;
+}
+
+}  // namespace
+
+void buildConditionTable(u8 table[256]) {
+  for (u32 flags = 0; flags < 16; ++flags) {
+    bool n = flags & 8, z = flags & 4, c = flags & 2, v = flags & 1;
+    bool pass[16] = {z, !z, c, !c, n, !n, v, !v, c && !z, !c || z, n == v, n != v, !z && n == v, z || n != v,
+                     false, false};
+    for (u32 cond = 0; cond < 16; ++cond) table[flags * 16 + cond] = pass[cond] ? 255 : 0;
+  }
+}
+
+void buildFlagTable(u32 table[256]) {
+  for (u32 ah = 0; ah < 256; ++ah) {
+    table[ah] = ((ah & 0x80) ? 0x80000000u : 0) | ((ah & 0x40) ? 0x40000000u : 0) | ((ah & 0x01) ? 0x20000000u : 0);
+  }
+}
+
+CodeEmitter::CodeEmitter(u8* staging, size_t bytes) : Xbyak::CodeGenerator(bytes, staging) {}
+
+const Xbyak::Reg64& CodeEmitter::base() { return Xbyak::util::rbx; }
+const Xbyak::Reg32& CodeEmitter::budget() { return Xbyak::util::r12d; }
+const Xbyak::Reg32& CodeEmitter::journalPos() { return Xbyak::util::r13d; }
+const Xbyak::Reg32& CodeEmitter::cost() { return Xbyak::util::r14d; }
+const Xbyak::Reg32& CodeEmitter::waits() { return Xbyak::util::r15d; }
+
+void CodeEmitter::begin() {
+  reset();
+  links.clear();
+  translationFlags = 0;
+  instructionIndex = 0;
+}
+
+void CodeEmitter::rewind(u32 offset) {
+  CHECK(offset <= getSize());
+  setSize(offset);
+}
+
+void CodeEmitter::journalConst(u32 first, u32 second) {
+  mov(dword[rbx + r13 + arena::kJournal], first);
+  mov(dword[rbx + r13 + arena::kJournal + 4], second);
+  add(r13d, 8);
+  and_(r13d, 0xFFFF);
+}
+
+void CodeEmitter::journalValue(u32 first, const Xbyak::Reg32& second) {
+  mov(dword[rbx + r13 + arena::kJournal], first);
+  mov(dword[rbx + r13 + arena::kJournal + 4], second);
+  add(r13d, 8);
+  and_(r13d, 0xFFFF);
+}
+
+void CodeEmitter::journalLocation(u32 location) {
+  mov(r11d, dword[rbx + i32(location)]);
+  journalValue(location, r11d);
+}
+
+void CodeEmitter::beginInstruction(u32 address, u32 size, bool probe, u32 condition, u32 failCost) {
+  address_ = address;
+  size_ = size;
+  cold_.clear();
+  fail_.reset();
+  failTail_ = false;
+  usesWaits_ = false;
+  if (probe) {
+    u32 start = offset();
+    mov(dword[rbx + kPc], address);
+    mov(eax, 0x20);
+    ret();
+    CHECK(offset() - start == kExecuteProbeLength);
+  }
+  if (condition != 14) {
+    fail_.emplace();
+    failTail_ = true;
+    mov(r14d, failCost << 20);
+    movzx(eax, byte[rbx + kCpsr + 3]);
+    and_(eax, 0xF0);
+    cmp(byte[rbx + rax + arena::kConditionTable + i32(condition)], 0xFF);
+    jne(*fail_, T_NEAR);
+  }
+}
+
+void CodeEmitter::useWaits() {
+  xor_(r15d, r15d);
+  usesWaits_ = true;
+}
+
+void CodeEmitter::emitTimerCall() { call(qword[rbx + arena::kTimerEntry]); }
+
+void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next) {
+  emitTimerCall();
+  if (endMark) {
+    lea(ecx, ptr[r14 + endMark]);
+    journalValue(0, ecx);
+  } else {
+    journalValue(0, r14d);
+  }
+  sub(r12d, r14d);
+  test(r12d, status);
+  jz(next, T_NEAR);
+  mov(dword[rbx + kPc], pc);
+  mov(eax, status);
+  ret();
+}
+
+void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget) {
+  Xbyak::Label next;
+  const u32 failStatus = translationFlags | kStatusBase;
+  const u32 pcNext = address_ + size_;
+  mov(r14d, cost << 20);
+  if (usesWaits_) add(r14d, r15d);
+  usesWaits_ = false;
+  if (status & 0x8000) {
+    emitTimerCall();
+    journalValue(0, r14d);
+    sub(r12d, r14d);
+    if (recordLink) {
+      BranchLink link;
+      link.target = linkTarget;
+      mov(eax, status);
+      link.statusOffset = offset() - 4;
+      test(r12d, status);
+      link.testOffset = offset() - 4;
+      Xbyak::Label leave;
+      jnz(leave, T_NEAR);
+      link.slotOffset = offset();
+      ret();  // the slot: a near jump once linked
+      db(0x90);
+      db(0x90);
+      db(0x90);
+      db(0x90);
+      L(leave);
+      ret();
+      links.push_back(link);
+    } else {
+      mov(eax, status);
+      ret();
+    }
+    if (failTail_) {
+      L(*fail_);
+      exitTail(failStatus, 0, pcNext, next);
+    }
+  } else {
+    bool shared = failTail_ && status == failStatus;
+    if (shared) L(*fail_);
+    exitTail(status, 0, pcNext, next);
+    if (failTail_ && !shared) {
+      L(*fail_);
+      exitTail(failStatus, 0, pcNext, next);
+    }
+  }
+  emitCold();
+  L(next);
+}
+
+void CodeEmitter::flagsArithmetic(u32 cpsr) {
+  lahf();
+  seto(cl);
+  movzx(eax, ah);
+  mov(eax, dword[rbx + rax * 4 + arena::kFlagsFromAh]);
+  movzx(ecx, cl);
+  shl(ecx, 28);
+  or_(eax, ecx);
+  journalLocation(cpsr);
+  and_(r11d, 0x0FFFFFFF);
+  or_(r11d, eax);
+  mov(dword[rbx + i32(cpsr)], r11d);
+}
+
+void CodeEmitter::flagsLogical(u32 cpsr, const Xbyak::Reg32& result, bool carryChanged) {
+  test(result, result);
+  lahf();
+  movzx(eax, ah);
+  mov(eax, dword[rbx + rax * 4 + arena::kFlagsFromAh]);
+  and_(eax, 0xC0000000);
+  journalLocation(cpsr);
+  if (carryChanged) {
+    and_(r14d, 0x20000000);
+    or_(eax, r14d);
+    and_(r11d, 0x1FFFFFFF);
+  } else {
+    and_(r11d, 0x3FFFFFFF);
+  }
+  or_(r11d, eax);
+  mov(dword[rbx + i32(cpsr)], r11d);
+}
+
+void CodeEmitter::load(AccessWidth width, bool sequential) { accessPiece(false, width, sequential); }
+void CodeEmitter::store(AccessWidth width, bool sequential) { accessPiece(true, width, sequential); }
+
+void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) {
+  CHECK(usesWaits_);  // the body zeroed the wait register
+  Xbyak::Label& unmapped = newLabel();
+  Xbyak::Label& access = newLabel();
+  journalValue(isStore ? 2 : 1, esi);
+  mov(dword[rbx + arena::kLastDataAddress], esi);
+  cmp(esi, 0x0FFFFFFF);
+  ja(unmapped, T_NEAR);
+  mov(eax, esi);
+  shr(eax, 24);
+  mov(edi, esi);
+  and_(edi, dword[rbx + rax * 4 + arena::kRegionMask]);
+  const i32 sizeTable = isStore ? arena::kWriteSize : arena::kReadSize;
+  const bool half = width == AccessWidth::Halfword || width == AccessWidth::SignedHalfword;
+  if (half) {
+    // A halfword must fit whole: the region's last byte is unmapped for it.
+    and_(edi, ~1u);  // and never straddles two words
+    lea(ecx, ptr[rdi + 1]);
+    cmp(ecx, dword[rbx + rax * 4 + sizeTable]);
+  } else {
+    cmp(edi, dword[rbx + rax * 4 + sizeTable]);
+  }
+  jae(unmapped, T_NEAR);
+  add(r15d, dword[rbx + rax * 4 + waitTable(isStore, width, sequential)]);
+  mov(r8d, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
+  mov(ecx, edi);
+  shr(ecx, 2);
+  bt(dword[rbx + r8], ecx);
+  Xbyak::Label noTrap;
+  jnc(noTrap);
+  or_(r12d, isStore ? 0x10 : 0x8);
+  L(noTrap);
+  add(edi, dword[rbx + rax * 4 + (isStore ? arena::kWriteBase : arena::kReadBase)]);
+  if (width == AccessWidth::Word || width == AccessWidth::BlockWord) and_(edi, ~3u);
+  L(access);
+  if (!isStore) {
+    switch (width) {
+      case AccessWidth::BlockWord: mov(r9d, dword[rbx + rdi]); break;
+      case AccessWidth::Word:
+        mov(r9d, dword[rbx + rdi]);
+        mov(ecx, esi);
+        and_(ecx, 3);
+        shl(ecx, 3);
+        ror(r9d, cl);
+        break;
+      case AccessWidth::Halfword: {
+        // An odd address reads its halfword rotated right by 8, as on the console.
+        movzx(r9d, word[rbx + rdi]);
+        mov(ecx, esi);
+        and_(ecx, 1);
+        shl(ecx, 3);
+        ror(r9d, cl);
+        break;
+      }
+      case AccessWidth::SignedHalfword: {
+        // An odd address loads the addressed byte, sign-extended.
+        Xbyak::Label even, done;
+        test(esi, 1);
+        jz(even);
+        movsx(r9d, byte[rbx + rdi + 1]);
+        jmp(done);
+        L(even);
+        movsx(r9d, word[rbx + rdi]);
+        L(done);
+        break;
+      }
+      case AccessWidth::Byte: movzx(r9d, byte[rbx + rdi]); break;
+      case AccessWidth::SignedByte: movsx(r9d, byte[rbx + rdi]); break;
+    }
+  } else {
+    mov(ecx, edi);
+    and_(ecx, ~3u);
+    mov(edx, dword[rbx + rcx]);
+    journalPair(ecx, edx);
+    switch (width) {
+      case AccessWidth::Word:
+      case AccessWidth::BlockWord:
+        // The console ignores the low address bits: the value goes unrotated.
+        mov(dword[rbx + rdi], r9d);
+        break;
+      case AccessWidth::Halfword:
+      case AccessWidth::SignedHalfword: mov(word[rbx + rdi], r9w); break;
+      case AccessWidth::Byte:
+      case AccessWidth::SignedByte: {
+        // Video RAM takes a byte store into both bytes of its halfword.
+        Xbyak::Label single;
+        cmp(eax, 6);
+        jne(single);
+        mov(byte[rbx + rdi], r9b);
+        xor_(edi, 1);
+        L(single);
+        mov(byte[rbx + rdi], r9b);
+        break;
+      }
+    }
+  }
+  coldAccesses_.push_back({&unmapped, &access});
+}
+
+void CodeEmitter::journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second) {
+  mov(dword[rbx + r13 + arena::kJournal], first);
+  mov(dword[rbx + r13 + arena::kJournal + 4], second);
+  add(r13d, 8);
+  and_(r13d, 0xFFFF);
+}
+
+Xbyak::Label& CodeEmitter::newLabel() {
+  labels_.emplace_back();
+  return labels_.back();
+}
+
+void CodeEmitter::emitCold() {
+  for (auto& c : coldAccesses_) {
+    // Unmapped: leave at once when the stop mask asks for it, else cost 8
+    // cycles, raise no trap and use a dummy word.
+    Xbyak::Label dummy;
+    L(*c.unmapped);
+    test(r12d, 0x100);
+    jz(dummy);
+    mov(eax, 0x100);
+    ret();
+    L(dummy);
+    add(r15d, 8u << 20);
+    mov(edi, u32(arena::kDummyWord));
+    xor_(eax, eax);
+    jmp(*c.access, T_NEAR);
+  }
+  coldAccesses_.clear();
+  for (auto& f : cold_) f();
+  cold_.clear();
+}
+
+void CodeEmitter::endInstruction() { labels_.clear(); }

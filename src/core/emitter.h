@@ -1,0 +1,127 @@
+#pragma once
+// The code emitter: one per block translation, writing x86-64 host code into
+// the staging buffer through Xbyak.  It knows the conventions every
+// generated instruction follows (register roles and journal records are
+// described in core/arena.h):
+//
+//   [execute probe]   mov [PC], address ; mov eax, 0x20 ; ret   (kExecuteProbeLength bytes)
+//   [condition test]  cost register = 1 S-cycle; table lookup; jne fail tail
+//   body              the handler's code
+//   epilogue          cost register = cost << 20 (+ r15d, the access waits);
+//                     call timer; journal {0, cost}; budget -= cost;
+//                     leave when budget AND status != 0 (PC = next), else
+//                     fall through into the next instruction's code
+//   [fail tail]       the same with the plain status (a skipped instruction
+//                     raises none of its own kinds)
+//
+// Status words are translation flags | kStatusBase | the handler's kinds.
+
+#include <functional>
+#include <list>
+#include <optional>
+#include <vector>
+
+#define XBYAK_NO_OP_NAMES
+#include <xbyak/xbyak.h>
+
+#include "core/arena.h"
+
+// Every exit's status: budget spent (bit 31), single step (0x1), run-to
+// (0x2) and the timer's interrupt request (0x4), which the timer routine
+// raises in the budget register.
+inline constexpr u32 kStatusBase = 0x80000007;
+
+// Bytes of the execute-breakpoint probe in front of an instruction; a block
+// entered past it skips the probe once.
+inline constexpr u32 kExecuteProbeLength = 13;
+// Host code per translated block.  Block ends are invisible to the guest.
+inline constexpr u32 kBlockCodeLimit = 16384;
+// Room for one instruction beyond the limit before it is withdrawn.
+inline constexpr u32 kStagingBytes = kBlockCodeLimit + 16384;
+
+// A branch whose target may be linked inside its own block.
+struct BranchLink {
+  u32 slotOffset;      // code offset of the 5-byte slot behind the taken exit
+  u32 target;          // guest address
+  u32 statusOffset;    // code offset of the status immediate (mov eax, imm32)
+  u32 testOffset;      // code offset of the status test immediate (test r12d, imm32)
+};
+
+// BlockWord: a word of LDM/STM, which ignores the address's low bits entirely.
+enum class AccessWidth { Byte, SignedByte, Halfword, SignedHalfword, Word, BlockWord };
+
+class CodeEmitter : public Xbyak::CodeGenerator {
+public:
+  CodeEmitter(u8* staging, size_t bytes);
+
+  void begin();                     // a new block: offset 0, no links
+  u32 offset() const { return u32(getSize()); }
+  void rewind(u32 offset);          // drops code behind offset (translation limit)
+
+  // Per instruction.
+  u32 translationFlags = 0;
+  u32 instructionIndex = 0;
+  std::vector<BranchLink> links;
+
+  // Host registers with fixed roles.
+  static const Xbyak::Reg64& base();
+  static const Xbyak::Reg32& budget();
+  static const Xbyak::Reg32& journalPos();
+  static const Xbyak::Reg32& cost();
+  static const Xbyak::Reg32& waits();
+
+  Xbyak::Address at(i32 disp) { return dword[base() + disp]; }
+
+  // Journal records.
+  void journalConst(u32 first, u32 second);
+  void journalValue(u32 first, const Xbyak::Reg32& second);
+  // {location, its current content}; uses r11d.
+  void journalLocation(u32 location);
+  void journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second);
+
+  // Instruction framing.  begin/endInstruction bracket one instruction; the
+  // prologue takes the condition-failed cost in cycles.
+  void beginInstruction(u32 address, u32 size, bool probe, u32 condition, u32 failCost);
+  void useWaits();  // zeroes r15d: the body adds wait cycles
+  void addsWaits() { usesWaits_ = true; }
+  // The epilogue; a status with 0x8000 returns unconditionally (the body
+  // wrote PC).  `linkTarget` records a branch link for a taken B/BL.
+  void epilogue(u32 status, u32 cost, bool recordLink = false, u32 linkTarget = 0);
+  // The common tail without the branch part, given the cost register
+  // loaded; endMark is ORed into the end record's cost word (1 marks the
+  // partial steps of LDM/STM).
+  void exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next);
+  void emitTimerCall();
+  // Code placed behind the instruction's exits (rare paths).
+  void cold(std::function<void()> f) { cold_.push_back(std::move(f)); }
+  void emitCold();
+  // A label that lives until endInstruction.
+  Xbyak::Label& newLabel();
+  void endInstruction();
+
+  // Memory access piece.  Address in esi; a load leaves the value in r9d, a
+  // store takes it from r9d.  Clobbers eax, ecx, edx, edi, r8d.
+  void load(AccessWidth width, bool sequential);
+  void store(AccessWidth width, bool sequential);
+
+  // Host flags -> CPSR.  arithmetic: NZCV from the host (C already in ARM
+  // sense); logical: NZ from `result`, C from bit 29 of the cost register.
+  // Journals CPSR before writing it.  cpsrOffset: the CPSR word.
+  void flagsArithmetic(u32 cpsrOffset);
+  void flagsLogical(u32 cpsrOffset, const Xbyak::Reg32& result, bool carryChanged);
+
+private:
+  void accessPiece(bool isStore, AccessWidth width, bool sequential);
+
+  struct ColdAccess {
+    Xbyak::Label* unmapped;
+    Xbyak::Label* access;
+  };
+  u32 address_ = 0, size_ = 0;
+  bool failTail_ = false;
+  bool usesWaits_ = false;
+  std::optional<Xbyak::Label> fail_;
+  std::vector<std::function<void()>> cold_;
+  std::vector<ColdAccess> coldAccesses_;
+  std::list<Xbyak::Label> labels_;
+};

@@ -1,0 +1,110 @@
+#pragma once
+// The whole emulated console as one object: the state arena, the memory
+// map, the processor with its block cache, the display unit and the DMA
+// unit, plus the breakpoint table, the access-trap context and the history
+// journal that join them.
+
+#include <memory>
+#include <string>
+
+#include "core/backstep.h"
+#include "core/breakpt.h"
+#include "core/cpu.h"
+#include "core/dma.h"
+#include "core/history.h"
+#include "core/memory.h"
+#include "core/traps.h"
+#include "core/video.h"
+
+class Emulator : private DmaBus, private VideoHost, private BackwardHost {
+public:
+  Emulator();
+  ~Emulator() override;
+  Emulator(const Emulator&) = delete;
+  Emulator& operator=(const Emulator&) = delete;
+
+  ArmCpu& cpu() { return cpu_; }
+  GbaMemory& memory() { return memory_; }
+  Video& video() { return *video_; }
+  Dma& dma() { return dma_; }
+  Arena& arena() { return *arena_; }
+  History& history() { return history_; }
+  BreakpointTable& breakpoints() { return breakpoints_; }
+  TrapContext& traps() { return trapContext_; }
+  StepOver& stepOver() { return stepOver_; }
+  u8* eepromStore() { return eepromStore_; }
+
+  // Cycle count 0, memory cleared (BIOS and ROM kept), processor reset.
+  void reset();
+  // Reset, then the file into the ROM area.  False when it cannot be read
+  // (the reset has still happened).
+  bool loadRom(const std::string& name);
+  const std::string& romName() const { return romName_; }
+  // DMA with immediate timing, then one processor slice unless DMA stopped.
+  void runSlice();
+  void stepBack();
+  void shutdownVideo() { video_->release(); }
+  // Where the display unit's finished frames go (the front end's display;
+  // nothing by default).
+  void setFramePresenter(std::function<void(i32 x, i32 y)> presenter) { presenter_ = std::move(presenter); }
+
+  // The hexadecimal value of a text: characters below 32 are skipped, hex
+  // digits accumulate, anything else ends the scan.
+  static u32 parseAddress(const std::string& text);
+
+private:
+  struct ArenaDeleter {
+    void operator()(Arena* a) const;
+  };
+  static Arena* allocateArena();
+
+  // DmaBus
+  uint16_t peek16(uint32_t address) override { return memory_.peek16(address); }
+  uint32_t peek32(uint32_t address) override { return memory_.peek32(address); }
+  void poke16(uint32_t address, uint16_t value) override { memory_.poke16(address, value); }
+  void poke32(uint32_t address, uint32_t value) override { memory_.poke32(address, value); }
+  uint32_t wait16(uint32_t address) override { return memory_.wait(arena::kWait16Seq, address >> 24); }
+  uint32_t wait32(uint32_t address) override { return memory_.wait(arena::kWait32Seq, address >> 24); }
+  bool readTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 0, address); }
+  bool writeTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 1, address); }
+  void journal(uint32_t first, uint32_t second) override { history_.push(first, second); }
+  uint32_t runTimers(uint32_t cycles) override;
+  void requestTimerInterrupts() override;
+  void requestInterrupt(uint32_t bits) override { cpu_.requestInterrupt(bits); }
+  void videoTick() override { video_->tick(); }
+  uint32_t pc() override { return cpu_.pc(); }
+  void accessTraps(uint32_t pc, uint32_t address, uint32_t& status) override;
+
+  // VideoHost
+  uint32_t runDma(uint32_t timing) override;
+  void presentFrame(int32_t x, int32_t y) override;
+  void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) override;
+  void showInAppPane() override {}
+
+  // BackwardHost
+  void writeLocation(uint32_t location, uint32_t value) override;
+  bool isPcLocation(uint32_t location) override { return location == cpu_.regOffset(15); }
+  void setPc(uint32_t pc) override { cpu_.setReg(15, pc); }
+  uint32_t instructionSize() override { return cpu_.instructionSize(); }
+  void tickReverse() override { video_->tickReverse(); }
+  void afterBackwardSlice() override;
+
+  std::unique_ptr<Arena, ArenaDeleter> arena_;
+  GbaMemory memory_;
+  BreakpointTable breakpoints_;
+  ArmCpu cpu_;
+  std::unique_ptr<Video> video_;
+  Dma dma_;
+  History history_;
+  StepOver stepOver_;
+  TrapContext trapContext_;
+  u8 eepromStore_[1024];
+  std::string romName_ = "No ROM loaded";
+  std::function<void(i32, i32)> presenter_;
+};
+
+// Appends value as eight lower-case hexadecimal digits.
+void formatHex8(std::string& out, u32 value);
+
+// The one emulator of the program.
+extern Emulator gEmulator;

@@ -1,0 +1,180 @@
+#include "core/memory.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "core/check.h"
+#include "platform/variant.h"
+
+namespace {
+
+struct RegionLayout {
+  u32 readSize, writeSize;
+  u32 bitmapSlice;  // bytes of each bitmap's slice; 0 = shares the owner's slice or has none
+};
+
+// Per region: sizes and the area it maps.  ROM (8, 10, 12) and the EEPROM
+// ports (9, 11, 13) are one area each.
+constexpr u32 kReadSize[16] = {0x4000, 0, 0x40000, 0x8000, 0x400, 0x400, 0x20000, 0x4000,
+                               0x800000, 0x100, 0x800000, 0x100, 0x800000, 0x100, 0x10000, 0};
+constexpr bool kWritable[16] = {false, false, true, true, true, true, true, true,
+                                false, true, false, true, false, true, true, false};
+
+// Slices in bitmap order: BIOS, EWRAM, IWRAM, I/O, palette, VRAM, OAM, ROM, EEPROM ports, SRAM.
+constexpr int kSliceRegion[10] = {0, 2, 3, 4, 5, 6, 7, 8, 9, 14};
+constexpr u32 kSliceBytes[10] = {512, 8192, 1024, 32, 32, 4096, 512, 262144, 8, 2048};
+
+constexpr u32 kWaitCycles[16][4] = {
+    // 16 seq, 16 nonseq, 32 seq, 32 nonseq
+    {6, 6, 6, 6}, {4, 4, 4, 4}, {3, 3, 6, 6}, {1, 1, 1, 1}, {1, 1, 1, 1}, {2, 2, 2, 2},
+    {2, 2, 2, 2}, {1, 1, 1, 1}, {3, 5, 6, 8}, {6, 6, 6, 6}, {3, 5, 6, 8}, {6, 6, 6, 6},
+    {3, 5, 6, 8}, {6, 6, 6, 6}, {6, 6, 6, 6}, {4, 4, 4, 4},
+};
+
+int sliceOwner(int region) {
+  if (region >= 8 && region <= 13) return 8 + (region & 1);
+  return region;
+}
+
+bool readWholeFile(const std::string& name, std::vector<u8>& out) {
+  std::ifstream f(name, std::ios::binary);
+  if (!f) return false;
+  out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return true;
+}
+
+}  // namespace
+
+GbaMemory::GbaMemory(Arena& arena) : arena_(arena) {}
+
+void GbaMemory::buildMap() {
+  Arena& a = arena_;
+  std::memset(a.readBase, 0, sizeof a.readBase);
+  std::memset(a.writeBase, 0, sizeof a.writeBase);
+  std::memset(a.bitmapBase, 0, sizeof a.bitmapBase);
+  trapMap_ = TrapMap{};
+  const u8* areas[16] = {a.bios, nullptr, a.ewram, a.iwram, a.io, a.palette, a.vram, a.oam,
+                         a.rom, a.eepromPorts, a.rom, a.eepromPorts, a.rom, a.eepromPorts, a.sram, nullptr};
+  for (int r = 0; r < 16; ++r) {
+    a.readSize[r] = kReadSize[r];
+    a.writeSize[r] = kWritable[r] ? kReadSize[r] : 0;
+    a.regionMask[r] = kReadSize[r] ? kReadSize[r] - 1 : 0xFFFFFF;
+    if (areas[r]) a.readBase[r] = a.offsetOf(areas[r]);
+    if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
+    for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
+    trapMap_.readSize[r] = a.readSize[r];
+    trapMap_.writeSize[r] = a.writeSize[r];
+    trapMap_.mask[r] = a.regionMask[r];
+  }
+  for (int b = 0; b < 6; ++b) {
+    u32 offset = 0;
+    u32 sliceOf[16] = {};
+    for (int s = 0; s < 10; ++s) {
+      sliceOf[kSliceRegion[s]] = a.offsetOf(&a.bitmaps[b][offset]);
+      offset += kSliceBytes[s];
+    }
+    CHECK(offset == arena::kBitmapBytes);
+    for (int r = 0; r < 16; ++r) {
+      u32 slice = sliceOf[sliceOwner(r)];
+      a.bitmapBase[b][r] = slice;
+      trapMap_.bitmaps[b][r] = slice ? a.byte(slice) : nullptr;
+    }
+  }
+  writeInitialRegisters();
+  loadBios("gba.rom");
+}
+
+void GbaMemory::writeInitialRegisters() {
+  poke16(0x04000130, 0x3FF);  // KEYINPUT: no key pressed
+  poke16(0x0D000000, 1);      // EEPROM ready
+}
+
+void GbaMemory::clear() {
+  Arena& a = arena_;
+  std::memset(a.ewram, 0, sizeof a.ewram);
+  std::memset(a.iwram, 0, sizeof a.iwram);
+  std::memset(a.io, 0, sizeof a.io);
+  std::memset(a.palette, 0, sizeof a.palette);
+  std::memset(a.vram, 0, sizeof a.vram);
+  std::memset(a.oam, 0, sizeof a.oam);
+  std::memset(a.eepromPorts, 0, sizeof a.eepromPorts);
+  std::memset(a.sram, 0, sizeof a.sram);
+  writeInitialRegisters();
+}
+
+bool GbaMemory::loadRom(const std::string& name) {
+  std::vector<u8> bytes;
+  if (!readWholeFile(name, bytes)) return false;
+  CHECK(bytes.size() <= arena::kRomSize);
+  std::memcpy(arena_.rom, bytes.data(), std::min<size_t>(bytes.size(), arena::kRomSize));
+  return true;
+}
+
+bool GbaMemory::loadBios(const std::string& name) {
+  std::vector<u8> bytes;
+  if (!readWholeFile(name, bytes)) return false;
+  CHECK(bytes.size() <= arena::kBiosSize);
+  std::memcpy(arena_.bios, bytes.data(), std::min<size_t>(bytes.size(), arena::kBiosSize));
+  return true;
+}
+
+int GbaMemory::regionOf(u32 address) const {
+  if constexpr (variant::kOlder) return int((address >> 24) & 15);
+  u32 region = address >> 24;
+  return region > 15 ? -1 : int(region);
+}
+
+const u8* GbaMemory::readPointer(u32 address, u32 bytes) const {
+  int r = regionOf(address);
+  if (r < 0 || !arena_.readBase[r]) return nullptr;
+  // The older build took the low 24 bits as the offset; the size test keeps
+  // such accesses inside the region.
+  u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  u32 size = arena_.readSize[r];
+  if (size < bytes || offset > size - bytes) return nullptr;
+  return const_cast<Arena&>(arena_).byte(arena_.readBase[r] + offset);
+}
+
+u8* GbaMemory::writePointer(u32 address, u32 bytes) {
+  int r = regionOf(address);
+  if (r < 0 || !arena_.writeBase[r]) return nullptr;
+  u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  u32 size = arena_.writeSize[r];
+  if (size < bytes || offset > size - bytes) return nullptr;
+  return arena_.byte(arena_.writeBase[r] + offset);
+}
+
+u8 GbaMemory::peek8(u32 address) const {
+  const u8* p = readPointer(address, 1);
+  return p ? *p : 0xFF;
+}
+
+u16 GbaMemory::peek16(u32 address) const {
+  const u8* p = readPointer(address, 2);
+  if (!p) return 0xFFFF;
+  u16 v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
+u32 GbaMemory::peek32(u32 address) const {
+  const u8* p = readPointer(address, 4);
+  if (!p) return 0xFFFFFFFF;
+  u32 v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void GbaMemory::poke8(u32 address, u8 value) {
+  if (u8* p = writePointer(address, 1)) *p = value;
+}
+
+void GbaMemory::poke16(u32 address, u16 value) {
+  if (u8* p = writePointer(address, 2)) std::memcpy(p, &value, 2);
+}
+
+void GbaMemory::poke32(u32 address, u32 value) {
+  if (u8* p = writePointer(address, 4)) std::memcpy(p, &value, 4);
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The console's memory map: every memory area lives in the state arena, and
+// sixteen-entry region tables (indexed by the guest address's top byte) turn
+// a guest address into an area offset for generated code and for the
+// emulator's own accessors below.  Every area repeats through its 16 MB
+// region because the offset is the address AND the region's mask.
+
+#include <string>
+
+#include "core/arena.h"
+#include "core/breakpt.h"
+
+class GbaMemory {
+public:
+  explicit GbaMemory(Arena& arena);
+
+  // Region tables, wait tables, trap bitmap slices, the initial register
+  // values, then the BIOS image "gba.rom" from the working directory.
+  void buildMap();
+  // Zeroes every area but BIOS and ROM (the bitmaps and EEPROM save store
+  // keep their contents) and writes the initial register values.
+  void clear();
+  // Copies the file to the start of the ROM area; bytes beyond the file keep
+  // what they held.  False when the file cannot be read.
+  bool loadRom(const std::string& name);
+  bool loadBios(const std::string& name);
+
+  // Guest access for the emulator's own code: unmapped reads give all ones,
+  // writes to unmapped, BIOS or ROM memory are dropped.  Not journaled, no traps.
+  u8 peek8(u32 address) const;
+  u16 peek16(u32 address) const;
+  u32 peek32(u32 address) const;
+  void poke8(u32 address, u8 value);
+  void poke16(u32 address, u16 value);
+  void poke32(u32 address, u32 value);
+
+  // Host pointer behind a guest address for a read of `bytes` bytes, or null.
+  const u8* readPointer(u32 address, u32 bytes) const;
+  u8* writePointer(u32 address, u32 bytes);
+
+  // The raw areas, for the renderer, DMA and the debugger panes.
+  u8* io() { return arena_.io; }
+  u8* palette() { return arena_.palette; }
+  u8* vram() { return arena_.vram; }
+  u8* oam() { return arena_.oam; }
+  u8* bios() { return arena_.bios; }
+  u8* rom() { return arena_.rom; }
+  u8* eepromPorts() { return arena_.eepromPorts; }
+  Arena& arena() { return arena_; }
+  const Arena& arena() const { return arena_; }
+
+  // The trap bitmap view the breakpoint table works on (host pointers into
+  // the arena's bitmaps).
+  TrapMap& trapMap() { return trapMap_; }
+  u32 regionMask(u32 region) const { return arena_.regionMask[region & 15]; }
+  u32 readSize(u32 region) const { return arena_.readSize[region & 15]; }
+  u32 writeSize(u32 region) const { return arena_.writeSize[region & 15]; }
+  // Wait cycles << 20 of a region (above 15 counts as 15).
+  u32 wait(arena::WaitTable table, u32 region) const { return arena_.wait[table][region > 15 ? 15 : region]; }
+
+private:
+  // The region of an address for the emulator's accessors; -1 when unmapped.
+  int regionOf(u32 address) const;
+  void writeInitialRegisters();
+
+  Arena& arena_;
+  TrapMap trapMap_;
+};

@@ -1,0 +1,4 @@
+#pragma once
+// Fixed-width names used throughout the emulation core.
+
+#include "general/base.h"
