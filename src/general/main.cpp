@@ -55,6 +55,7 @@ intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, int
     case WM_DESTROY:
       releaseDisplayAll();
       postQuitMessage(0);
+      gMainWindow = nullptr;  // nothing may use the window after this
       return 0;
     case WM_ACTIVATE:
       gWindowActive = highWord(wParam) == 0 ? 1 : 0;
@@ -96,6 +97,7 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
     case WM_DESTROY:
       releaseDisplayAll();
       postQuitMessage(0);
+      gMainWindow = nullptr;  // nothing may use the window after this
       return 0;
     case WM_MOVE:
       if (windowedAndShown) displayWindowMoved();

@@ -338,7 +338,7 @@ void setLogicalSize(int width, int height) {
 }
 
 Rect windowRect(Window* window) {
-  if (!window) return Rect{};
+  if (!window || window != sMain) return Rect{};
   int x, y, w, h, top = 0, left = 0, bottom = 0, right = 0;
   SDL_GetWindowPosition(window->sdl, &x, &y);
   SDL_GetWindowSize(window->sdl, &w, &h);
@@ -347,14 +347,14 @@ Rect windowRect(Window* window) {
 }
 
 Rect clientRect(Window* window) {
-  if (!window) return Rect{};
+  if (!window || window != sMain) return Rect{};
   int w, h;
   SDL_GetWindowSize(window->sdl, &w, &h);
   return Rect{0, 0, w, h};
 }
 
 Rect clientScreenRect(Window* window) {
-  if (!window) return Rect{};
+  if (!window || window != sMain) return Rect{};
   int x, y, w, h;
   SDL_GetWindowPosition(window->sdl, &x, &y);
   SDL_GetWindowSize(window->sdl, &w, &h);
@@ -387,7 +387,8 @@ intptr_t dispatchMessage(const Message& message) {
 }
 
 intptr_t sendMessage(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (!window || !window->proc) return 0;
+  // A window that was destroyed is only compared, never touched.
+  if (!window || window != sMain || !window->proc) return 0;
   return window->proc(window, message, wParam, lParam);
 }
 

@@ -10,7 +10,9 @@ struct SDL_Window;
 
 namespace platform {
 
-struct Window;  // opaque; there is at most one
+// Opaque; there is at most one.  Every call taking a Window* accepts a
+// pointer to a window that has been destroyed and then does nothing.
+struct Window;
 
 using WindowProc = intptr_t (*)(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 

@@ -57,6 +57,7 @@ TEST(Entry, FatalErrorShowsTheTextAsItIsAndClosesTheWindow) {
   EXPECT_NE(err.find("KEZ Emulator / Debugger Version 0.05: Unable to %s%n initialize."), std::string::npos) << err;
   EXPECT_EQ(gSeen, std::vector<uint32_t>{WM_DESTROY});
   EXPECT_EQ(mainWindow(), nullptr);
+  EXPECT_EQ(gMainWindow, nullptr);
   Message m;
   ASSERT_TRUE(peekMessage(&m));
   EXPECT_EQ(m.message, WM_QUIT);

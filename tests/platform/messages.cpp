@@ -174,12 +174,18 @@ TEST_F(MessageQueue, CloseDestroysTheWindowAndQuitComesLast) {
   dispatchMessage(m);
   ASSERT_EQ(gReceived.size(), 2u);  // WM_CLOSE, then WM_DESTROY from the default handling
   EXPECT_EQ(gReceived[1].message, WM_DESTROY);
+  gReceived.clear();
   EXPECT_EQ(mainWindow(), nullptr);
   EXPECT_EQ(sdlWindow(), nullptr);
+  // Calls on the destroyed window do nothing.
+  EXPECT_EQ(sendMessage(window_, WM_PAINT, 0, 0), 0);
+  EXPECT_EQ(clientRect(window_).right, 0);
+  EXPECT_FALSE(destroyWindow(window_));
   // The paint posted for the destroyed window goes nowhere.
   ASSERT_TRUE(peekMessage(&m));
   EXPECT_EQ(m.message, WM_PAINT);
   EXPECT_EQ(dispatchMessage(m), 0);
+  EXPECT_TRUE(gReceived.empty());
   ASSERT_TRUE(peekMessage(&m));
   EXPECT_EQ(m.message, WM_QUIT);
   EXPECT_FALSE(peekMessage(&m));
