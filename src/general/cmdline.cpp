@@ -13,8 +13,10 @@ ParsedCommandLine parseCommandLine(const char* line, size_t pathLimit) {
   std::string path;
   for (; line[pos] != 0; ++pos) {
     const char c = line[pos];
-    if (c == '"') quoted = !quoted;
-    else if (c == ' ' && !quoted) break;
+    if (c == '"')
+      quoted = !quoted;
+    else if (c == ' ' && !quoted)
+      break;
     path += c;
   }
   if (!path.empty() && path[0] == '"') {

@@ -34,7 +34,6 @@ using namespace platform;
 
 namespace {
 
-
 uint32_t lowWord(uintptr_t v) { return static_cast<uint32_t>(v & 0xFFFF); }
 uint32_t highWord(uintptr_t v) { return static_cast<uint32_t>((v >> 16) & 0xFFFF); }
 
@@ -91,8 +90,7 @@ intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, int
 
 intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (variant::kOlder) return olderWindowProc(window, message, wParam, lParam);
-  const bool windowedAndShown =
-      gWindowActive && gDisplayReady && !gFullScreen;
+  const bool windowedAndShown = gWindowActive && gDisplayReady && !gFullScreen;
   switch (message) {
     case WM_DESTROY:
       releaseDisplayAll();
@@ -194,7 +192,6 @@ uint32_t fatalErrorString(const IString& text) {
   return fatalErrorText(converted);
 }
 
-
 void postIpcMessage(uint32_t code, intptr_t value) {
   if (gIpcMessage != 0) broadcastMessage(gIpcMessage, code | 0x80000000u, value);
 }
@@ -243,7 +240,8 @@ int winMain(const char* commandLine, const Application& application) {
   createMainWindow();
   if (gApplication.init) gApplication.init();
   uint32_t state;
-  createTask(gApplication.runEmulator ? gApplication.runEmulator : &idleTask, 0, &gEmulatorTask, &state, kTaskModeImmediate, 0);
+  createTask(gApplication.runEmulator ? gApplication.runEmulator : &idleTask, 0, &gEmulatorTask, &state,
+             kTaskModeImmediate, 0);
   createTask(&collectorTask, 0, &gCollectorTask, &state, kTaskModeImmediate, 0);
   createTask(&messagePumpTask, 0, &gMessagePumpTask, &state, kTaskModeImmediate, 0);
   runTasks();

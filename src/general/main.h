@@ -60,7 +60,6 @@ uint32_t fatalError(platform::Window* window, uint32_t code, const char* format,
 uint32_t fatalErrorString(const IString& text);
 uint32_t fatalErrorText(const char* text);
 
-
 // Sends the registered message to every top-level window, marked (bit 31)
 // as sent by us, so that our own window procedure leaves it alone.
 void postIpcMessage(uint32_t code, intptr_t value);

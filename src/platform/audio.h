@@ -11,7 +11,7 @@
 namespace platform {
 
 class AudioStream {
-public:
+ public:
   // Opens the default device for frequency Hz, channels x 16 bits; falls
   // back to the null device when there is none.  The buffer starts silent.
   AudioStream(int frequency, int channels, size_t bufferBytes);
@@ -29,7 +29,7 @@ public:
   // Reads the buffer back, under the same lock.
   bool read(size_t offset, void* out, size_t length) const;
 
-private:
+ private:
   static void feed(void* self, uint8_t* out, int length);
 
   uint32_t device_ = 0;

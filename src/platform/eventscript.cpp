@@ -52,7 +52,8 @@ bool runLine(const std::string& line) {
   std::string rest;
   std::getline(in >> std::ws, rest);
   if (verb == "wait") {
-    sResumeAt = monotonicNanoseconds() + static_cast<uint64_t>(std::strtoull(rest.c_str(), nullptr, 10)) * 1000000u;
+    sResumeAt =
+        monotonicNanoseconds() + static_cast<uint64_t>(std::strtoull(rest.c_str(), nullptr, 10)) * 1000000u;
     return false;
   }
   if (verb == "down" || verb == "up" || verb == "press") {
@@ -90,12 +91,18 @@ bool runLine(const std::string& line) {
     return true;
   }
   if (verb == "window") {
-    if (rest == "minimized") pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
-    else if (rest == "restored") pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
-    else if (rest == "exposed") pushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
-    else if (rest == "moved") pushWindowEvent(SDL_WINDOWEVENT_MOVED);
-    else if (rest == "close") pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-    else std::fprintf(stderr, "event script: unknown window event \"%s\"\n", rest.c_str());
+    if (rest == "minimized")
+      pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    else if (rest == "restored")
+      pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+    else if (rest == "exposed")
+      pushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+    else if (rest == "moved")
+      pushWindowEvent(SDL_WINDOWEVENT_MOVED);
+    else if (rest == "close")
+      pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    else
+      std::fprintf(stderr, "event script: unknown window event \"%s\"\n", rest.c_str());
     return true;
   }
   std::fprintf(stderr, "event script: unknown line \"%s\"\n", line.c_str());

@@ -17,7 +17,8 @@ bool StackAreas::create(int count, size_t areaBytes) {
   const size_t area = (areaBytes + page - 1) / page * page;
   stride_ = area + page;
   mappedBytes_ = stride_ * static_cast<size_t>(count);
-  void* p = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  void* p =
+      mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   if (p == MAP_FAILED) {
     mappedBytes_ = stride_ = 0;
     return false;

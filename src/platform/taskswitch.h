@@ -28,7 +28,7 @@ static_assert(sizeof(TaskContext) == 72);
 // inaccessible guard page below it, so a task that overruns its stack faults
 // at once instead of writing into its neighbour's.
 class StackAreas {
-public:
+ public:
   StackAreas() = default;
   ~StackAreas();
   StackAreas(const StackAreas&) = delete;
@@ -41,7 +41,7 @@ public:
   void* top(int i) const;
   int count() const { return count_; }
 
-private:
+ private:
   void* base_ = nullptr;
   size_t mappedBytes_ = 0;
   size_t stride_ = 0;

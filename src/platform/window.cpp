@@ -54,64 +54,121 @@ uint32_t virtualKeyOf(SDL_Scancode s) {
   if (s >= SDL_SCANCODE_F13 && s <= SDL_SCANCODE_F24) return VK_F1 + 12 + (s - SDL_SCANCODE_F13);
   if (s >= SDL_SCANCODE_KP_1 && s <= SDL_SCANCODE_KP_9) return VK_NUMPAD0 + 1 + (s - SDL_SCANCODE_KP_1);
   switch (s) {
-    case SDL_SCANCODE_0: return '0';
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-    case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
-    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
-    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
-    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
-    case SDL_SCANCODE_BACKSLASH: case SDL_SCANCODE_NONUSBACKSLASH: return VK_OEM_5;
-    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
-    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
-    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
-    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
-    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
-    case SDL_SCANCODE_SLASH: return VK_OEM_2;
-    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
-    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
-    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
-    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-    case SDL_SCANCODE_INSERT: return VK_INSERT;
-    case SDL_SCANCODE_HOME: return VK_HOME;
-    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-    case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_END: return VK_END;
-    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_LEFT: return VK_LEFT;
-    case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_UP: return VK_UP;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
-    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
-    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
-    case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
-    case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
-    case SDL_SCANCODE_APPLICATION: return VK_APPS;
-    case SDL_SCANCODE_LCTRL: return VK_LCONTROL;
-    case SDL_SCANCODE_RCTRL: return VK_RCONTROL;
-    case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
-    case SDL_SCANCODE_RSHIFT: return VK_RSHIFT;
-    case SDL_SCANCODE_LALT: return VK_LMENU;
-    case SDL_SCANCODE_RALT: return VK_RMENU;
-    case SDL_SCANCODE_LGUI: return VK_LWIN;
-    case SDL_SCANCODE_RGUI: return VK_RWIN;
-    default: return 0;
+    case SDL_SCANCODE_0:
+      return '0';
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER:
+      return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE:
+      return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE:
+      return VK_BACK;
+    case SDL_SCANCODE_TAB:
+      return VK_TAB;
+    case SDL_SCANCODE_SPACE:
+      return VK_SPACE;
+    case SDL_SCANCODE_MINUS:
+      return VK_OEM_MINUS;
+    case SDL_SCANCODE_EQUALS:
+      return VK_OEM_PLUS;
+    case SDL_SCANCODE_LEFTBRACKET:
+      return VK_OEM_4;
+    case SDL_SCANCODE_RIGHTBRACKET:
+      return VK_OEM_6;
+    case SDL_SCANCODE_BACKSLASH:
+    case SDL_SCANCODE_NONUSBACKSLASH:
+      return VK_OEM_5;
+    case SDL_SCANCODE_SEMICOLON:
+      return VK_OEM_1;
+    case SDL_SCANCODE_APOSTROPHE:
+      return VK_OEM_7;
+    case SDL_SCANCODE_GRAVE:
+      return VK_OEM_3;
+    case SDL_SCANCODE_COMMA:
+      return VK_OEM_COMMA;
+    case SDL_SCANCODE_PERIOD:
+      return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH:
+      return VK_OEM_2;
+    case SDL_SCANCODE_CAPSLOCK:
+      return VK_CAPITAL;
+    case SDL_SCANCODE_PRINTSCREEN:
+      return VK_SNAPSHOT;
+    case SDL_SCANCODE_SCROLLLOCK:
+      return VK_SCROLL;
+    case SDL_SCANCODE_PAUSE:
+      return VK_PAUSE;
+    case SDL_SCANCODE_INSERT:
+      return VK_INSERT;
+    case SDL_SCANCODE_HOME:
+      return VK_HOME;
+    case SDL_SCANCODE_PAGEUP:
+      return VK_PRIOR;
+    case SDL_SCANCODE_DELETE:
+      return VK_DELETE;
+    case SDL_SCANCODE_END:
+      return VK_END;
+    case SDL_SCANCODE_PAGEDOWN:
+      return VK_NEXT;
+    case SDL_SCANCODE_RIGHT:
+      return VK_RIGHT;
+    case SDL_SCANCODE_LEFT:
+      return VK_LEFT;
+    case SDL_SCANCODE_DOWN:
+      return VK_DOWN;
+    case SDL_SCANCODE_UP:
+      return VK_UP;
+    case SDL_SCANCODE_NUMLOCKCLEAR:
+      return VK_NUMLOCK;
+    case SDL_SCANCODE_KP_DIVIDE:
+      return VK_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY:
+      return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS:
+      return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS:
+      return VK_ADD;
+    case SDL_SCANCODE_KP_0:
+      return VK_NUMPAD0;
+    case SDL_SCANCODE_KP_PERIOD:
+      return VK_DECIMAL;
+    case SDL_SCANCODE_APPLICATION:
+      return VK_APPS;
+    case SDL_SCANCODE_LCTRL:
+      return VK_LCONTROL;
+    case SDL_SCANCODE_RCTRL:
+      return VK_RCONTROL;
+    case SDL_SCANCODE_LSHIFT:
+      return VK_LSHIFT;
+    case SDL_SCANCODE_RSHIFT:
+      return VK_RSHIFT;
+    case SDL_SCANCODE_LALT:
+      return VK_LMENU;
+    case SDL_SCANCODE_RALT:
+      return VK_RMENU;
+    case SDL_SCANCODE_LGUI:
+      return VK_LWIN;
+    case SDL_SCANCODE_RGUI:
+      return VK_RWIN;
+    default:
+      return 0;
   }
 }
 
 // Messages name the common modifier, as Windows does.
 uint32_t messageKeyOf(uint32_t vk) {
   switch (vk) {
-    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-    case VK_LMENU: case VK_RMENU: return VK_MENU;
-    default: return vk;
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+      return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+      return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+      return VK_MENU;
+    default:
+      return vk;
   }
 }
 
@@ -208,7 +265,8 @@ void translate(const SDL_Event& e) {
           break;
         }
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-          if (!minimised) queue(WM_SIZE, SIZE_RESTORED, static_cast<intptr_t>(makeLong(e.window.data1, e.window.data2)));
+          if (!minimised)
+            queue(WM_SIZE, SIZE_RESTORED, static_cast<intptr_t>(makeLong(e.window.data1, e.window.data2)));
           break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
           queue(WM_ACTIVATE, makeLong(WA_ACTIVE, minimised ? 1 : 0), 0);

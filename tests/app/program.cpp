@@ -73,7 +73,7 @@ std::string writeScript(const std::string& text) {
 const char* const kAltQ = "wait 300\ndown Left Alt\npress Q\nup Left Alt\n";
 
 class Program : public ::testing::TestWithParam<const char*> {
-protected:
+ protected:
   testsupport::ScopedTempDir dir_;
 };
 
@@ -135,7 +135,7 @@ TEST_P(Program, KeysOtherThanAltQLeaveItRunning) {
 // A private X server: -displayfd lets Xvfb pick a free display number
 // itself, so tests running at the same time never race for one.
 class PrivateXServer {
-public:
+ public:
   PrivateXServer() {
     int fds[2];
     if (pipe(fds) != 0) return;
@@ -168,7 +168,7 @@ public:
   }
   const std::string& display() const { return display_; }
 
-private:
+ private:
   pid_t pid_ = -1;
   std::string display_;
 };
@@ -182,7 +182,8 @@ TEST_P(Program, RunsInARealWindowUnderXvfb) {
   for (int attempt = 0; attempt < 4 && code != 0; ++attempt) {
     PrivateXServer x;
     if (x.display().empty()) continue;
-    code = finish(start({program(GetParam())}, {"SDL_VIDEODRIVER=x11", "DISPLAY=" + x.display(), script}), 60);
+    code =
+        finish(start({program(GetParam())}, {"SDL_VIDEODRIVER=x11", "DISPLAY=" + x.display(), script}), 60);
   }
   EXPECT_EQ(code, 0);
   EXPECT_NE(readText("dbgout.txt").find("===End of memory dump.\n"), std::string::npos);

@@ -18,7 +18,10 @@ struct Case {
 
 TEST(CommandLine, ParsesProgramDirectoryAndSwitches) {
   const Case cases[] = {
-      {"\"C:\\My Games\\emu.exe\" -arC:\\roms\\game.gba -g", "C:/My Games", {"arC:\\roms\\game.gba", "g"}, {}},
+      {"\"C:\\My Games\\emu.exe\" -arC:\\roms\\game.gba -g",
+       "C:/My Games",
+       {"arC:\\roms\\game.gba", "g"},
+       {}},
       {"emu.exe -e5 -E7 -g", "", {"g"}, {"5", "7"}},
       {"/usr/bin/vandrel -ar\"/roms/my game.gba\" -g", "/usr/bin", {"ar/roms/my game.gba", "g"}, {}},
       {"emu a-b", "", {"b"}, {}},

@@ -54,7 +54,8 @@ TEST(Entry, FatalErrorShowsTheTextAsItIsAndClosesTheWindow) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(fatalErrorText("Unable to %s%n initialize."), 0u);
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("KEZ Emulator / Debugger Version 0.05: Unable to %s%n initialize."), std::string::npos) << err;
+  EXPECT_NE(err.find("KEZ Emulator / Debugger Version 0.05: Unable to %s%n initialize."), std::string::npos)
+      << err;
   EXPECT_EQ(gSeen, std::vector<uint32_t>{WM_DESTROY});
   EXPECT_EQ(mainWindow(), nullptr);
   EXPECT_EQ(gMainWindow, nullptr);

@@ -14,7 +14,7 @@ using namespace platform;
 namespace {
 
 class KeyboardRing : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     gKeyRing = KeyRing{};
     releaseAllKeys();

@@ -10,7 +10,7 @@ namespace {
 
 // Sound on a machine without any usable audio driver: the null device.
 class NullDeviceSound : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     const char* old = std::getenv("SDL_AUDIODRIVER");
     saved_ = old ? old : "";
@@ -20,8 +20,10 @@ protected:
   }
   void TearDown() override {
     releaseSound();
-    if (hadOld_) setenv("SDL_AUDIODRIVER", saved_.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
+    if (hadOld_)
+      setenv("SDL_AUDIODRIVER", saved_.c_str(), 1);
+    else
+      unsetenv("SDL_AUDIODRIVER");
   }
   static std::vector<uint8_t> stream() {
     std::vector<uint8_t> bytes(gStreamBuffer->size());

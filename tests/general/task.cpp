@@ -22,7 +22,7 @@ void recordingTask(uint32_t argument) {
 }
 
 class Scheduler : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     schedulerSetup();
     gTrace.clear();
@@ -124,7 +124,8 @@ TEST_F(Scheduler, CreateRefusesBadArgumentsAndAFullTable) {
   EXPECT_EQ(createTask(recordingTask, 0, &h, &state, 0, 16385), kTaskBadArgument);
   EXPECT_EQ(createTask(recordingTask, 0, &h, &state, 4, 0), kTaskBadArgument);
   EXPECT_EQ(gTaskCount, 0u);
-  for (int i = 0; i < kTaskSlotCount; ++i) EXPECT_EQ(createTask(recordingTask, 0, &h, &state, 0, 16384), kTaskOk);
+  for (int i = 0; i < kTaskSlotCount; ++i)
+    EXPECT_EQ(createTask(recordingTask, 0, &h, &state, 0, 16384), kTaskOk);
   EXPECT_EQ(createTask(recordingTask, 0, &h, &state, 0, 0), kTaskBadArgument);
   EXPECT_EQ(gTaskCount, 16u);
 }

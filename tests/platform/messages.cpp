@@ -22,7 +22,7 @@ intptr_t recordingProc(Window* window, uint32_t message, uintptr_t wParam, intpt
 // A real SDL window on the dummy video driver; each test drives SDL events
 // through the queue.
 class MessageQueue : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     gReceived.clear();
     releaseAllKeys();
@@ -79,8 +79,8 @@ TEST_F(MessageQueue, KeysBecomeVirtualKeyMessagesAndAltMakesThemSystemKeys) {
     uintptr_t key;
   };
   const Expected expected[] = {
-      {WM_KEYDOWN, VK_F1 + 4}, {WM_KEYUP, VK_F1 + 4},     {WM_KEYDOWN, VK_SHIFT}, {WM_SYSKEYDOWN, VK_MENU},
-      {WM_SYSKEYDOWN, 'Q'},    {WM_SYSKEYUP, VK_MENU},    {WM_SYSKEYDOWN, VK_F10}, {WM_KEYDOWN, VK_RETURN},
+      {WM_KEYDOWN, VK_F1 + 4}, {WM_KEYUP, VK_F1 + 4},  {WM_KEYDOWN, VK_SHIFT},  {WM_SYSKEYDOWN, VK_MENU},
+      {WM_SYSKEYDOWN, 'Q'},    {WM_SYSKEYUP, VK_MENU}, {WM_SYSKEYDOWN, VK_F10}, {WM_KEYDOWN, VK_RETURN},
   };
   const std::vector<Message> got = takeAll();
   ASSERT_EQ(got.size(), std::size(expected));
