@@ -232,3 +232,60 @@ TEST_F(Scheduler, TaskKeepsItsFloatingPointControlAndAStackBeyond16K) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<int> gTurns;
+void noteTurn(int id) {
+  if (gTurns.empty() || gTurns.back() != id) gTurns.push_back(id);
+}
+
+// Yields until its budget is used up; every turn is noted once.
+void backgroundTask(uint32_t id) {
+  for (;;) {
+    noteTurn(static_cast<int>(id));
+    yieldTask();
+  }
+}
+
+int gPassesSeen = 0;
+void endOnSecondTurn(uint32_t) {
+  for (;;) {
+    noteTurn(0);
+    if (++gPassesSeen == 2) killAllTasks();
+    yieldTask();
+  }
+}
+
+TEST_F(Scheduler, BackgroundTasksRunAfterTheOthersLargestBudgetFirst) {
+  gTurns.clear();
+  gPassesSeen = 0;
+  create(endOnSecondTurn, 0);
+  TaskHandle small = create(backgroundTask, 1, kTaskModeBackground);
+  TaskHandle large = create(backgroundTask, 2, kTaskModeBackground);
+  EXPECT_EQ(addBudget(small, 0.0002f), kTaskOk);
+  EXPECT_EQ(addBudget(large, 0.0004f), kTaskOk);
+  runTasks();
+  EXPECT_EQ(gTurns, (std::vector<int>{0, 2, 1, 0}));
+}
+
+float gSharedBudgets[3];
+void recordSharedBudget(uint32_t id) {
+  gSharedBudgets[id] = gTaskSlots[gCurrentSlot].budget;
+  if (id == 2) killAllTasks();
+  for (;;) yieldTask();
+}
+
+TEST_F(Scheduler, SharedTasksSplitThePassByTheirShares) {
+  TaskHandle one = create(recordSharedBudget, 1, kTaskModeShared);
+  TaskHandle three = create(recordSharedBudget, 2, kTaskModeShared);
+  (void)one;
+  EXPECT_EQ(raiseShare(three), kTaskOk);
+  EXPECT_EQ(raiseShare(three), kTaskOk);
+  runTasks();
+  EXPECT_GT(gSharedBudgets[1], 0.0f);
+  EXPECT_FLOAT_EQ(gSharedBudgets[2], 3 * gSharedBudgets[1]);
+  EXPECT_LE(gSharedBudgets[1] * 4, 0.05f * 4 / 257);
+}
+
+}  // namespace
