@@ -1,0 +1,230 @@
+// The translated-block cache and the run loop's stop masks.
+
+#include <fstream>
+
+#include "corefixture.h"
+#include "support/tempdir.h"
+
+namespace {
+
+using Cache = testsupport::CoreFixture;
+
+constexpr u32 kNop = 0xE1A01001;  // MOV R1, R1
+
+void fillNops(Cache& f, u32 from, u32 count) {
+  for (u32 i = 0; i < count; ++i) f.code({kNop}, from + 4 * i);
+}
+
+bool indexSorted(ArmCpu& cpu) {
+  for (u32 i = 1; i < cpu.blocksInUse(); ++i)
+    if (cpu.indexEntry(i - 1)->end > cpu.indexEntry(i)->start) return false;
+  return true;
+}
+
+TEST_F(Cache, BlocksHoldSixtyFourInstructions) {
+  fillNops(*this, 0x08000000, 200);
+  TranslatedBlock* b = cpu().getBlock(0x08000000);
+  EXPECT_EQ(b->start, 0x08000000u);
+  EXPECT_EQ(b->end, 0x08000100u);
+  // Nothing runs off a block's end, even with no stop bit in the mask.
+  gStopMask = 0;
+  slice();
+  EXPECT_GT(r(15), 0x08000100u);
+}
+
+TEST_F(Cache, CodeLimitEndsTheBlockEarly) {
+  for (u32 i = 0; i < 64; ++i) code({0xE8B0FFFE}, 0x08000000 + 4 * i);  // LDMIA R0!, {R1-R15}
+  TranslatedBlock* b = cpu().getBlock(0x08000000);
+  EXPECT_GT(b->end, 0x08000004u);
+  EXPECT_LT(b->end, 0x08000100u);
+  EXPECT_LE(b->codeSize, kBlockCodeLimit);
+}
+
+TEST_F(Cache, KeyChangeRetranslatesInPlace) {
+  fillNops(*this, 0x08000000, 64);
+  TranslatedBlock* arm = cpu().getBlock(0x08000000);
+  set(16, 0x20);  // Thumb
+  TranslatedBlock* thumb = cpu().getBlock(0x08000000);
+  EXPECT_EQ(arm, thumb);
+  EXPECT_EQ(thumb->key, 0x20u);
+  EXPECT_EQ(thumb->end, 0x08000080u);
+  EXPECT_EQ(cpu().blocksInUse(), 1u);
+}
+
+TEST_F(Cache, NewBlockReachingTheNextDropsIt) {
+  fillNops(*this, 0x08000000, 200);
+  cpu().getBlock(0x08000100);
+  cpu().getBlock(0x08000200);
+  EXPECT_EQ(cpu().blocksInUse(), 2u);
+  TranslatedBlock* b = cpu().getBlock(0x08000040);  // runs to 0x08000140, into the first
+  EXPECT_EQ(b->end, 0x08000140u);
+  EXPECT_EQ(cpu().blocksInUse(), 2u);
+  EXPECT_TRUE(indexSorted(cpu()));
+  EXPECT_EQ(cpu().indexEntry(1)->start, 0x08000200u);
+}
+
+TEST_F(Cache, LruVictimIsTheOldestEntered) {
+  // Each block starts at a branch to itself; blocks are translated from the
+  // highest address down so none reaches an existing one.
+  const u32 n = kBlockCount;
+  for (u32 i = 0; i <= n; ++i) code({0xEAFFFFFE}, 0x08000000 + 0x400 * i);
+  for (u32 i = n; i-- > 0;) {
+    u32 a = 0x08000000 + 0x400 * i;
+    cpu().touchBlock(cpu().getBlock(a));
+  }
+  ASSERT_EQ(cpu().blocksInUse(), n);
+  // The least recently entered is the last of the loop's first ones: the
+  // block at the highest address.
+  TranslatedBlock* oldest = cpu().lruEntry(0);
+  u32 oldestStart = oldest->start;
+  EXPECT_EQ(oldestStart, 0x08000000u + 0x400 * (n - 1));
+  TranslatedBlock* fresh = cpu().getBlock(0x08000000 + 0x400 * n);
+  if constexpr (!variant::kOlder) {
+    EXPECT_EQ(fresh, oldest);
+    EXPECT_EQ(cpu().blocksInUse(), n);
+    EXPECT_TRUE(indexSorted(cpu()));
+    u32 pos;
+    bool mismatch;
+    EXPECT_EQ(cpu().findBlock(oldestStart, 0, pos, mismatch), nullptr);
+  } else {
+    EXPECT_NE(fresh, nullptr);
+  }
+  EXPECT_EQ(fresh->start, 0x08000000u + 0x400 * n);
+}
+
+TEST_F(Cache, NewBlockStartingAtANeighboursEndKeepsTheIndexSorted) {
+  if constexpr (variant::kOlder) GTEST_SKIP();
+  // Fill the pool with blocks far apart, then evict into a gap that begins
+  // exactly at a neighbour's end.
+  const u32 n = kBlockCount;
+  for (u32 i = 0; i < n; ++i) code({0xEAFFFFFE}, 0x08000000 + 0x400 * i);
+  code({0xEAFFFFFE}, 0x08000004 + 0x400 * 5);
+  for (u32 i = n; i-- > 0;) {
+    // Blocks of one B . and 63 zero words: each ends 0x100 after its start.
+    cpu().touchBlock(cpu().getBlock(0x08000000 + 0x400 * i));
+  }
+  TranslatedBlock* b5 = cpu().getBlock(0x08000000 + 0x400 * 5);
+  cpu().touchBlock(b5);
+  cpu().getBlock(b5->end);
+  EXPECT_TRUE(indexSorted(cpu()));
+}
+
+TEST_F(Cache, LinkedLoopRunsInsideItsBlock) {
+  code({0xE2500001, 0x1AFFFFFD, 0xEAFFFFFE});  // SUBS R0, #1; BNE .-4; B .
+  set(0, 50);
+  gStopMask = kStopRunning;
+  for (int i = 0; i < 20 && r(0) != 0; ++i) slice();
+  EXPECT_EQ(r(0), 0u);
+  EXPECT_EQ(r(15), 0x08000008u);
+  // Single stepping still stops after every instruction of the loop.
+  set(0, 3);
+  set(15, 0x08000000);
+  gStopMask = kStopStep;
+  slice();
+  EXPECT_EQ(r(0), 2u);
+  EXPECT_EQ(r(15), 0x08000004u);
+  slice();
+  EXPECT_EQ(r(15), 0x08000000u);
+}
+
+using RunLoop = testsupport::CoreFixture;
+
+TEST_F(RunLoop, IrqEntryAndMasking) {
+  code({kNop, kNop, kNop});
+  set(16, 0x1F);  // System, I clear
+  cpu().raise(8);
+  slice();
+  EXPECT_EQ(cpu().mode(), 0x12u);
+  EXPECT_EQ(r(14), 0x08000004u);
+  EXPECT_EQ(r(17), 0x1Fu);
+  EXPECT_EQ(r(15) - 4, 0x18u);  // entered at the vector, then one instruction ran
+  EXPECT_NE(cpu().cpsr() & 0x80, 0u);
+
+  SetUp();
+  code({kNop, kNop});
+  set(16, 0x9F);  // I set: stays pending
+  cpu().raise(8);
+  slice();
+  EXPECT_EQ(cpu().mode(), 0x1Fu);
+  EXPECT_EQ(cpu().pendingExceptions, 8u);
+}
+
+TEST_F(RunLoop, OneExceptionPerRound) {
+  code({kNop, kNop});
+  set(16, 0x1F);
+  cpu().raise(8 | 32);  // IRQ and SWI: IRQ (the lower bit) first
+  gStopMask = kStopStep;
+  slice();
+  EXPECT_EQ(cpu().mode(), 0x12u);
+  EXPECT_EQ(cpu().pendingExceptions, 32u);
+}
+
+TEST_F(RunLoop, RunToStopsOnlyAtItsAddress) {
+  fillNops(*this, 0x08000000, 8);
+  gStopMask = kStopRunTo;
+  gRunToAddress = 0x08000008;
+  EXPECT_EQ(slice() & kStopTest, 0u);
+  EXPECT_EQ(r(15), 0x08000004u);
+  EXPECT_EQ(slice() & kStopTest, 0u);
+  EXPECT_NE(slice() & 0x2, 0u);
+  EXPECT_EQ(r(15), 0x0800000Cu);
+  // Running: no stop after an instruction.
+  gStopMask = kStopRunning;
+  EXPECT_EQ(slice() & kStopTest, 0u);
+}
+
+TEST_F(RunLoop, DisplayBoundsTheBudget) {
+  code({0xEAFFFFFE});
+  gStopMask = kStopRunning;
+  gVideoCycles = 100;
+  u32 before = gCycleCount;
+  slice();
+  EXPECT_GE(gCycleCount - before, 100u);
+  EXPECT_LT(gCycleCount - before, 130u);
+  gVideoCycles = 65535;
+  before = gCycleCount;
+  slice();
+  EXPECT_GE(gCycleCount - before, 2047u);
+  EXPECT_EQ(gVideoCycles, 65535);
+}
+
+TEST_F(RunLoop, ExecuteProbeAndTheOneShotSkip) {
+  fillNops(*this, 0x08000000, 8);
+  emu->breakpoints().setBits(0x08000004, 4, 1, kBreakExecute, true);
+  gStopMask = kStopRunning;
+  u32 s = slice();
+  EXPECT_NE(s & 0x20, 0u);
+  EXPECT_EQ(r(15), 0x08000004u);
+  // The trap handler armed the skip for this address: the next entry runs past the probe.
+  EXPECT_TRUE(gSkipBreakpointOnce.armed);
+  gStopMask = kStopStep;
+  slice();
+  EXPECT_EQ(r(15), 0x08000008u);
+  // Armed for another address, the skip does not apply here.
+  set(15, 0x08000004);
+  gSkipBreakpointOnce = SkipBreakpointOnce{true, 0x08000000};
+  EXPECT_NE(slice() & 0x20, 0u);
+  EXPECT_EQ(r(15), 0x08000004u);
+}
+
+TEST(Cartridges, JsmolkaArmSuitePasses) {
+  std::string shared = testsupport::sharedDir();
+  if (shared.empty()) GTEST_SKIP() << "no shared material";
+  std::string rom = shared + "/roms/jsmolka-gba-tests/arm/arm.gba";
+  std::string bios = shared + "/bios/cult-of-gba/bios.bin";
+  if (!std::ifstream(rom) || !std::ifstream(bios)) GTEST_SKIP() << "cartridge or BIOS missing";
+  auto emu = std::make_unique<Emulator>();
+  ASSERT_TRUE(emu->memory().loadBios(bios));
+  ASSERT_TRUE(emu->loadRom(rom));
+  emu->video().reset();
+  emu->video().setPresentMode(2);
+  emu->breakpoints().setBits(0x08001EC4, 4, 1, kBreakExecute, true);
+  gStopMask = kStopRunning;
+  gVideoCycles = 0;
+  for (int i = 0; i < 200000 && !((gRunStatus & 0x20) && emu->cpu().pc() == 0x08001EC4); ++i) emu->runSlice();
+  EXPECT_EQ(emu->cpu().pc(), 0x08001EC4u);
+  EXPECT_EQ(emu->cpu().reg(12), 0u) << "first failed test";
+  emu->breakpoints().remove(0);
+}
+
+}  // namespace

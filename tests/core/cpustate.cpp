@@ -1,0 +1,71 @@
+// Register bank, reset and interrupt requests.
+
+#include "corefixture.h"
+
+namespace {
+
+using CpuState = testsupport::CoreFixture;
+
+TEST_F(CpuState, ResetWithoutBios) {
+  EXPECT_EQ(r(15), 0x08000000u);
+  EXPECT_EQ(cpu().cpsr(), 0u);
+  EXPECT_EQ(cpu().bank().get(13, 0), 0x03007FE0u);
+  EXPECT_EQ(cpu().bank().get(13, 3), 0x03007FE0u);
+  EXPECT_EQ(cpu().bank().get(13, 2), 0x03007FA0u);
+}
+
+TEST_F(CpuState, ResetWithBios) {
+  mem().bios()[0] = 0x12;
+  setSkipStartupOption(0);
+  emu->reset();
+  EXPECT_EQ(r(15), 0u);
+  EXPECT_EQ(cpu().cpsr(), 0xD3u);
+  if constexpr (!variant::kOlder) {
+    setSkipStartupOption(1);
+    emu->reset();
+    EXPECT_EQ(r(15), 0x08000000u);
+    setSkipStartupOption(0);
+  }
+}
+
+TEST_F(CpuState, BanksShareWhatTheyShould) {
+  RegisterBank& b = cpu().bank();
+  b.set(8, 1, 0x88);      // FIQ's own R8
+  EXPECT_EQ(b.get(8, 0), 0u);
+  b.set(13, 6, 0x1313);   // System's own R13
+  EXPECT_EQ(b.get(13, 0), 0x03007FE0u);
+  b.set(0, 3, 7);         // R0 is one word for all
+  for (u32 s = 0; s < 7; ++s) EXPECT_EQ(b.get(0, s), 7u);
+  b.set(17, 2, 0x1F);     // IRQ's SPSR
+  EXPECT_EQ(b.get(17, 0), 0u);  // User reads the shared word 17
+  EXPECT_EQ(RegisterBank::bankOfMode(0x1B), 5u);
+  EXPECT_EQ(RegisterBank::bankOfMode(0x00), 0u);
+  EXPECT_EQ(RegisterBank::bankOfMode(0x15), 0u);
+}
+
+TEST_F(CpuState, InterruptRequests) {
+  cpu().requestInterrupt(1);  // IE = 0: dropped
+  EXPECT_EQ(mem().peek16(0x04000202), 0u);
+  EXPECT_EQ(cpu().pendingExceptions, 0u);
+  mem().poke16(0x04000200, 1);
+  cpu().requestInterrupt(1);  // IME = 0: dropped
+  EXPECT_EQ(cpu().pendingExceptions, 0u);
+  mem().poke16(0x04000208, 1);
+  cpu().requestInterrupt(3);
+  EXPECT_EQ(mem().peek16(0x04000202), 1u);
+  EXPECT_EQ(cpu().pendingExceptions, 8u);
+}
+
+TEST_F(CpuState, ResetClearsWhatARunLeftPending) {
+  cpu().raise(8 | 32);
+  cpu().interruptFlags = 5;
+  emu->arena().pendingTimerInterrupts = 8;
+  gSkipBreakpointOnce = SkipBreakpointOnce{true, 0x08000000};
+  emu->reset();
+  EXPECT_EQ(cpu().pendingExceptions, 0u);
+  EXPECT_EQ(cpu().interruptFlags, 0u);
+  EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
+  EXPECT_FALSE(gSkipBreakpointOnce.armed);
+}
+
+}  // namespace

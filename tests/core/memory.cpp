@@ -1,0 +1,101 @@
+// The memory map through the emulator's own accessors.
+
+#include <fstream>
+#include <vector>
+
+#include "corefixture.h"
+#include "support/tempdir.h"
+
+namespace {
+
+using Memory = testsupport::CoreFixture;
+
+TEST_F(Memory, MirrorsAndUnmappedRegions) {
+  mem().poke32(0x04000000, 0x12345678);
+  EXPECT_EQ(mem().peek32(0x04000400), 0x12345678u);  // I/O every 1 KB
+  mem().poke16(0x06000000, 0xBEEF);
+  EXPECT_EQ(mem().peek16(0x06020000), 0xBEEFu);      // VRAM every 128 KB
+  EXPECT_EQ(mem().peek32(0x01000000), 0xFFFFFFFFu);
+  EXPECT_EQ(mem().peek32(0x10000000), 0xFFFFFFFFu);
+  EXPECT_EQ(mem().peek8(0x0F000000), 0xFFu);
+}
+
+TEST_F(Memory, AccessesMustFitInTheRegion) {
+  mem().poke32(0x03007FFC, 0xAABBCCDD);
+  EXPECT_EQ(mem().peek32(0x03007FFD), 0xFFFFFFFFu);  // offset size - 3
+  EXPECT_EQ(mem().peek32(0x03007FFC), 0xAABBCCDDu);
+  EXPECT_EQ(mem().peek16(0x03007FFF), 0xFFFFu);
+  EXPECT_EQ(mem().peek8(0x03007FFF), 0xAAu);
+  mem().poke32(0x03007FFE, 0);  // does not fit: dropped
+  EXPECT_EQ(mem().peek32(0x03007FFC), 0xAABBCCDDu);
+}
+
+TEST_F(Memory, BiosAndRomTakeNoWrites) {
+  u32 rom = mem().peek32(0x08000000);
+  mem().poke32(0x08000000, ~rom);
+  mem().poke16(0x08000000, 0);
+  EXPECT_EQ(mem().peek32(0x08000000), rom);
+  mem().poke32(0x00000000, 0x1234);
+  EXPECT_EQ(mem().peek32(0x00000000), 0u);
+}
+
+TEST_F(Memory, ResetWritesTheInitialRegisters) {
+  mem().poke32(0x0E000000, 0x55);
+  mem().poke16(0x0D000002, 7);
+  emu->reset();
+  EXPECT_EQ(mem().peek16(0x04000130), 0x3FFu);
+  EXPECT_EQ(mem().peek16(0x0D000000), 1u);
+  EXPECT_EQ(mem().peek16(0x0D000002), 0u);
+  EXPECT_EQ(mem().peek32(0x0E000000), 0u);
+}
+
+TEST_F(Memory, SmallerCartridgeKeepsTheOldUpperPart) {
+  testsupport::ScopedTempDir dir;
+  auto write = [](const char* name, size_t size, char fill) {
+    std::ofstream f(name, std::ios::binary);
+    std::vector<char> bytes(size, fill);
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+  };
+  write("big.gba", 8u << 20, 0x11);
+  write("small.gba", 4u << 20, 0x22);
+  write("huge.gba", (8u << 20) + 16, 0x33);
+  ASSERT_TRUE(emu->loadRom("big.gba"));
+  ASSERT_TRUE(emu->loadRom("small.gba"));
+  EXPECT_EQ(mem().peek8(0x08000000), 0x22u);
+  EXPECT_EQ(mem().peek8(0x083FFFFF), 0x22u);
+  EXPECT_EQ(mem().peek8(0x08400000), 0x11u);
+  EXPECT_EQ(mem().peek8(0x087FFFFF), 0x11u);
+  // Too long: cut at the region's end.
+  ASSERT_TRUE(emu->loadRom("huge.gba"));
+  EXPECT_EQ(mem().peek8(0x087FFFFF), 0x33u);
+  EXPECT_FALSE(emu->loadRom("missing.gba"));
+  EXPECT_EQ(mem().peek8(0x08000000), 0x33u);
+}
+
+TEST_F(Memory, LoadRomStartsFromAFreshReset) {
+  code({0xE2800001});
+  slice();
+  EXPECT_NE(gCycleCount, 0u);
+  testsupport::ScopedTempDir dir;
+  { std::ofstream("one.gba", std::ios::binary).write("\x01\x00\xA0\xE3", 4); }
+  ASSERT_TRUE(emu->loadRom("one.gba"));
+  EXPECT_EQ(gCycleCount, 0u);
+  EXPECT_EQ(r(0), 0u);
+  EXPECT_EQ(r(15), 0x08000000u);
+  EXPECT_EQ(cpu().blocksInUse(), 0u);
+  EXPECT_EQ(emu->romName(), "one.gba");
+}
+
+TEST(EmulatorText, ParseAddress) {
+  EXPECT_EQ(Emulator::parseAddress(""), 0u);
+  EXPECT_EQ(Emulator::parseAddress("08000000"), 0x08000000u);
+  EXPECT_EQ(Emulator::parseAddress("8000000h"), 0x08000000u);
+  EXPECT_EQ(Emulator::parseAddress(" 8"), 0u);
+  EXPECT_EQ(Emulator::parseAddress("0x10"), 0u);
+  EXPECT_EQ(Emulator::parseAddress("\t1f"), 0x1Fu);
+  std::string s = "at ";
+  formatHex8(s, 0xBEEF);
+  EXPECT_EQ(s, "at 0000beef");
+}
+
+}  // namespace
