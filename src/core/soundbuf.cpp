@@ -1,5 +1,6 @@
 #include "core/soundbuf.h"
 
+#include "core/cpu.h"
 #include "general/sound.h"
 #include "platform/variant.h"
 
@@ -8,11 +9,6 @@ u32 gSoundSampleCount = 0;
 u32 gSoundPhase = 0;
 u32 gSoundLastCycle = 0;
 constinit ConfigOption<i32> gSoundEnableOption("Sound Enable", 1);
-
-// Stand-in for the processor's cycle total until the run loop defines it; a
-// real definition elsewhere takes its place.
-extern u32 gCycleCount;
-__attribute__((weak)) u32 gCycleCount = 0;
 
 namespace {
 

@@ -2,11 +2,12 @@
 
 #include "core/soundbuf.h"
 
+#include "core/cpu.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-extern u32 gCycleCount;
 
 namespace {
 
