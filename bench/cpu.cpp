@@ -1,0 +1,56 @@
+// Guest instructions per second of the translated code for three loops: an
+// ALU loop, a load/store loop and a branchy loop (bench/guest/cpubench.s,
+// run from the cartridge area with the display out of the way).
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "core/emulator.h"
+
+namespace {
+
+struct Loop {
+  const char* name;
+  u32 entry;
+  double (*instructions)(u32 iterations);
+};
+
+double measure(Emulator& emu, const Loop& loop) {
+  emu.reset();
+  emu.cpu().setReg(15, loop.entry);
+  gStopMask = kStopRunning;
+  gVideoCycles = 65535;
+  for (int i = 0; i < 1000; ++i) emu.runSlice();  // translate and warm up
+  const u32 start = emu.cpu().reg(0);
+  const auto t0 = std::chrono::steady_clock::now();
+  double seconds = 0;
+  u32 slices = 0;
+  do {
+    for (int i = 0; i < 2000; ++i) emu.runSlice();
+    slices += 2000;
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  } while (seconds < 1.0);
+  const u32 iterations = emu.cpu().reg(0) - start;
+  const double rate = loop.instructions(iterations) / seconds;
+  std::printf("%-10s %8.1f M guest instructions/s  (%u slices, %.2f s)\n", loop.name, rate / 1e6, slices, seconds);
+  return rate;
+}
+
+}  // namespace
+
+int main() {
+  Emulator& emu = gEmulator;
+  const std::string image = std::string(VANDREL_GUEST_DIR) + "/cpubench.gba";
+  if (!emu.loadRom(image)) {
+    std::fprintf(stderr, "cannot read %s\n", image.c_str());
+    return 1;
+  }
+  const Loop loops[] = {
+      {"alu", 0x08000000, [](u32 n) { return 6.0 * n; }},
+      {"loadstore", 0x08000004, [](u32 n) { return 6.0 * n; }},
+      {"branchy", 0x08000008, [](u32 n) { return 5.5 * n; }},
+  };
+  for (const Loop& l : loops) measure(emu, l);
+  return 0;
+}
