@@ -340,8 +340,14 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
   ShifterResult sh = emitShifter(*this, address, op, e, setFlags && logical);
   status |= sh.marks;
   if (opc != 13 && opc != 15) {
-    if (rn == 15) e.mov(r8d, (address & ~3u) + (thumb ? 4 : 8) + (sh.registerShift ? 4 : 0));
-    else e.mov(r8d, R(rn));
+    if (rn == 15) {
+      // Thumb's ADD Rd, PC, #imm (the internal immediate form) sees PC
+      // rounded down to a word; its high-register ADD sees address + 4.
+      u32 pcValue = thumb ? ((op & (1u << 26)) ? (address & ~3u) : address) + 4 : (address & ~3u) + 8;
+      e.mov(r8d, pcValue + (sh.registerShift ? 4 : 0));
+    } else {
+      e.mov(r8d, R(rn));
+    }
   }
   const Xbyak::Address carryBit = e.dword[rbx + i32(kCpsrOffset)];
   switch (opc) {
@@ -818,7 +824,7 @@ void ArmCpu::translateBlockTransfer(u32 address, u32 op, CodeEmitter& e) {
         e.mov(e.dword[rbx + i32(at)], r9d);
       }
     } else {
-      if (r == 15) e.mov(r9d, address + 12);
+      if (r == 15) e.mov(r9d, address + (thumb ? 6 : 12));
       else e.mov(r9d, e.dword[rbx + i32(userBank ? bank_.offset(r, 0) : regOffset(r))]);
       e.store(AccessWidth::BlockWord, t > 0);
     }
