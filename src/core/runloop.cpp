@@ -54,8 +54,9 @@ void ArmCpu::run() {
   u32 pc = this->pc();
   const bool bounded = gVideoCycles < 2047;
   i32 budget = bounded ? gVideoCycles : 2047;
-  // Clamped before it is shifted into the top twelve bits of the register.
-  if (budget < -2047) budget = -2047;
+  // Clamped before it is shifted into the top twelve bits of the register,
+  // with room below for the overspend of the instruction that ends it.
+  if (budget < -1024) budget = -1024;
   gCycleBudget = budget;
   gCycleCount += u32(budget);
   u32 status = 0, lastEntry = pc;

@@ -133,6 +133,7 @@ TEST_F(Cpu, SingleTransfersEveryAddressingForm) {
       {"LDRH", 0xE1D100B2, {{1, 0x02000000}}, {{0, 0x1122}}, 0, 0},
       {"LDRH odd rotates", 0xE1D100B1, {{1, 0x02000000}}, {{0, 0x44000033}}, 0, 0},
       {"LDRSH", 0xE1D100F2, {{1, 0x02000004}}, {{0, 0xFFFF8000}}, 0, 0},
+      {"LDRH at the region's last byte stays inside", 0xE1D100B0, {{1, 0x03007FFF}}, {{0, 0xCD0000AB}}, 0, 0},
       {"STRH odd stays in its halfword", 0xE1C100B1, {{0, 0xBEEF}, {1, 0x02000000}}, {}, 0x02000000, 0x1122BEEF},
       {"STRB to VRAM doubles", 0xE5C10000, {{0, 0xAB}, {1, 0x06000000}}, {}, 0x06000000, 0xABAB},
       {"STR to ROM is dropped", 0xE5810000, {{0, 1}, {1, 0x08000100}}, {}, 0x08000100, 0},
@@ -148,6 +149,7 @@ TEST_F(Cpu, SingleTransfersEveryAddressingForm) {
     code({c.op});
     put(0x02000000, 0x11223344);
     put(0x02000004, 0x80008000);
+    put(0x03007FFC, 0xABCD0000);
     for (const Reg& r : c.in) set(r.n, r.v);
     slice();
     for (const Reg& r : c.out) EXPECT_EQ(this->r(r.n), r.v) << c.what << ": R" << r.n;

@@ -188,6 +188,16 @@ TEST_F(RunLoop, DisplayBoundsTheBudget) {
   EXPECT_EQ(gVideoCycles, 65535);
 }
 
+TEST_F(RunLoop, OverspentDisplayBudgetIsClamped) {
+  code({0xE2800001, 0xE2800001});
+  gStopMask = kStopRunning;
+  gVideoCycles = -100000;  // far past the event: would not fit the register's budget bits
+  slice();
+  EXPECT_EQ(r(0), 1u);  // one instruction, then the spent budget ends the slice
+  EXPECT_NE(gRunStatus & 0x80000000, 0u);
+  gVideoCycles = 65535;
+}
+
 TEST_F(RunLoop, ExecuteProbeAndTheOneShotSkip) {
   fillNops(*this, 0x08000000, 8);
   emu->breakpoints().setBits(0x08000004, 4, 1, kBreakExecute, true);
