@@ -26,7 +26,7 @@ function(vandrel_guest name source)
   set(img "${VANDREL_GUEST_DIR}/${name}.gba")
   add_custom_command(OUTPUT "${img}"
     COMMAND ${ARM_AS} -mcpu=arm7tdmi -o "${obj}" "${src}"
-    COMMAND ${ARM_LD} -Ttext=${ARG_ADDRESS} -o "${elf}" "${obj}"
+    COMMAND ${ARM_LD} -Ttext=${ARG_ADDRESS} -e ${ARG_ADDRESS} -o "${elf}" "${obj}"
     COMMAND ${ARM_OBJCOPY} -O binary "${elf}" "${img}"
     DEPENDS "${src}"
     COMMENT "Assembling guest program ${name}"
