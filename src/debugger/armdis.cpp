@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "core/armdecode.h"
+#include "core/cpu.h"
+#include "core/memory.h"
 #include "platform/variant.h"
 
 // ---------------------------------------------------------------------------
@@ -512,5 +514,15 @@ void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next, cons
     thumbLongBranch(l, next);
   } else {
     kThumbHandlers[static_cast<int>(format)](l);
+  }
+}
+
+void InstructionDecoder::disassemble(ArmCpu& cpu, FixedIString& out, u32 address) {
+  const GbaMemory& memory = cpu.memory();
+  DisassemblyOptions options = DisassemblyOptions::current();
+  if (cpu.isThumb()) {
+    disassembleThumb(out, address, memory.peek16(address), memory.peek16(address + 2), options);
+  } else {
+    disassembleArm(out, address, memory.peek32(address), options);
   }
 }

@@ -27,6 +27,15 @@ ConfigOption<i32>& useHiRegSyntaxOption();
 ConfigOption<i32>& useMnemonicOption();
 #endif
 
+class ArmCpu;
+
+struct InstructionDecoder {
+  // The text of the instruction at a guest address, decoded in the
+  // processor's current state (its T flag, not the address) with the options
+  // as set; read through the memory map, so unmapped memory shows as all ones.
+  static void disassemble(ArmCpu& cpu, FixedIString& out, u32 address);
+};
+
 // The text of one ARM instruction at a guest address.
 void disassembleArm(FixedIString& out, u32 address, u32 opcode, const DisassemblyOptions& options);
 

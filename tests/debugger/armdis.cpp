@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "core/emulator.h"
+#include "support/tempdir.h"
+
 namespace {
 
 enum class State { kArm, kThumb };
@@ -258,6 +261,49 @@ TEST(Disassembler, SettingsComeFromTheOptions) {
   EXPECT_TRUE(options.hiRegSyntax);
   EXPECT_FALSE(options.mnemonic);
 
+  useHiRegSyntaxOption().value() = savedHiReg;
+  useMnemonicOption().value() = savedMnemonic;
+}
+
+}  // namespace
+
+namespace {
+
+// The entry point reads the cartridge through the memory map and follows the
+// processor's T flag, whatever the address.
+TEST(Disassembler, ReadsGuestMemoryInTheProcessorsState) {
+  ASSERT_TRUE(gEmulator.loadRom(testsupport::guestImage("disasm")));
+  ArmCpu& cpu = gEmulator.cpu();
+  u32 savedCpsr = cpu.reg(16);
+  i32 savedHiReg = useHiRegSyntaxOption().value();
+  i32 savedMnemonic = useMnemonicOption().value();
+  useHiRegSyntaxOption().value() = 1;
+  useMnemonicOption().value() = 1;
+
+  auto text = [&](u32 address) {
+    FixedIString out;
+    InstructionDecoder::disassemble(cpu, out, address);
+    char buffer[300];
+    out.toCString(buffer, sizeof buffer);
+    return std::string(buffer);
+  };
+
+  cpu.setReg(16, savedCpsr & ~0x20u);
+  EXPECT_EQ(text(0x08000000), "MOV\tR1, #0x0000001F");
+  EXPECT_EQ(text(0x08000004), "STMFD\tSP!, { R4, R14 }");
+  EXPECT_EQ(text(0x08000008), "B\t08000000");
+  EXPECT_EQ(text(0x0800000C), "[UNDEFINED]\tDW  0xf7ff4770");  // Thumb code read as ARM
+  EXPECT_EQ(text(0x01000000), "SWINV\t0xffffff");  // unmapped memory reads as all ones
+
+  cpu.setReg(16, savedCpsr | 0x20u);
+  EXPECT_EQ(text(0x0800000C), "BX\tlr");
+  EXPECT_EQ(text(0x0800000E), "BL\t#0x800000c");
+  EXPECT_EQ(text(0x08000010), "");
+  EXPECT_EQ(text(0x08000012), "ADD\tSP, #-0x8");
+  useHiRegSyntaxOption().value() = 0;
+  EXPECT_EQ(text(0x0800000C), "BX\tR14");
+
+  cpu.setReg(16, savedCpsr);
   useHiRegSyntaxOption().value() = savedHiReg;
   useMnemonicOption().value() = savedMnemonic;
 }
