@@ -230,8 +230,9 @@ void armMultiply(Line& l) {
 }
 
 void armMultiplyLong(Line& l) {
-  l << (bit(l.op, 22) ? "S" : "U") << (bit(l.op, 21) ? "MLAL" : "MULL") << l.cond() << (bit(l.op, 20) ? "S" : "")
-    << "\t" << l.reg(16) << ":" << l.reg(12) << ", " << l.reg(0) << ", " << l.reg(8);
+  l << (bit(l.op, 22) ? "S" : "U") << (bit(l.op, 21) ? "MLAL" : "MULL") << l.cond()
+    << (bit(l.op, 20) ? "S" : "") << "\t" << l.reg(16) << ":" << l.reg(12) << ", " << l.reg(0) << ", "
+    << l.reg(8);
 }
 
 void armSwap(Line& l) {
@@ -241,7 +242,8 @@ void armSwap(Line& l) {
 
 void armBranchExchange(Line& l) { l << "BX" << l.cond() << "\t" << l.reg(0); }
 
-// Halfword and signed transfers; the offset is written by the caller's form.
+// Halfword and signed transfers: an 8-bit immediate offset split over bits 8-11
+// and 0-3, or Rm.
 void armHalfword(Line& l, bool immediate) {
   static const char* const kKinds[4] = {"", "H", "SB", "SH"};
   bool pre = bit(l.op, 24);
@@ -347,7 +349,9 @@ void thumbImmediate(Line& l) {
     << immediateText(bits(l.op, 0, 8), false);
 }
 
-void thumbAlu(Line& l) { l << kThumbAluNames[bits(l.op, 6, 4)] << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3); }
+void thumbAlu(Line& l) {
+  l << kThumbAluNames[bits(l.op, 6, 4)] << "\t" << l.thumbReg(0) << ", " << l.thumbReg(3);
+}
 
 void thumbHiRegister(Line& l) {
   u32 kind = bits(l.op, 8, 2);
@@ -438,8 +442,8 @@ void thumbBranch(Line& l) {
 // pair; the second half prints nothing.
 void thumbLongBranch(Line& l, u16 next) {
   if (bit(l.op, 11)) return;
-  u32 target = l.address + 4 + static_cast<u32>(signExtend(bits(l.op, 0, 11), 11)) * 4096 +
-                    bits(next, 0, 11) * 2;
+  u32 target =
+      l.address + 4 + static_cast<u32>(signExtend(bits(l.op, 0, 11), 11)) * 4096 + bits(next, 0, 11) * 2;
   l << "BL\t" << immediateText(target, false);
 }
 
@@ -507,7 +511,8 @@ void disassembleArm(FixedIString& out, u32 address, u32 opcode, const Disassembl
   kArmHandlers[static_cast<int>(armdecode::classifyArm(opcode))](l);
 }
 
-void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next, const DisassemblyOptions& options) {
+void disassembleThumb(FixedIString& out, u32 address, u16 opcode, u16 next,
+                      const DisassemblyOptions& options) {
   Line l{out, address, opcode, options};
   ThumbFormat format = armdecode::classifyThumb(opcode);
   if (format == ThumbFormat::LongBranch) {

@@ -14,9 +14,9 @@ enum class State { kArm, kThumb };
 struct Case {
   State state;
   u32 address;
-  u32 code;  // ARM word, or Thumb halfword in the low 16 bits and the next halfword above
-  int hiReg;      // "Use hi-reg syntax"
-  int mnemonic;   // "Use mnemonic"
+  u32 code;      // ARM word, or Thumb halfword in the low 16 bits and the next halfword above
+  int hiReg;     // "Use hi-reg syntax"
+  int mnemonic;  // "Use mnemonic"
   const char* text;
 };
 
@@ -41,7 +41,8 @@ constexpr u32 kRom = 0x08000000;
 
 // Encodings cross-checked with arm-none-eabi-as -mcpu=arm7tdmi.
 const Case kCases[] = {
-    // Data processing: immediate, shift by immediate (amount 0 drops the shift, ROR #0 is RRX), shift by register.
+    // Data processing: immediate, shift by immediate (amount 0 drops the shift, ROR #0 is RRX),
+    // shift by register.
     {A, kRom, 0xE3A0101F, 1, 0, "MOV\tR1, #0x0000001F"},
     {A, kRom, 0xE1A00000, 1, 0, "MOV\tR0, R0"},
     {A, kRom, 0xE1A00060, 1, 0, "MOV\tR0, R0, RRX"},
@@ -212,9 +213,9 @@ const Case kCases[] = {
 
 TEST(Disassembler, TableOfInstructions) {
   for (const Case& c : kCases) {
-    EXPECT_EQ(disassemble(c), c.text) << (c.state == State::kArm ? "ARM " : "Thumb ") << std::hex << c.code
-                                      << " at " << c.address << " hi-reg " << c.hiReg << " mnemonic "
-                                      << c.mnemonic;
+    EXPECT_EQ(disassemble(c), c.text)
+        << (c.state == State::kArm ? "ARM " : "Thumb ") << std::hex << c.code << " at " << c.address
+        << " hi-reg " << c.hiReg << " mnemonic " << c.mnemonic;
   }
 }
 
@@ -293,7 +294,7 @@ TEST(Disassembler, ReadsGuestMemoryInTheProcessorsState) {
   EXPECT_EQ(text(0x08000004), "STMFD\tSP!, { R4, R14 }");
   EXPECT_EQ(text(0x08000008), "B\t08000000");
   EXPECT_EQ(text(0x0800000C), "[UNDEFINED]\tDW  0xf7ff4770");  // Thumb code read as ARM
-  EXPECT_EQ(text(0x01000000), "SWINV\t0xffffff");  // unmapped memory reads as all ones
+  EXPECT_EQ(text(0x01000000), "SWINV\t0xffffff");              // unmapped memory reads as all ones
 
   cpu.setReg(16, savedCpsr | 0x20u);
   EXPECT_EQ(text(0x0800000C), "BX\tlr");
