@@ -60,9 +60,16 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
   source[n] += uint32_t(sourceStep[n]);
   if (--remaining[n] == 0) {
     uint32_t c = bus.peek32(controlOf(n));
-    if (n != 0) bus.poke32(dadOf(n), destination[n]);
-    bus.poke32(sadOf(n), source[n]);
-    if (!repeat[n]) bus.poke32(controlOf(n), c & ~0x80000000u);
+    // The register write-back is journaled like a unit, so running back
+    // over the transfer restores the registers too.
+    auto writeBack = [&](uint32_t reg, uint32_t value) {
+      bus.journal(kDmaRecord, n);
+      bus.journal(reg, bus.peek32(reg));
+      bus.poke32(reg, value);
+    };
+    if (n != 0) writeBack(dadOf(n), destination[n]);
+    writeBack(sadOf(n), source[n]);
+    if (!repeat[n]) writeBack(controlOf(n), c & ~0x80000000u);
     if (c & (1u << 30)) bus.requestInterrupt(0x100u << n);
   }
   uint32_t status = 1;

@@ -49,7 +49,11 @@ Emulator::Emulator()
   };
   cpu_.hooks.stepBack = [this] {
     BackwardClock clock{&gVideoCycles, &gCycleBudget, &gStopMask, &gRunStatus};
+    // Running back re-tests breakpoints only: no IF acknowledge, EEPROM
+    // request or timer pre-advance happens a second time.
+    trapContext_.ioActions = false;
     stepBackSlice(history_, *this, clock);
+    trapContext_.ioActions = true;
   };
   video_->attachAreas(arena_->io, arena_->palette, arena_->vram, arena_->oam);
   video_->emulator = this;
@@ -61,6 +65,9 @@ Emulator::~Emulator() = default;
 
 void Emulator::reset() {
   gCycleCount = 0;
+  // The history of another run (or another cartridge) cannot be undone here.
+  history_.clear();
+  arena_->journalWriteIndex = 0;
   memory_.clear();
   cpu_.reset();
 }

@@ -105,8 +105,11 @@ TEST(Dma, ImmediateWordTransferMovesDataWritesBackAndInterrupts) {
   EXPECT_EQ(b.interrupts[0], 0x200u);
   // 4 units of IWRAM (1) + VRAM (2) cycles.
   EXPECT_EQ(b.cycleCount, 12u);
-  // Each unit journaled as {3, channel}, {word, old value}.
-  ASSERT_EQ(b.records.size(), 8u);
+  // Each unit journaled as {3, channel}, {word, old value}; then the
+  // register write-back (DAD, SAD, control) the same way.
+  ASSERT_EQ(b.records.size(), 14u);
+  EXPECT_EQ(b.records[8], std::make_pair(3u, 1u));
+  EXPECT_EQ(b.records[9], std::make_pair(0x040000C0u, 0x06000010u));
   EXPECT_EQ(b.records[0], std::make_pair(3u, 1u));
   EXPECT_EQ(b.records[1], std::make_pair(0x06000010u, 0u));
   EXPECT_EQ(b.records[7].first, 0x0600001Cu);
