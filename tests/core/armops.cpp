@@ -153,7 +153,9 @@ TEST_F(Cpu, SingleTransfersEveryAddressingForm) {
     for (const Reg& r : c.in) set(r.n, r.v);
     slice();
     for (const Reg& r : c.out) EXPECT_EQ(this->r(r.n), r.v) << c.what << ": R" << r.n;
-    if (c.address) EXPECT_EQ(mem().peek32(c.address), c.want) << c.what;
+    if (c.address) {
+      EXPECT_EQ(mem().peek32(c.address), c.want) << c.what;
+    }
     EXPECT_EQ(r(15), 0x08000004u) << c.what;
   }
 }

@@ -242,3 +242,28 @@ TEST(Cartridges, JsmolkaArmSuitePasses) { runSuite("arm/arm.gba", 0x08001EC4, 12
 TEST(Cartridges, JsmolkaThumbSuitePasses) { runSuite("thumb/thumb.gba", 0x08000AAC, 7); }
 
 }  // namespace
+
+namespace {
+
+using Timers = testsupport::CoreFixture;
+
+// A guest write to a timer's control word regenerates the timer routine
+// (through the write trap); every instruction then advances the timer, and
+// its overflow ends the slice with 0x4 and requests the interrupt.
+TEST_F(Timers, GuestStartsATimerThatInterrupts) {
+  code({0xE3A00301, 0xE2800C01, 0xE3A010C0, 0xE1C010B2, 0xEAFFFFFE});
+  mem().poke16(0x04000100, 0xFFF0);  // counter
+  mem().poke16(0x04000200, 8);       // IE: timer 0
+  mem().poke16(0x04000208, 1);       // IME
+  set(16, 0x9F);                     // I set: the IRQ stays pending
+  gStopMask = kStopRunning;
+  u32 status = 0;
+  for (int i = 0; i < 10 && !(status & 0x4); ++i) status = slice();
+  EXPECT_NE(status & 0x4, 0u);
+  EXPECT_EQ(mem().peek16(0x04000202) & 8, 8u);
+  EXPECT_EQ(cpu().pendingExceptions, 8u);
+  EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
+  EXPECT_LT(mem().peek16(0x04000100), 0x100u);  // wrapped
+}
+
+}  // namespace
