@@ -86,6 +86,9 @@ void ArmCpu::run() {
     u32 result = callWithCpuRegisters(&arena_, b->code + entry, budgetReg, journal);
     lastEntry = pc;
     status = result & budgetReg;
+    // An execute probe the stop mask does not select must not be hit again
+    // and again: the next entry steps past it.
+    if ((result & 0x20) && !(status & 0x20)) gSkipBreakpointOnce = SkipBreakpointOnce{true, pc};
     arena_.journalWriteIndex = journal / 4;
     gCycleBudget = i32(budgetReg) >> 20;
     if (status & ~kContinue) break;

@@ -210,6 +210,12 @@ TEST_F(RunLoop, ExecuteProbeAndTheOneShotSkip) {
   gStopMask = kStopStep;
   slice();
   EXPECT_EQ(r(15), 0x08000008u);
+  // A mask without 0x20 passes the probe instead of hitting it forever.
+  set(15, 0x08000004);
+  gStopMask = kStopStep & ~0x20u;
+  slice();
+  EXPECT_EQ(r(15), 0x08000008u);
+  gStopMask = kStopStep;
   // Armed for another address, the skip does not apply here.
   set(15, 0x08000004);
   gSkipBreakpointOnce = SkipBreakpointOnce{true, 0x08000000};
@@ -264,6 +270,30 @@ TEST_F(Timers, GuestStartsATimerThatInterrupts) {
   EXPECT_EQ(cpu().pendingExceptions, 8u);
   EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
   EXPECT_LT(mem().peek16(0x04000100), 0x100u);  // wrapped
+}
+
+}  // namespace
+
+namespace {
+
+using Backward = testsupport::CoreFixture;
+
+// The records generated code writes are what the backward step undoes.
+TEST_F(Backward, StepsBackOverTranslatedInstructions) {
+  code({0xE2800001, 0xE5810000, 0xEA000000, 0xE1A00000, 0xE2800001});  // ADD; STR; B .+8; ...; ADD
+  set(1, 0x02000000);
+  mem().poke32(0x02000000, 77);
+  gStopMask = kStopStep;
+  for (int i = 0; i < 4; ++i) slice();
+  EXPECT_EQ(r(0), 2u);
+  EXPECT_EQ(r(15), 0x08000014u);
+  for (int i = 0; i < 4; ++i) emu->stepBack();
+  EXPECT_EQ(r(0), 0u);
+  EXPECT_EQ(r(15), 0x08000000u);
+  EXPECT_EQ(mem().peek32(0x02000000), 77u);
+  // From the start of the journal there is nothing further.
+  emu->stepBack();
+  EXPECT_NE(gRunStatus & 0x40000, 0u);
 }
 
 }  // namespace
