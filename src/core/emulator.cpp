@@ -127,9 +127,13 @@ void Emulator::afterBackwardSlice() {
   cpu_.buildTimerCode();
 }
 
-u32 Emulator::parseAddress(const std::string& text) {
+namespace {
+
+template <class Text>
+u32 parseHex(const Text& text, u32 length) {
   u32 value = 0;
-  for (unsigned char c : text) {
+  for (u32 i = 0; i < length; ++i) {
+    u32 c = u32(text[i]) & 0xFFFF;
     if (c < 32) continue;
     u32 digit;
     if (c >= '0' && c <= '9') digit = c - '0';
@@ -141,10 +145,26 @@ u32 Emulator::parseAddress(const std::string& text) {
   return value;
 }
 
+}  // namespace
+
+u32 Emulator::parseAddress(const std::string& text) {
+  std::u16string wide;
+  for (unsigned char c : text) wide.push_back(c);
+  return parseHex(wide, u32(wide.size()));
+}
+
+u32 Emulator::parseAddress(const FixedIString& text) { return parseHex(text, text.length()); }
+
 void formatHex8(std::string& out, u32 value) {
   char buf[9];
   std::snprintf(buf, sizeof buf, "%08x", value);
   out += buf;
+}
+
+void formatHex8(FixedIString& out, u32 value) {
+  char buf[9];
+  std::snprintf(buf, sizeof buf, "%08x", value);
+  for (const char* p = buf; *p; ++p) out.appendChar(*p);
 }
 
 Emulator gEmulator;

@@ -15,6 +15,7 @@
 #include "core/memory.h"
 #include "core/traps.h"
 #include "core/video.h"
+#include "general/istring.h"
 
 class Emulator : private DmaBus, private VideoHost, private BackwardHost {
 public:
@@ -51,6 +52,7 @@ public:
   // The hexadecimal value of a text: characters below 32 are skipped, hex
   // digits accumulate, anything else ends the scan.
   static u32 parseAddress(const std::string& text);
+  static u32 parseAddress(const FixedIString& text);
 
 private:
   struct ArenaDeleter {
@@ -105,6 +107,7 @@ private:
 
 // Appends value as eight lower-case hexadecimal digits.
 void formatHex8(std::string& out, u32 value);
+void formatHex8(FixedIString& out, u32 value);
 
 // The one emulator of the program.
 extern Emulator gEmulator;

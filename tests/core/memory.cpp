@@ -96,6 +96,14 @@ TEST(EmulatorText, ParseAddress) {
   std::string s = "at ";
   formatHex8(s, 0xBEEF);
   EXPECT_EQ(s, "at 0000beef");
+  FixedIString f;
+  for (char c : std::string("8000000h")) f.appendChar(c);
+  EXPECT_EQ(Emulator::parseAddress(f), 0x08000000u);
+  f.clear();
+  formatHex8(f, 0x1A);
+  ASSERT_EQ(f.length(), 8u);
+  EXPECT_EQ(f[6], u16('1'));
+  EXPECT_EQ(f[7], u16('a'));
 }
 
 }  // namespace
