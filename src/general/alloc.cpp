@@ -109,7 +109,7 @@ void clearTable(AddressTable& t) {
 // Released addresses are remembered until the heap hands them out again;
 // past this many the memory is dropped (a later second release is then
 // reported as a release of an unknown block).
-constexpr std::size_t kMaxRemembered = std::size_t(1) << 20;
+constexpr std::size_t kMaxRemembered = std::size_t(1) << 16;
 
 // Constant-initialised: tracked blocks are allocated from static initialisers.
 BlockHeader* gAllocations = nullptr;

@@ -172,13 +172,13 @@ void IString::debugPrint() const {
 // ---- FixedIString -----------------------------------------------------------
 
 void FixedIString::assignChar(u16 c) {
-  chars_.items_[0] = c;
+  chars_.data()[0] = c;
   length_ = 1;
 }
 
 void FixedIString::assign(const IString& text) {
   u32 n = text.length() < kCapacity ? text.length() : kCapacity;
-  if (n) std::memcpy(chars_.items_, text.data(), n * sizeof(u16));
+  if (n) std::memcpy(chars_.data(), text.data(), n * sizeof(u16));
   length_ = n;
 }
 
@@ -195,17 +195,17 @@ void FixedIString::assignText(const char* text) {
 void FixedIString::assignTextClipped(const char* text) {
   length_ = 0;
   if (!text) return;
-  while (*text && length_ < kCapacity) chars_.items_[length_++] = widenChar(*text++);
+  while (*text && length_ < kCapacity) chars_.data()[length_++] = widenChar(*text++);
 }
 
 void FixedIString::appendChar16(u16 c) {
   if (!CHECK(length_ < kCapacity)) return;
-  chars_.items_[length_++] = c;
+  chars_.data()[length_++] = c;
 }
 
 void FixedIString::appendFixed(const FixedIString& text) {
   u32 n = text.length_;  // read first: text may be this one
-  for (u32 i = 0; i < n; ++i) appendChar16(text.chars_.items_[i]);
+  for (u32 i = 0; i < n; ++i) appendChar16(text.chars_.data()[i]);
 }
 
 void FixedIString::appendText(const char* text) {
@@ -237,17 +237,17 @@ void FixedIString::appendFloat(double value, u32 width) {
 }
 
 bool FixedIString::operator<(const FixedIString& other) const {
-  return compareUnits(chars_.items_, length_, other.chars_.items_, other.length_) < 0;
+  return compareUnits(chars_.data(), length_, other.chars_.data(), other.length_) < 0;
 }
 
 bool FixedIString::operator==(const FixedIString& other) const {
-  return length_ == other.length_ && std::memcmp(chars_.items_, other.chars_.items_, length_ * 2) == 0;
+  return length_ == other.length_ && std::memcmp(chars_.data(), other.chars_.data(), length_ * 2) == 0;
 }
 
 void FixedIString::toCString(char* out, u32 size) const {
   if (size == 0) return;
   u32 n = length_ < size - 1 ? length_ : size - 1;
-  for (u32 i = 0; i < n; ++i) out[i] = static_cast<char>(chars_.items_[i] & 0xFF);
+  for (u32 i = 0; i < n; ++i) out[i] = static_cast<char>(chars_.data()[i] & 0xFF);
   out[n] = '\0';
 }
 

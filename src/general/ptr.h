@@ -293,6 +293,7 @@ class FixedArray {
       items_[offset + i] = array.data()[i];
   }
 
+ private:
   T items_[N]{};
 };
 

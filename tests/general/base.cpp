@@ -162,6 +162,14 @@ TEST(TrackedAlloc, NullFreeIsSilentAndDuplicateFreeIsReported) {
   trackedFree(again);  // must not read the released block
   EXPECT_EQ(log.text(), "Duplicate deallocation for block at general/dup, line 77.\n");
   EXPECT_EQ(allocatedBytes(), after);
+
+  // A pointer the allocator never handed out is reported, not released.
+  LogCapture foreign;
+  u32 onStack[4] = {};
+  u32* stray = onStack + 1;
+  trackedFree(stray);
+  EXPECT_NE(foreign.text().find("CHECK failure, file general/alloc"), std::string::npos) << foreign.text();
+  EXPECT_EQ(allocatedBytes(), after);
 }
 
 struct Counted {
