@@ -177,6 +177,11 @@ extern i32 gVideoCycles;
 extern u32 gRunToAddress;
 extern u32 gCycleCount;
 extern SkipBreakpointOnce gSkipBreakpointOnce;
+// Arms the one-shot skip: the next block entry at pc runs that instruction
+// without its execute probe firing (a run started on a breakpoint, a passed
+// breakpoint).  It applies only there, and only where a probe exists; every
+// entry clears it.
+inline void skipProbeOnceAt(u32 pc) { gSkipBreakpointOnce = SkipBreakpointOnce{true, pc}; }
 
 // Stop masks of the front end.
 inline constexpr u32 kStopRunning = 0xFF864;

@@ -40,7 +40,7 @@ Emulator::Emulator()
   trapContext_.timerAccumulators = arena_->timerAccumulators;
   trapContext_.stepOver = &stepOver_;
   trapContext_.rebuildTimers = [this] { cpu_.buildTimerCode(); };
-  trapContext_.skipProbeOnce = [](u32 pc) { gSkipBreakpointOnce = SkipBreakpointOnce{true, pc}; };
+  trapContext_.skipProbeOnce = [](u32 pc) { skipProbeOnceAt(pc); };
   cpu_.hooks.accessTraps = [this](u32 pc, u32 data, u32& status) { handleAccessTraps(trapContext_, pc, data, status); };
   cpu_.hooks.videoTick = [this] { video_->tick(); };
   cpu_.hooks.debugService = [this](u32& status) {
