@@ -79,6 +79,12 @@ bool Emulator::loadRom(const std::string& name) {
   return ok;
 }
 
+bool Emulator::loadRom(const FixedIString& name) {
+  std::string narrow;
+  for (u32 i = 0; i < name.length(); ++i) narrow.push_back(char(name[i] & 0xFF));
+  return loadRom(narrow);
+}
+
 void Emulator::runSlice() {
   // A forward run after a backward one drops the undone future first.
   history_.resumeForward();

@@ -40,6 +40,7 @@ public:
   // Reset, then the file into the ROM area.  False when it cannot be read
   // (the reset has still happened).
   bool loadRom(const std::string& name);
+  bool loadRom(const FixedIString& name);  // characters taken by their low byte
   const std::string& romName() const { return romName_; }
   // DMA with immediate timing, then one processor slice unless DMA stopped.
   void runSlice();
