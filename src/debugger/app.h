@@ -1,0 +1,54 @@
+#pragma once
+// The emulator's main task and its display modes: debugger (0), run (1) and
+// dialog (2), the run flag, and the three debugger windows.
+
+#include <cstdint>
+
+#include "general/base.h"
+#include "general/istring.h"
+
+class CodeWindow;
+class DataWindow;
+class AppWindow;
+class TabFrame;
+
+extern u32 gDisplayMode;  // 255 until the main task sets it
+extern u32 gRunning;
+extern u32 gDebuggerScreenWidth;
+extern u32 gDebuggerScreenHeight;
+extern u32 gDebuggerScreenDepth;
+extern u32 gFontNumber;
+extern u8 gConditionTable[256];
+extern CodeWindow* gCodeWindow;
+extern DataWindow* gDataWindow;
+extern AppWindow* gAppWindow;
+// 0 forward, 1 backward.
+extern u32 gRunDirection;
+
+// The ARM condition pass table: entry flags x 16 + condition, 255 or 0.
+void fillConditionTable(u8 (&table)[256]);
+
+void setDisplayMode(u32 mode);
+void toggleWindowed();
+void refreshWindow(TabFrame* frame);
+void startRunning(u32 direction);
+void setRunDirection(u32 direction);
+void emulateStep();
+// The stop of a run: an armed step over is cleared, the debugger mode comes
+// back and the windows show where it stopped.
+void stopRun();
+
+// What the command-line switches asked for.
+struct SwitchResult {
+  bool showStartDialog = true;
+  bool runAtOnce = false;
+};
+SwitchResult actOnSwitches();
+
+// The debugger windows are created, the switches taken, the emulator reset
+// and the start dialog shown: the main task's start before its loop.
+void startMainTask();
+// One pass of the main loop, without the yield.
+void mainLoopPass();
+
+inline constexpr const char* kProductTitle = "KEZ Emulator / Debugger Version 0.05";

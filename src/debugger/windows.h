@@ -1,0 +1,79 @@
+#pragma once
+// The three debugger windows: the code window across the top, the data
+// window at the bottom left and the app window at the bottom right.  Their
+// tabs stand in place; most panes are still empty, and the calls that need
+// a pane's content do nothing yet.
+
+#include "general/pane.h"
+#include "general/tabframe.h"
+
+// A tab without content yet.
+class EmptyPane : public TextPane {
+ public:
+  void refresh() override { markDirty(); }
+};
+
+// Lines appended at the bottom, in yellow.
+class WarningsPane : public TextPane {
+ public:
+  void refresh() override { markDirty(); }
+};
+
+class CodeWindow : public TabFrame {
+ public:
+  enum Tab : u32 { kDisassembly, kLoad, kOptions, kWarnings, kUser, kHelp, kTabCount };
+  CodeWindow();
+  void selectTab(u32 index) override;
+  void showPc();
+  void goToAddress(u32 address);
+  // The Disassembly pane's cursor; 0xFFFFFFFF while another tab is current.
+  u32 cursorAddress() const;
+  void refreshTab(u32 index);
+  void addWarning(const FixedIString& text);
+
+  EmptyPane disassembly, load, options;
+  WarningsPane warnings;
+  EmptyPane user, help;
+};
+
+class DataWindow : public TabFrame {
+ public:
+  enum Tab : u32 { kWatches, kMemory, kBreakpoints, kOam, kTabCount };
+  DataWindow();
+  void selectTab(u32 index) override;
+  void refreshAll();
+  void refreshTab(u32 index);
+  // A user breakpoint of that range and kinds, pass count 1.
+  void breakpointsCommand(u32 address, u32 length, u32 kinds);
+  void forwardToCurrent(u32 address);
+
+  EmptyPane watches, memory, breakpoints, oam;
+};
+
+class AppWindow : public TabFrame {
+ public:
+  enum Tab : u32 { kApp, kRegisters, kDma, kTabCount };
+  AppWindow();
+  void selectTab(u32 index) override;
+  void refreshTab(u32 index);
+  void refreshCurrent();
+
+  EmptyPane screen, registers, dma;
+};
+
+// The places of the windows on a display of width x height with font height H.
+struct WindowPlace {
+  u32 x, y, w, h;
+};
+WindowPlace codeWindowPlace(u32 width, u32 height, u32 fontHeight);
+WindowPlace dataWindowPlace(u32 width, u32 height, u32 fontHeight);
+WindowPlace appWindowPlace(u32 width, u32 height, u32 fontHeight);
+
+// A warning for the user: the end of the Warnings tab, which comes forward;
+// also logged.
+void postWarning(const FixedIString& text);
+void postWarningText(const char* english);
+
+// Makes the core's warnings, guest messages and breakpoint changes reach
+// the windows.
+void installFrontEnd();

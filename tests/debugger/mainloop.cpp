@@ -1,0 +1,356 @@
+// The main task's pieces: the condition table, the switches, every debugger
+// and run-mode key's effect on the run state, and stepping the real core.
+
+#include <cstdio>
+
+#include "debugger/commands.h"
+#include "debugger/status.h"
+#include "frontend.h"
+#include "general/main.h"
+
+using namespace frontend;
+
+namespace {
+
+constexpr u32 kF5 = 0x74, kF6 = 0x75, kF7 = 0x76, kF8 = 0x77, kF9 = 0x78;
+// Addresses in the keypad cartridge (tests/guest/keypad.s).
+constexpr u32 kLoop = 0x08000048, kCount = 0x08000054;
+
+TEST(ConditionTable, FollowsTheArmConditionRules) {
+  u8 t[256];
+  fillConditionTable(t);
+  EXPECT_EQ(t[0x4 * 16 + 0], 255);  // Z: EQ
+  EXPECT_EQ(t[0x4 * 16 + 1], 0);    // NE
+  EXPECT_EQ(t[0x9 * 16 + 10], 255); // N and V: GE
+  EXPECT_EQ(t[0x8 * 16 + 10], 0);   // N alone: not GE
+  EXPECT_EQ(t[0x2 * 16 + 8], 255);  // C, not Z: HI
+  EXPECT_EQ(t[0x6 * 16 + 8], 0);
+  EXPECT_EQ(t[0x0 * 16 + 12], 255); // GT
+  EXPECT_EQ(t[0x4 * 16 + 13], 255); // LE on Z
+  for (u32 flags = 0; flags < 16; ++flags) {
+    EXPECT_EQ(t[flags * 16 + 14], 255);
+    EXPECT_EQ(t[flags * 16 + 15], 0);
+  }
+}
+
+class Switches : public Screen {
+ protected:
+  SwitchResult act(std::initializer_list<const char*> switches) {
+    gCommandSwitches.clear();
+    for (const char* s : switches) gCommandSwitches.append(text(s));
+    return actOnSwitches();
+  }
+};
+
+TEST_F(Switches, BreakpointSwitchesReadLikeTheBreakpointPrompt) {
+  const SwitchResult r = act({"abrw8000000", "ABx3000010"});
+  EXPECT_TRUE(r.showStartDialog);
+  EXPECT_FALSE(r.runAtOnce);
+  const BreakpointList& list = gEmulator.breakpoints().list();
+  ASSERT_EQ(list.count(), 2u);
+  EXPECT_EQ(list[0].address, 0x8000000u);
+  EXPECT_EQ(list[0].kinds, 3u);
+  EXPECT_EQ(list[0].length, 4u);
+  EXPECT_EQ(list[1].address, 0x3000010u);
+  EXPECT_EQ(list[1].kinds, 4u);
+  EXPECT_EQ(list[1].length, 1u);
+}
+
+TEST_F(Switches, BreakpointSwitchWithoutKindsIsAParseError) {
+  act({"ab8000000"});
+  EXPECT_EQ(gEmulator.breakpoints().list().count(), 0u);
+  EXPECT_EQ(lastWarning(), "Parse Error:  breakpoints have the format [rwx] <address>.");
+}
+
+TEST_F(Switches, OthersDoNothing) {
+  std::ofstream("debug.txt") << "kept\n";
+  const SwitchResult r = act({"a", "az", "x8000000", "bx8000000", "gr"});
+  EXPECT_TRUE(r.showStartDialog);
+  EXPECT_FALSE(r.runAtOnce);
+  EXPECT_EQ(gEmulator.breakpoints().list().count(), 0u);
+  EXPECT_EQ(readText("debug.txt"), "kept\n");
+}
+
+TEST_F(Switches, RunAtOnceLoadAndEmptyTheGuestLog) {
+  std::ofstream("debug.txt") << "old messages\n";
+  const std::string rom = testsupport::guestImage("keypad");
+  const SwitchResult r = act({"ac", ("aR" + rom).c_str(), "aG"});
+  EXPECT_FALSE(r.showStartDialog);
+  EXPECT_TRUE(r.runAtOnce);
+  EXPECT_EQ(readText("debug.txt"), "");
+  EXPECT_EQ(bytes(gRomName), rom);
+  // The cartridge's first word is in the ROM area.
+  u32 first = 0;
+  std::ifstream(rom, std::ios::binary).read(reinterpret_cast<char*>(&first), 4);
+  EXPECT_EQ(gEmulator.memory().peek32(0x08000000), first);
+}
+
+TEST_F(Switches, LoadingAloneSkipsTheStartDialog) {
+  const SwitchResult r = act({("ar" + testsupport::guestImage("keypad")).c_str()});
+  EXPECT_FALSE(r.showStartDialog);
+  EXPECT_FALSE(r.runAtOnce);
+}
+
+TEST_F(Switches, AMissingCartridgeIsWarnedAbout) {
+  act({"arno-such-file.gba"});
+  EXPECT_NE(lastWarning().find("no-such-file.gba"), std::string::npos) << lastWarning();
+}
+
+class Keys : public Screen {};
+
+TEST_F(Keys, F5RunsForwardOrWithShiftBackward) {
+  gRepeatKey = kF6;
+  debuggerKey(kF5);
+  EXPECT_EQ(gRunning, 1u);
+  EXPECT_EQ(gRunDirection, 0u);
+  EXPECT_EQ(gStopMask, 0xFF864u);
+  EXPECT_EQ(gDisplayMode, 1u);
+  EXPECT_EQ(gRepeatKey, 0u);
+  setDisplayMode(0);
+  debuggerKey(kF5 | kKeyShift);
+  EXPECT_EQ(gRunDirection, 1u);
+}
+
+struct StepCase {
+  u32 key;
+  u32 mask;
+  u32 direction;
+  bool runToPc;
+};
+
+TEST_F(Keys, StepKeysSetTheStopMaskDirectionAndRunToAddress) {
+  const StepCase cases[] = {
+      {kF6, 0xFF866, 0, false}, {kF6 | kKeyShift, 0xFF866, 1, false}, {kF8, 0xFF866, 0, true},
+      {kF8 | kKeyShift, 0xFF866, 1, true}, {kF9, 0xFF865, 0, false}, {kF9 | kKeyShift, 0xFF865, 1, false},
+      {kF7, 0xFF866, 0, true},  // not a call: as F8
+  };
+  for (const StepCase& c : cases) {
+    SCOPED_TRACE(c.key);
+    gRunning = 0;
+    gRunToAddress = 0x1234;
+    debuggerKey(c.key);
+    EXPECT_EQ(gRunning, 1u);
+    EXPECT_EQ(gStopMask, c.mask);
+    EXPECT_EQ(gRunDirection, c.direction);
+    EXPECT_EQ(gRunToAddress, c.runToPc ? gEmulator.cpu().pc() : 0x1234u);
+    EXPECT_EQ(gDisplayMode, 0u);
+    EXPECT_EQ(gRepeatKey, 0u);
+  }
+}
+
+TEST_F(Keys, CtrlStepRepeatsUntilAPlainStepKeyOrF5) {
+  debuggerKey(kF9 | kKeyCtrl | kKeyShift);
+  EXPECT_EQ(gRepeatKey, kF9);
+  EXPECT_EQ(gRepeatDirection, 1u);
+  gRunning = 0;
+  debuggerKey(0);  // no key: the repeated step starts again
+  EXPECT_EQ(gRunning, 1u);
+  EXPECT_EQ(gStopMask, 0xFF865u);
+  gRunning = 0;
+  debuggerKey(kF6);  // only ends the repetition
+  EXPECT_EQ(gRepeatKey, 0u);
+  EXPECT_EQ(gRunning, 0u);
+  debuggerKey(kF6 | kKeyCtrl);
+  gRunning = 0;
+  debuggerKey(kF5);
+  EXPECT_EQ(gRepeatKey, 0u);
+}
+
+TEST_F(Keys, LettersAndLayers) {
+  const u32 layers = gLayerMask;
+  debuggerKey('0');
+  debuggerKey('3' | kKeyCtrl);
+  debuggerKey('S');
+  EXPECT_EQ(gLayerMask ^ layers, 0x100u | 0x800u | 0x1000u);
+  gLayerMask = layers;
+  const i32 grid = gGridOption.value();
+  gGridOption.value() = 2;
+  debuggerKey('X');
+  EXPECT_EQ(gGridOption.value(), 0);
+  gGridOption.value() = grid;
+  // 'E' without Shift opens nothing; Shift+E and Ctrl+D open prompts.
+  debuggerKey('E');
+  EXPECT_EQ(gDisplayMode, 0u);
+  debuggerKey('D' | kKeyCtrl);
+  EXPECT_EQ(gDisplayMode, 2u);
+  EXPECT_EQ(gPromptCallback, &disassembleToFile);
+  Dialog::handleKey(27);
+  debuggerKey('D' | kKeyShift);
+  EXPECT_EQ(gPromptCallback, &dumpToFile);
+  Dialog::handleKey(27);
+  debuggerKey('E' | kKeyShift);
+  EXPECT_EQ(gPromptCallback, &editMemoryCommand);
+  Dialog::handleKey(27);
+  debuggerKey('G' | kKeyShift);
+  EXPECT_EQ(gPromptCallback, &gotoDataWindowCommand);
+  Dialog::handleKey(27);
+  debuggerKey('B');
+  EXPECT_EQ(gPromptCallback, &breakpointCommand);
+  Dialog::handleKey(27);
+  EXPECT_EQ(gDisplayMode, 0u);
+}
+
+TEST_F(Keys, ScreenshotKeyWritesScreenBmp) {
+  debuggerKey('P');
+  EXPECT_TRUE(std::ifstream("screen.bmp").good());
+}
+
+TEST_F(Keys, F4ResetsAndTellsSo) {
+  gCycleCount = 100;
+  debuggerKey(0x73);
+  EXPECT_EQ(gCycleCount, 0u);
+  EXPECT_EQ(gDisplayMode, 2u);
+  EXPECT_EQ(gIsMessageBox, 1u);
+  Dialog::handleKey(13);
+  EXPECT_EQ(gDisplayMode, 0u);
+}
+
+TEST_F(Keys, RunModeF5StopsPausesAndResumes) {
+  debuggerKey(kF5);
+  ASSERT_EQ(gDisplayMode, 1u);
+  runModeKey(kF5 | kKeyCtrl);  // pause, staying in run mode
+  EXPECT_EQ(gRunning, 0u);
+  EXPECT_EQ(gDisplayMode, 1u);
+  runModeKey(kF5);  // resume
+  EXPECT_EQ(gRunning, 1u);
+  runModeKey(kF5 | kKeyShift);
+  EXPECT_EQ(gRunDirection, 1u);
+  EXPECT_EQ(gDisplayMode, 1u);
+  runModeKey(kF5);  // stop
+  EXPECT_EQ(gRunning, 0u);
+  EXPECT_EQ(gDisplayMode, 0u);
+}
+
+TEST_F(Keys, KeypadMapsTheHostKeysToKeyinputBits) {
+  EXPECT_EQ(gKeypadKeys[0], kKeyAlt);
+  EXPECT_EQ(gKeypadKeys[3], 0x0Du);
+  EXPECT_EQ(gKeypadKeys[9], 0x41u);
+  // Nothing held: every button released.
+  EXPECT_EQ(keypadState(), 0x3FF);
+  setDisplayMode(1);
+  runModeKeys();
+  EXPECT_EQ(gEmulator.memory().peek16(0x4000130), 0x3FF);
+}
+
+TEST_F(Keys, DialogKeysFoldLettersAndTypeNumpadDigits) {
+  promptForInput(text("Title"), nullptr);
+  writeKey('A');
+  dialogKeys();
+  writeKey(0x61);  // numpad 1
+  dialogKeys();
+  writeKey('7');
+  dialogKeys();
+  EXPECT_EQ(bytes(gPromptLine), "\x03" "a17");
+  Dialog::handleKey(27);
+}
+
+class Stepping : public Screen {
+ protected:
+  void SetUp() override {
+    Screen::SetUp();
+    loadCartridge("keypad");
+  }
+  // Runs forward until the loop is reached (the picture is drawn by then).
+  void reachLoop() {
+    gEmulator.breakpoints().setBits(kLoop, 1, 1, kBreakExecute, true);
+    debuggerKey(kF5);
+    runUntilStopped();
+    ASSERT_EQ(gEmulator.cpu().pc(), kLoop);
+    gEmulator.breakpoints().remove(0);
+  }
+};
+
+TEST_F(Stepping, F9RunsOneInstructionAndShiftF9UndoesIt) {
+  reachLoop();
+  const u32 r3 = gEmulator.cpu().reg(3);
+  debuggerKey(kF9);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kLoop + 4);
+  EXPECT_EQ(gEmulator.cpu().reg(3), 0x3FFu);  // the LDRH of KEYINPUT ran
+  debuggerKey(kF9 | kKeyShift);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kLoop);
+  EXPECT_EQ(gEmulator.cpu().reg(3), r3);
+  EXPECT_EQ(gRunning, 0u);
+  EXPECT_EQ(gDisplayMode, 0u);
+}
+
+TEST_F(Stepping, AnExecuteBreakpointStopsARunAndTheNextRunPassesIt) {
+  gPromptLine = text("x 8000054");
+  breakpointCommand();
+  debuggerKey(kF5);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kCount);
+  EXPECT_EQ(gDisplayMode, 0u);
+  EXPECT_EQ(gDataWindow->currentTab(), u32(DataWindow::kBreakpoints));
+  const u32 r2 = gEmulator.cpu().reg(2);
+  // The new run does not stop on its own breakpoint at once: it goes round
+  // the loop once more.
+  debuggerKey(kF5);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kCount);
+  EXPECT_EQ(gEmulator.cpu().reg(2), r2 + 1);
+}
+
+TEST_F(Stepping, F8RunsToTheAddressAndF6RunsUntilItAgain) {
+  reachLoop();
+  debuggerKey(kF8);
+  runUntilStopped();
+  EXPECT_EQ(gRunToAddress, kLoop);
+  EXPECT_EQ(gEmulator.cpu().pc(), kLoop + 4);
+  debuggerKey(kF6);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kLoop + 4);
+}
+
+TEST_F(Stepping, EditedCodeRunsAsEdited) {
+  reachLoop();
+  debuggerKey(kF5);
+  for (int i = 0; i < 50; ++i) emulateStep();  // the loop is translated and runs
+  runModeKey(kF5);
+  // ADD r2, r2, #1 becomes ADD r2, r2, #2.
+  run(&editMemoryCommand, "8000050 e2822002");
+  EXPECT_EQ(gEmulator.memory().peek32(0x8000050), 0xE2822002u);
+  gEmulator.breakpoints().setBits(kCount, 1, 1, kBreakExecute, true);
+  debuggerKey(kF5);
+  runUntilStopped();
+  const u32 first = gEmulator.cpu().reg(2);
+  debuggerKey(kF5);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().reg(2), first + 2);
+}
+
+TEST_F(Stepping, StepOverClearsItsOwnTrapsButKeepsTheUsersBreakpoints) {
+  reachLoop();
+  gEmulator.breakpoints().setBits(kLoop + 4, 1, 1, kBreakExecute, true);
+  // Arm a step over by hand at the loop (F7 only arms on a call).
+  StepOver& so = gEmulator.stepOver();
+  so.callSite = kLoop;
+  so.returnAddress = kLoop + 4;
+  so.depth = 0;
+  gEmulator.breakpoints().setBits(kLoop + 4, 1, 1, kBreakExecute, false);
+  gEmulator.breakpoints().setBits(kLoop, 1, 1, kBreakExecute, false);
+  debuggerKey(kF9);
+  runUntilStopped();
+  EXPECT_EQ(so.returnAddress, 0xFFFFFFFFu);
+  EXPECT_TRUE(gEmulator.breakpoints().isExecute(kLoop + 4));
+  EXPECT_FALSE(gEmulator.breakpoints().isExecute(kLoop));
+  // The user's breakpoint still stops a run.
+  debuggerKey(kF5);
+  runUntilStopped();
+  EXPECT_EQ(gEmulator.cpu().pc(), kLoop + 4);
+}
+
+TEST_F(Stepping, DisplayModeSwitchIsIdempotent) {
+  setDisplayMode(0);
+  gCodeWindow->clearDirtyOnCurrentPage();
+  const u32 mask = gCodeWindow->dirtyMask;
+  setDisplayMode(0);
+  EXPECT_EQ(gCodeWindow->dirtyMask, mask);
+  setDisplayMode(1);
+  EXPECT_EQ(gEmulator.video().presentMode, 2u);
+  setDisplayMode(0);
+  EXPECT_EQ(gEmulator.video().presentMode, 0u);
+}
+
+}  // namespace
