@@ -18,6 +18,12 @@ View::~View() {
 
 void View::useBackend(std::unique_ptr<platform::DisplayBackend> backend) {
   if (surfaceLocked) unlock();
+  // The rows and the sprites' saved backgrounds belong to the old device's
+  // pages; a new device starts on its page 0 with nothing shown.
+  rows_.clear();
+  width_ = 0;
+  clearOverlays();
+  currentPage_ = 0;
   backend_ = std::move(backend);
   platform::setCurrentDisplay(backend_.get());
   gScreenWidth = gScreenHeight = gScreenBytesPerPixel = 0;

@@ -14,6 +14,7 @@ constexpr uint16_t kC1 = 0xF800, kC2 = 0x07E0;
 class Blit : public ::testing::Test {
  protected:
   void SetUp() override { pictures::memoryView(16, 16); }
+  pictures::ScopedDisplay scoped;
 };
 
 struct ModeCase {

@@ -13,6 +13,7 @@ namespace {
 class Bmp : public ::testing::Test {
  protected:
   void SetUp() override { pictures::memoryView(32, 32); }
+  pictures::ScopedDisplay scoped;
   testsupport::ScopedTempDir dir;
 };
 

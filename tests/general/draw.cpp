@@ -28,6 +28,7 @@ Points plotted(int x0, int y0, int x1, int y1) {
 }
 
 TEST(DrawLine, SamplePoints) {
+  pictures::ScopedDisplay scoped;
   pictures::memoryView(8, 8);
   struct Case {
     int x0, y0, x1, y1;
@@ -96,6 +97,7 @@ TEST(PixelAccess, OutsideOrUnlockedIsReportedAndTouchesNothing) {
 }
 
 TEST(CopyRegion, OutsideReadsZeroAndSelfCopyIsRefused) {
+  pictures::ScopedDisplay scoped;
   pictures::memoryView(8, 8);
   PlainBitmap src, dst;
   pictures::setRows(src, {{1, 2}, {3, 4}});

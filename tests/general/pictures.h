@@ -2,6 +2,7 @@
 // Helpers for the picture tests: a memory display behind gView, and small
 // bitmaps written out as rows of pixels.
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
@@ -11,12 +12,38 @@
 
 #include "general/base.h"
 #include "general/bitmap.h"
+#include "general/text.h"
 #include "general/view.h"
 #include "platform/display.h"
 
 namespace pictures {
 
 using Rows = std::vector<std::vector<uint16_t>>;
+
+// Held by every test that draws on gView or changes the window flags: at
+// its end the view is back to no display (page 0, no overlays, no test
+// hooks), and the window flags and tab stops are as they were before.
+class ScopedDisplay {
+ public:
+  ScopedDisplay() : active_(gWindowActive), fullScreen_(gFullScreen) {
+    std::copy(std::begin(gTabStops), std::end(gTabStops), tabStops_);
+  }
+  ~ScopedDisplay() {
+    gView.useBackend(nullptr);
+    gView.setYield(nullptr);
+    gView.setRestoredHandler(nullptr);
+    gView.setFatalErrorHandler(nullptr);
+    gWindowActive = active_;
+    gFullScreen = fullScreen_;
+    std::copy(std::begin(tabStops_), std::end(tabStops_), gTabStops);
+  }
+  ScopedDisplay(const ScopedDisplay&) = delete;
+  ScopedDisplay& operator=(const ScopedDisplay&) = delete;
+
+ private:
+  uint32_t active_, fullScreen_;
+  uint16_t tabStops_[32];
+};
 
 // Puts a memory display of width x height behind gView and returns it.
 inline platform::MemoryDisplay* memoryView(uint32_t width, uint32_t height,

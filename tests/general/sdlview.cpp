@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "general/draw.h"
 #include "general/text.h"
 #include "pictures.h"
+#include "platform/window.h"
 #include "support/tempdir.h"
 
 extern char** environ;
@@ -164,6 +166,7 @@ int mismatchesOf(const Screen& screen, int wx, int wy, const std::vector<uint16_
 
 TEST(SdlDisplay, MatchesTheMemoryDisplayInARealWindow) {
   if (!onPath("Xvfb") || !onPath("xwd")) GTEST_SKIP() << "Xvfb or xwd is not installed";
+  pictures::ScopedDisplay scoped;
   testsupport::ScopedTempDir dir;
   const std::string assets = VANDREL_ASSET_DIR;
 
@@ -180,18 +183,36 @@ TEST(SdlDisplay, MatchesTheMemoryDisplayInARealWindow) {
 
   Xvfb server;
   if (server.display().empty()) GTEST_SKIP() << "no Xvfb could be started";
-  setenv("DISPLAY", server.display().c_str(), 1);
-  setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  // Everything of SDL goes before the server does, whatever fails.
+  // Quitting video would pull a program window from under the platform.
+  if (platform::sdlWindow()) GTEST_SKIP() << "a program window is open";
+  // Everything of SDL goes before the server does, whatever fails; SDL's
+  // video, which earlier tests may have left running on the dummy driver,
+  // and the environment come back as they were.
   struct Sdl {
+    explicit Sdl(const std::string& display) {
+      for (const char* name : {"DISPLAY", "SDL_VIDEODRIVER"}) {
+        const char* v = std::getenv(name);
+        saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+      }
+      for (; SDL_WasInit(SDL_INIT_VIDEO); ++videoUsers) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      setenv("DISPLAY", display.c_str(), 1);
+      setenv("SDL_VIDEODRIVER", "x11", 1);
+      started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
     ~Sdl() {
       releaseDisplayAll();
       if (window) SDL_DestroyWindow(window);
-      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      for (const auto& [name, value] : saved)
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+      for (int i = 0; i < videoUsers; ++i) SDL_InitSubSystem(SDL_INIT_VIDEO);
     }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    int videoUsers = 0;
+    bool started = false;
     SDL_Window* window = nullptr;
-  } sdl;
+  } sdl(server.display());
+  ASSERT_TRUE(sdl.started) << SDL_GetError();
   SDL_Window* window = sdl.window = SDL_CreateWindow("display test", 0, 0, 640, 480, SDL_WINDOW_BORDERLESS);
   ASSERT_NE(window, nullptr) << SDL_GetError();
   gView.useBackend(platform::makeSdlDisplay(window));

@@ -43,6 +43,7 @@ class Text : public ::testing::Test {
     return r;
   }
 
+  pictures::ScopedDisplay scoped;
   testsupport::ScopedTempDir dir;
   uint32_t bands = 5;  // 80 cells
   uint32_t font = 0;

@@ -20,10 +20,7 @@ class ViewTest : public ::testing::Test {
     gView.setRestoredHandler([] { ++gRestored; });
     gWindowActive = 1;
   }
-  void TearDown() override {
-    gView.setYield(nullptr);
-    gView.setRestoredHandler(nullptr);
-  }
+  pictures::ScopedDisplay scoped;
   Rows page(uint32_t index) {
     Rows r(4, std::vector<uint16_t>(6));
     const uint16_t* p = display->buffers().page(index);

@@ -30,7 +30,6 @@ class WidgetScreen : public ::testing::Test {
   }
 
   // Later tests find the view as the program starts, without a display.
-  void TearDown() override { gView.useBackend(nullptr); }
-
+  pictures::ScopedDisplay scoped;
   platform::MemoryDisplay* display = nullptr;
 };

@@ -15,6 +15,7 @@ using pictures::Rows;
 namespace {
 
 TEST(OlderView, MemoryPictureOf555) {
+  pictures::ScopedDisplay scoped;
   ASSERT_TRUE(gView.setScreenMode(1024, 768, 2));
   EXPECT_EQ(gView.width(), 1024u);
   EXPECT_EQ(gView.height(), 768u);
@@ -41,6 +42,7 @@ TEST(OlderView, MemoryPictureOf555) {
 }
 
 TEST(OlderBlit, OneColourGlyphsAndTints) {
+  pictures::ScopedDisplay scoped;
   pictures::memoryView(4, 4, platform::kMasks555);
   PlainBitmap src, dst, bg;
   pictures::setRows(src, {{9, 0}});
@@ -60,6 +62,7 @@ TEST(OlderBlit, OneColourGlyphsAndTints) {
 }
 
 TEST(OlderText, ControlsEndAtTen) {
+  pictures::ScopedDisplay scoped;
   testsupport::ScopedTempDir dir;
   pictures::memoryView(32, 32, platform::kMasks555);
   // A 16 x 1 sheet of solid 1 x 1 cells, written by hand (no writer here).
