@@ -3,12 +3,18 @@
 #include <algorithm>
 
 #include "core/eeprom.h"
+#include "core/frontend.h"
+#include "general/language.h"
 #include "general/base.h"
 
 const uint32_t kIoTrapAddresses[11] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000102,
                                        0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
 
 namespace {
+
+// Both texts are in the language table from the start.
+[[maybe_unused]] const char* const kBoundsErrorText = translate(kBreakpointBoundsError);
+[[maybe_unused]] const char* const kOverlapText = translate(kBreakpointOverlap);
 
 // Bitmap index k: 0 read, 1 write, 2 execute.
 const uint32_t kKinds[3] = {kBreakRead, kBreakWrite, kBreakExecute};
@@ -197,11 +203,13 @@ uint32_t BreakpointTable::find(uint32_t address, uint32_t kinds) const {
 bool BreakpointTable::isExecute(uint32_t address) const { return testTrapBit(map_, 2, address); }
 
 void BreakpointTable::toggleAt(uint32_t address, bool thumb) {
-  if (address == 0xFFFFFFFF) return;
-  if (uint32_t i = find(address, kBreakExecute))
-    remove(i - 1);
-  else
-    setBits(address, thumb ? 2 : 4, 1, kBreakExecute, true);
+  if (address != 0xFFFFFFFF) {
+    if (uint32_t i = find(address, kBreakExecute))
+      remove(i - 1);
+    else
+      setBits(address, thumb ? 2 : 4, 1, kBreakExecute, true);
+  }
+  if (CoreFrontEnd* fe = coreFrontEnd()) fe->breakpointsChanged();
 }
 
 void BreakpointTable::installIoTraps() {

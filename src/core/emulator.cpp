@@ -27,14 +27,13 @@ Emulator::Emulator()
       cpu_(*arena_, memory_),
       video_(std::make_unique<Video>()),
       history_(arena_->journal, &arena_->journalWriteIndex) {
-  std::memset(eepromStore_, 0xFF, sizeof eepromStore_);
   memory_.buildMap();
   breakpoints_.installIoTraps();
   cpu_.reset();
   trapContext_.breakpoints = &breakpoints_;
   trapContext_.io = arena_->io;
   trapContext_.eepromPorts = arena_->eepromPorts;
-  trapContext_.eepromStore = eepromStore_;
+  trapContext_.eepromStore = gEepromStore;  // erased by the first installIoTraps
   trapContext_.interruptFlags = &cpu_.interruptFlags;
   trapContext_.wait16Sequential = arena_->wait[arena::kWait16Seq];
   trapContext_.timerAccumulators = arena_->timerAccumulators;

@@ -11,6 +11,7 @@
 #include "core/breakpt.h"
 #include "core/cpu.h"
 #include "core/dma.h"
+#include "core/eeprom.h"
 #include "core/history.h"
 #include "core/memory.h"
 #include "core/traps.h"
@@ -33,7 +34,7 @@ public:
   BreakpointTable& breakpoints() { return breakpoints_; }
   TrapContext& traps() { return trapContext_; }
   StepOver& stepOver() { return stepOver_; }
-  u8* eepromStore() { return eepromStore_; }
+  u8* eepromStore() { return gEepromStore; }
 
   // Cycle count 0, memory cleared (BIOS and ROM kept), processor reset.
   void reset();
@@ -101,7 +102,6 @@ private:
   History history_;
   StepOver stepOver_;
   TrapContext trapContext_;
-  u8 eepromStore_[1024];
   std::string romName_ = "No ROM loaded";
   std::function<void(i32, i32)> presenter_;
 };

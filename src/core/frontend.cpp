@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "general/language.h"
+
 namespace {
 CoreFrontEnd* gInstalled = nullptr;
 }
@@ -12,6 +14,7 @@ void installCoreFrontEnd(CoreFrontEnd* frontEnd) { gInstalled = frontEnd; }
 void postCoreWarning(const char* text) {
   if (!gInstalled) return;
   std::u16string wide;
-  for (const char* p = text; *p; ++p) wide.push_back(char16_t(static_cast<unsigned char>(*p)));
+  // Bytes become characters sign-extended, as everywhere in the program.
+  for (const char* p = translate(text); *p; ++p) wide.push_back(char16_t(int16_t(static_cast<signed char>(*p))));
   gInstalled->postWarning(wide);
 }
