@@ -52,6 +52,9 @@ bool View::setScreenMode(uint32_t width, uint32_t height, uint32_t bytesPerPixel
     return true;
   if (gWindowActive && gDisplayReady && full != gFullScreen) gDisplayReady = 0;
   releaseDisplay();
+  // The surfaces are gone: until a mode is set again no size is current, so
+  // asking for the old mode after a failure builds it instead of passing.
+  gScreenWidth = gScreenHeight = gScreenBytesPerPixel = 0;
   if (!backend_) {
     if (variant::kOlder)
       useBackend(std::make_unique<platform::MemoryDisplay>(platform::kMasks555));

@@ -84,6 +84,40 @@ TEST_F(ViewTest, SameModeTouchesNothing) {
   EXPECT_EQ(gView.overlayCount(0), 0u);
 }
 
+// A memory display that refuses to open while told to, as a display mode
+// the device does not have would.
+class RefusingDisplay : public platform::MemoryDisplay {
+ public:
+  const char* open(uint32_t width, uint32_t height, bool fullScreen) override {
+    ++opens;
+    return refuse ? "SetDisplayMode FAILED" : MemoryDisplay::open(width, height, fullScreen);
+  }
+  bool refuse = false;
+  int opens = 0;
+};
+
+const char* gFatalText = nullptr;
+
+TEST_F(ViewTest, AFailedModeLeavesNoModeCurrent) {
+  auto owned = std::make_unique<RefusingDisplay>();
+  RefusingDisplay* refusing = owned.get();
+  gView.useBackend(std::move(owned));
+  gView.setFatalErrorHandler([](const char* text) { gFatalText = text; });
+  ASSERT_TRUE(gView.setScreenMode(6, 4, 2, false));
+  refusing->refuse = true;
+  gFatalText = nullptr;
+  EXPECT_FALSE(gView.setScreenMode(8, 8, 2, false));
+  ASSERT_NE(gFatalText, nullptr);
+  EXPECT_STREQ(gFatalText, "SetDisplayMode FAILED");
+  // The old mode's surfaces went with the attempt: asking for it again
+  // builds it again rather than reporting it as already set.
+  refusing->refuse = false;
+  const int opens = refusing->opens;
+  EXPECT_TRUE(gView.setScreenMode(6, 4, 2, false));
+  EXPECT_EQ(refusing->opens, opens + 1);
+  EXPECT_EQ(gScreenWidth, 6u);
+}
+
 TEST_F(ViewTest, LockOnceRetryBusyRestoreLost) {
   gView.lock(2);
   gView.lock(2);
