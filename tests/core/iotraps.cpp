@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
 #include "emufixture.h"
 
 using testsupport::GuestFixture;
@@ -66,4 +69,29 @@ TEST_F(IoTraps, DmaStartsInTheSliceAfterItsControlWrite) {
   step();  // the next slice moves the first unit before the processor runs
   EXPECT_EQ(emu->dma().remaining[3], 72u);
   EXPECT_EQ(cpu().pc(), 0x08000038u);
+}
+
+TEST(DmaOnTheEmulator, LongTransferAdvancesTheDisplayByItsCycles) {
+  auto emu = std::make_unique<Emulator>();
+  std::memset(emu->memory().bios(), 0, 0x4000);
+  emu->reset();
+  const u32 word = 0xEAFFFFFE;  // b . at the reset address
+  std::memcpy(emu->memory().rom(), &word, 4);
+  emu->cpu().flushBlocks();
+  gStopMask = kStopRunning;
+  gVideoCycles = 100;
+  const u32 lineBefore = emu->memory().peek16(0x04000006);
+  // 10000 halfwords from EWRAM to EWRAM: 6 cycles each, 60000 cycles, about
+  // 49 lines of 1232 cycles (one line per event would be 5000 lines).
+  emu->memory().poke32(0x040000D4, 0x02000000);
+  emu->memory().poke32(0x040000D8, 0x02010000);
+  emu->memory().poke32(0x040000DC, 0x80000000 | 10000);
+  const u32 cyclesBefore = gCycleCount;
+  emu->runSlice();
+  const u32 lines = (emu->memory().peek16(0x04000006) + 229 - lineBefore) % 229;
+  EXPECT_GE(lines, 47u);
+  EXPECT_LE(lines, 51u);
+  EXPECT_GE(gCycleCount - cyclesBefore, 60000u);
+  EXPECT_LE(gCycleCount - cyclesBefore, 60000u + 2047 + 8);
+  EXPECT_EQ(emu->memory().peek32(0x040000DC) >> 31, 0u);
 }
