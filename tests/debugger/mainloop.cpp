@@ -7,6 +7,7 @@
 #include "debugger/status.h"
 #include "frontend.h"
 #include "general/main.h"
+#include "platform/keys.h"
 
 using namespace frontend;
 
@@ -305,16 +306,14 @@ TEST_F(Stepping, F8RunsToTheAddressAndF6RunsUntilItAgain) {
 
 TEST_F(Stepping, EditedCodeRunsAsEdited) {
   reachLoop();
-  debuggerKey(kF5);
-  for (int i = 0; i < 50; ++i) emulateStep();  // the loop is translated and runs
-  runModeKey(kF5);
+  gEmulator.breakpoints().setBits(kCount, 1, 1, kBreakExecute, true);
+  debuggerKey(kF5);  // the loop is translated on the way
+  runUntilStopped();
+  ASSERT_EQ(gEmulator.cpu().pc(), kCount);
+  const u32 first = gEmulator.cpu().reg(2);
   // ADD r2, r2, #1 becomes ADD r2, r2, #2.
   run(&editMemoryCommand, "8000050 e2822002");
   EXPECT_EQ(gEmulator.memory().peek32(0x8000050), 0xE2822002u);
-  gEmulator.breakpoints().setBits(kCount, 1, 1, kBreakExecute, true);
-  debuggerKey(kF5);
-  runUntilStopped();
-  const u32 first = gEmulator.cpu().reg(2);
   debuggerKey(kF5);
   runUntilStopped();
   EXPECT_EQ(gEmulator.cpu().reg(2), first + 2);
@@ -351,6 +350,79 @@ TEST_F(Stepping, DisplayModeSwitchIsIdempotent) {
   EXPECT_EQ(gEmulator.video().presentMode, 2u);
   setDisplayMode(0);
   EXPECT_EQ(gEmulator.video().presentMode, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+class MainLoop : public Screen {
+ protected:
+  void SetUp() override {
+    Screen::SetUp();
+    loadCartridge("keypad");
+  }
+  void TearDown() override {
+    platform::releaseAllKeys();
+    Screen::TearDown();
+  }
+};
+
+TEST_F(MainLoop, HeldF5StopsARunInTheDebuggerViewAndIsNotReadAgain) {
+  debuggerKey(0x75);  // F6: runs in the debugger view until address 0
+  mainLoopPass();
+  ASSERT_EQ(gRunning, 1u);
+  // Keys typed meanwhile wait; a held F5 (its press in the ring too) stops.
+  writeKey('S');
+  writeKey(0x74);
+  platform::setKeyState(0x74, true);
+  mainLoopPass();
+  EXPECT_EQ(gRunning, 0u);
+  EXPECT_EQ(gDisplayMode, 0u);
+  platform::setKeyState(0x74, false);
+  const u32 layers = gLayerMask;
+  mainLoopPass();  // reads 'S'; the F5 press is gone, so no new run
+  EXPECT_EQ(gLayerMask, layers ^ 0x1000u);
+  mainLoopPass();
+  EXPECT_EQ(gRunning, 0u);
+  EXPECT_FALSE(keyAvailable());
+  gLayerMask = layers;
+}
+
+TEST_F(MainLoop, RunModeWritesTheHeldKeypadKeysEveryPass) {
+  setDisplayMode(1);
+  gRunning = 0;  // paused: the keypad is still written
+  platform::setKeyState(0x0D, true);  // Start
+  platform::setKeyState(0x41, true);  // L
+  mainLoopPass();
+  EXPECT_EQ(gEmulator.memory().peek16(0x4000130), 0x3FF & ~(1u << 3) & ~(1u << 9));
+  platform::releaseAllKeys();
+  mainLoopPass();
+  EXPECT_EQ(gEmulator.memory().peek16(0x4000130), 0x3FF);
+}
+
+TEST_F(MainLoop, RunModeOnItsOwnScreenKeepsClicksFromTheHiddenPanes) {
+  gRunAppModeSwitch.value() = 1;
+  setDisplayMode(1);
+  EXPECT_EQ(gView.width(), 320u);
+  EXPECT_EQ(gEmulator.video().presentMode, 1u);
+  EXPECT_FALSE(isMouseDispatchOn());
+  setDisplayMode(0);
+  EXPECT_EQ(gView.width(), 640u);
+  EXPECT_TRUE(isMouseDispatchOn());
+  gRunAppModeSwitch.value() = 0;
+}
+
+TEST_F(MainLoop, AltEnterInRunModeOnlyFlipsTheOption) {
+  gRunAppModeSwitch.value() = 1;
+  setDisplayMode(1);
+  const i32 windowed = gRunAppWindowed.value();
+  toggleWindowed();
+  EXPECT_EQ(gRunAppWindowed.value(), windowed ? 0 : 1);
+  EXPECT_EQ(gView.width(), 320u);
+  toggleWindowed();
+  setDisplayMode(0);
+  gRunAppModeSwitch.value() = 0;
 }
 
 }  // namespace
