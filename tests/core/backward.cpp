@@ -8,8 +8,7 @@
 using testsupport::GuestFixture;
 using testsupport::GuestSnapshot;
 
-namespace {
-
+// Not in an anonymous namespace: the older build's tests include this file.
 struct Backwards : GuestFixture {
   void SetUp() override {
     GuestFixture::SetUp();
@@ -26,8 +25,6 @@ struct Backwards : GuestFixture {
     return "none";
   }
 };
-
-}  // namespace
 
 TEST_F(Backwards, SingleStepsForwardThenBackRestoreEveryRegisterAndAllMemory) {
   const GuestSnapshot start = snapshot();

@@ -1,0 +1,2 @@
+// Running backwards in the older build.
+#include "../backward.cpp"
