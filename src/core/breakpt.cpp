@@ -93,14 +93,6 @@ uint32_t BreakpointTable::key(int k, uint32_t region, uint32_t offset) const {
   return canonical << 24 | (offset >> 2);
 }
 
-uint32_t BreakpointTable::builtinKinds(int k, uint32_t region, uint32_t word) const {
-  uint32_t kk = key(k, region, word << 2);
-  uint32_t kinds = 0;
-  if (auto it = dynamicTraps_.find(kk); it != dynamicTraps_.end()) kinds |= it->second;
-  if (auto it = ioTraps_.find(kk); it != ioTraps_.end()) kinds |= it->second;
-  return kinds;
-}
-
 // Persistent bits from the table, live bits = persistent + built-in traps.
 void BreakpointTable::rebuildLive(int k, uint32_t region, uint32_t first, uint32_t last) {
   uint8_t* persistent = map_.bitmaps[3 + k][region];
@@ -114,8 +106,13 @@ void BreakpointTable::rebuildLive(int k, uint32_t region, uint32_t first, uint32
     if (map_.bitmaps[k][rr] != live) continue;
     for (uint32_t w = std::max(rf, first); w <= std::min(rl, last); ++w) putBit(persistent, w, true);
   }
-  for (uint32_t w = first; w <= last; ++w)
-    putBit(live, w, getBit(persistent, w) || (builtinKinds(k, region, w) & kKinds[k]));
+  for (uint32_t w = first; w <= last; ++w) putBit(live, w, getBit(persistent, w));
+  // The built-in traps inside the range, found by key rather than word by word.
+  const uint32_t lo = key(k, region, first << 2), hi = key(k, region, last << 2);
+  for (const auto* traps : {&dynamicTraps_, &ioTraps_}) {
+    for (auto it = traps->lower_bound(lo); it != traps->end() && it->first <= hi; ++it)
+      if (it->second & kKinds[k]) putBit(live, it->first & 0xFFFFFF, true);
+  }
 }
 
 bool BreakpointTable::setBits(uint32_t address, uint32_t length, uint32_t count, uint32_t kinds, bool user) {

@@ -87,9 +87,8 @@ class BreakpointTable {
   TrapMap& map() { return map_; }
 
  private:
-  // Built-in trap kinds per word, keyed by the word's canonical place.
-  uint32_t builtinKinds(int kind, uint32_t region, uint32_t offset) const;
   void rebuildLive(int kind, uint32_t region, uint32_t first, uint32_t last);
+  // A word's canonical place: mirrored regions share one.
   uint32_t key(int kind, uint32_t region, uint32_t offset) const;
 
   TrapMap& map_;

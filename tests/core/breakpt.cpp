@@ -229,3 +229,19 @@ TEST(Breakpoints, ToggleSetsAnExecuteBreakpointOfTheInstructionSizeAndRemovesIt)
   m.table.toggleAt(0xFFFFFFFF, false);
   EXPECT_EQ(m.table.list().count(), 1u);
 }
+
+TEST(Breakpoints, WholeRomRangeIsSetAndClearedWithTheIoTrapsIntact) {
+  TrapFixtureMemory m;
+  m.table.setBits(0x08000100, 4, 1, kBreakExecute, false);  // a step-over trap in the range
+  m.table.setBits(0x08000000, 0x800000, 1, kBreakRead | kBreakExecute, true);
+  EXPECT_TRUE(m.live(kRead, 0x087FFFFC));
+  m.table.remove(0);
+  EXPECT_FALSE(m.live(kRead, 0x087FFFFC));
+  EXPECT_TRUE(m.live(kExec, 0x08000100));  // the built-in trap survived
+  EXPECT_FALSE(m.live(kExec, 0x08000104));
+  m.table.setBits(0x04000000, 0x400, 1, kBreakWrite, true);
+  m.table.remove(0);
+  EXPECT_TRUE(m.live(kWrite, 0x04000202));
+  EXPECT_TRUE(m.live(kWrite, 0x040000DC));
+  EXPECT_FALSE(m.live(kWrite, 0x04000200 + 8));
+}
