@@ -48,6 +48,10 @@ SwitchResult actOnSwitches();
 // The debugger windows are created, the switches taken, the emulator reset
 // and the start dialog shown: the main task's start before its loop.
 void startMainTask();
+// True after a set-up that could not set a display mode: the main task then
+// only waits for the program to end.
+bool setupFailed();
+
 // One pass of the main loop, without the yield.
 void mainLoopPass();
 

@@ -71,6 +71,8 @@ void dropQueuedF5() {
 
 }  // namespace
 
+bool setupFailed() { return gSetupFailed; }
+
 void fillConditionTable(u8 (&table)[256]) {
   for (u32 flags = 0; flags < 16; ++flags) {
     const bool n = flags & 8, z = flags & 4, c = flags & 2, v = flags & 1;
@@ -371,7 +373,7 @@ void mainLoopPass() {
 
 void runEmulator(uint32_t) {
   suspendTask(gCollectorTask, true);
-  if (gSetupFailed) {
+  if (setupFailed()) {
     for (;;) yieldTask();
   }
   startMainTask();

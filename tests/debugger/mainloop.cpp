@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "debugger/commands.h"
+#include "debugger/application.h"
 #include "debugger/status.h"
 #include "frontend.h"
 #include "general/main.h"
@@ -423,6 +424,91 @@ TEST_F(MainLoop, AltEnterInRunModeOnlyFlipsTheOption) {
   toggleWindowed();
   setDisplayMode(0);
   gRunAppModeSwitch.value() = 0;
+}
+
+}  // namespace
+
+namespace {
+
+class StepOverKey : public Screen {
+ protected:
+  void code(u32 address, std::initializer_list<u32> words) {
+    for (u32 w : words) {
+      pokeWord(address, w);
+      address += 4;
+    }
+  }
+  void step(u32 key) {
+    debuggerKey(key);
+    for (int i = 0; i < 100000 && gRunning; ++i) emulateStep();
+  }
+};
+
+TEST_F(StepOverKey, F7OverAnArmCallStopsOnReturnAndLeavesNoTraps) {
+  // BL 08000010; B .; ...; at 08000010: MOV PC, LR.
+  code(0x08000000, {0xEB000002, 0xEAFFFFFE, 0, 0, 0xE1A0F00E});
+  gEmulator.reset();
+  debuggerKey(kF7);
+  EXPECT_EQ(gDisplayMode, 1u);
+  EXPECT_EQ(gStopMask, 0xFF864u);
+  EXPECT_EQ(gEmulator.stepOver().returnAddress, 0x08000004u);
+  EXPECT_TRUE(gEmulator.breakpoints().isExecute(0x08000004));
+  for (int i = 0; i < 100000 && gRunning; ++i) emulateStep();
+  EXPECT_EQ(gEmulator.cpu().pc(), 0x08000004u);
+  EXPECT_EQ(gDisplayMode, 0u);
+  EXPECT_FALSE(gEmulator.breakpoints().isExecute(0x08000004));
+  EXPECT_FALSE(gEmulator.breakpoints().isExecute(0x08000000));
+}
+
+TEST_F(StepOverKey, F7OverAThumbBxTakesPcPlus4AsTheReturn) {
+  // ADD r0, pc, #9; ADD r1, pc, #9; BX r0; then Thumb at 08000010: BX r1,
+  // NOP, and at 08000014: B .
+  code(0x08000000, {0xE28F0009, 0xE28F1009, 0xE12FFF10, 0, 0x46C04708, 0xE7FE});
+  gEmulator.reset();
+  for (int i = 0; i < 3; ++i) step(kF9);
+  ASSERT_EQ(gEmulator.cpu().pc(), 0x08000010u);
+  ASSERT_TRUE(gEmulator.cpu().isThumb());
+  step(kF7);
+  EXPECT_EQ(gEmulator.cpu().pc(), 0x08000014u);
+  EXPECT_EQ(gEmulator.stepOver().returnAddress, 0xFFFFFFFFu);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SetUp, NoDisplayModeEndsTheSetUpAtOnce) {
+  testsupport::ScopedTempDir dir;
+  gView.useBackend(std::make_unique<platform::MemoryDisplay>(platform::PixelMasks{0, 0, 0}));
+  const u32 font = gFontNumber;
+  testing::internal::CaptureStderr();
+  initApplication();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(setupFailed());
+  EXPECT_NE(err.find("Unable to set a suitable video mode."), std::string::npos) << err;
+  EXPECT_EQ(gFontNumber, font);  // nothing after the failure ran
+  EXPECT_EQ(gDebuggerScreenWidth, 640u);
+  gView.useBackend(nullptr);
+}
+
+TEST(SetUp, BuildsTheConditionTableAndTheColours) {
+  testsupport::ScopedTempDir dir;
+  for (const char* f : {"eng.bmp", "mouse.bmp"})
+    std::filesystem::copy_file(std::string(VANDREL_ASSET_DIR) + "/" + f, f);
+  gView.useBackend(std::make_unique<platform::MemoryDisplay>(platform::kMasks565));
+  initApplication();
+  EXPECT_FALSE(setupFailed());
+  EXPECT_EQ(gView.width(), 640u);
+  EXPECT_EQ(fontHeight(gFontNumber), 12u);
+  EXPECT_EQ(gWidgetFont, gFontNumber);
+  EXPECT_EQ(gMouseCursor.width(), 12u);
+  EXPECT_EQ(gMouseCursor.blitOptions().mode, 1u);
+  EXPECT_EQ(gColourRed, gView.rgb(1, 0, 0));
+  EXPECT_EQ(gColourGrey, gView.rgb(0.75f, 0.75f, 0.75f));
+  EXPECT_EQ(gConditionTable[0x4 * 16], 255);
+  EXPECT_EQ(gEmulator.arena().conditionTable[0x4 * 16 + 1], 0);
+  gMouseCursor.clear();
+  gView.useBackend(nullptr);
 }
 
 }  // namespace
