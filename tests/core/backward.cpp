@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "emufixture.h"
 
 using testsupport::GuestFixture;
@@ -111,4 +113,32 @@ TEST(BackwardsFresh, FreshEmulatorHasNothingToUndo) {
   emu->stepBack();
   EXPECT_EQ(gRunStatus, 0x40000u);
   EXPECT_EQ(emu->cpu().pc(), pc);
+}
+
+TEST(BackwardsEdges, AddThenBackAndTakenBranchThenBack) {
+  auto emu = std::make_unique<Emulator>();
+  std::memset(emu->memory().bios(), 0, 0x4000);
+  emu->reset();
+  const u32 code[] = {0xE2800001,   // add r0, r0, #1
+                      0xEA000002,   // b +16 (to 0x08000014)
+                      0, 0, 0, 0xEAFFFFFE};
+  std::memcpy(emu->memory().rom(), code, sizeof code);
+  emu->cpu().flushBlocks();
+  gStopMask = kStopStep;
+  gVideoCycles = 65535;
+  emu->runSlice();
+  EXPECT_EQ(emu->cpu().reg(0), 1u);
+  emu->runSlice();
+  EXPECT_EQ(emu->cpu().pc(), 0x08000014u);
+  gVideoCycles = 100;
+  emu->stepBack();  // over the branch: PC from its record
+  EXPECT_EQ(gRunStatus, 1u);
+  EXPECT_EQ(emu->cpu().pc(), 0x08000004u);
+  const i32 before = gVideoCycles;
+  emu->stepBack();  // over the ADD: R0 and PC as before, budget less its cost
+  EXPECT_EQ(emu->cpu().reg(0), 0u);
+  EXPECT_EQ(emu->cpu().pc(), 0x08000000u);
+  EXPECT_EQ(before - gVideoCycles, 6);  // one sequential 32-bit ROM cycle
+  emu->stepBack();
+  EXPECT_EQ(gRunStatus, 0x40000u);
 }
