@@ -1,6 +1,8 @@
 // The application: set-up and shut-down around the program's tasks, and the
 // emulator's main task with its three display modes.
 
+#include "debugger/application.h"
+
 #include <cstdio>
 #include <string>
 
@@ -8,7 +10,6 @@
 #include "core/frontend.h"
 #include "core/soundbuf.h"
 #include "debugger/app.h"
-#include "debugger/application.h"
 #include "debugger/commands.h"
 #include "debugger/keys.h"
 #include "debugger/prompt.h"
@@ -79,22 +80,54 @@ void fillConditionTable(u8 (&table)[256]) {
     for (u32 cond = 0; cond < 16; ++cond) {
       bool pass = false;
       switch (cond) {
-        case 0: pass = z; break;
-        case 1: pass = !z; break;
-        case 2: pass = c; break;
-        case 3: pass = !c; break;
-        case 4: pass = n; break;
-        case 5: pass = !n; break;
-        case 6: pass = v; break;
-        case 7: pass = !v; break;
-        case 8: pass = c && !z; break;
-        case 9: pass = !c || z; break;
-        case 10: pass = n == v; break;
-        case 11: pass = n != v; break;
-        case 12: pass = !z && n == v; break;
-        case 13: pass = z || n != v; break;
-        case 14: pass = true; break;
-        default: pass = false; break;
+        case 0:
+          pass = z;
+          break;
+        case 1:
+          pass = !z;
+          break;
+        case 2:
+          pass = c;
+          break;
+        case 3:
+          pass = !c;
+          break;
+        case 4:
+          pass = n;
+          break;
+        case 5:
+          pass = !n;
+          break;
+        case 6:
+          pass = v;
+          break;
+        case 7:
+          pass = !v;
+          break;
+        case 8:
+          pass = c && !z;
+          break;
+        case 9:
+          pass = !c || z;
+          break;
+        case 10:
+          pass = n == v;
+          break;
+        case 11:
+          pass = n != v;
+          break;
+        case 12:
+          pass = !z && n == v;
+          break;
+        case 13:
+          pass = z || n != v;
+          break;
+        case 14:
+          pass = true;
+          break;
+        default:
+          pass = false;
+          break;
       }
       table[flags * 16 + cond] = pass ? 255 : 0;
     }
@@ -213,7 +246,8 @@ void startRunning(u32 direction) {
   setRunDirection(direction);
   if (direction == 0) {
     const u32 pc = gEmulator.cpu().pc();
-    gSkipBreakpointOnce = gEmulator.breakpoints().isExecute(pc) ? SkipBreakpointOnce{true, pc} : SkipBreakpointOnce{};
+    gSkipBreakpointOnce =
+        gEmulator.breakpoints().isExecute(pc) ? SkipBreakpointOnce{true, pc} : SkipBreakpointOnce{};
   }
   // The last stop's status must not end the new run before it has begun.
   gRunStatus = 0;
@@ -239,8 +273,10 @@ void stopRun() {
 
 void emulateStep() {
   if (!gRunning) return;
-  if (gRunDirection == 1) gEmulator.stepBack();
-  else gEmulator.runSlice();
+  if (gRunDirection == 1)
+    gEmulator.stepBack();
+  else
+    gEmulator.runSlice();
   if (stopped()) stopRun();
 }
 
@@ -261,7 +297,8 @@ SwitchResult actOnSwitches() {
           gPromptLine.appendChar16(c);
         }
         gPromptLine.appendChar(' ');
-        for (; k < s.length() && gPromptLine.length() < FixedIString::kCapacity; ++k) gPromptLine.appendChar16(s[k]);
+        for (; k < s.length() && gPromptLine.length() < FixedIString::kCapacity; ++k)
+          gPromptLine.appendChar16(s[k]);
         breakpointCommand();
         break;
       }

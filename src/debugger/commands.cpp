@@ -24,7 +24,8 @@ constexpr const char* kBreakpointParseError = "Parse Error:  breakpoints have th
 constexpr const char* kEditUsage =
     "Specify the address you'd like to modify, followed by the value, followed by b(byte), h(halfword), or "
     "w(word).";
-constexpr const char* kRangeUsage = "Dump commands expect two addresses [low] [high] (omit brackets, include space).";
+constexpr const char* kRangeUsage =
+    "Dump commands expect two addresses [low] [high] (omit brackets, include space).";
 
 bool isSpace(u16 c) { return c < 256 && std::isspace(c); }
 
@@ -124,8 +125,10 @@ void breakpointCommand() {
   for (; i < gPromptLine.length() && gPromptLine[i] != ' '; ++i) {
     const u16 c = gPromptLine[i];
     if (c < 15) continue;
-    if (c == 'r' || c == 'R') kinds |= 1;
-    else if (c == 'w' || c == 'W') kinds |= 2;
+    if (c == 'r' || c == 'R')
+      kinds |= 1;
+    else if (c == 'w' || c == 'W')
+      kinds |= 2;
     else if (c == 'x' || c == 'X') {
       kinds |= 4;
       length = 1;
@@ -183,14 +186,19 @@ void editMemoryCommand() {
   u32 valueEnd = gPromptLine.length();
   u32 size = 4;
   const u16 last = gPromptLine[valueEnd - 1];
-  if (last == 'b' || last == 'B') size = 1;
-  else if (last == 'h' || last == 'H') size = 2;
+  if (last == 'b' || last == 'B')
+    size = 1;
+  else if (last == 'h' || last == 'H')
+    size = 2;
   if (last == 'b' || last == 'B' || last == 'h' || last == 'H' || last == 'w' || last == 'W') --valueEnd;
   const u32 value = parseHex(gPromptLine, s.secondStart, valueEnd);
   const u32 address = Emulator::parseAddress(bytesOf(gPromptLine, 0, s.firstEnd));
-  if (size == 1) pokeByte(address, u8(value));
-  else if (size == 2) pokeHalf(address, u16(value));
-  else pokeWord(address, value);
+  if (size == 1)
+    pokeByte(address, u8(value));
+  else if (size == 2)
+    pokeHalf(address, u16(value));
+  else
+    pokeWord(address, value);
   if (gCodeWindow) gCodeWindow->refreshTab(CodeWindow::kDisassembly);
   if (gDataWindow) gDataWindow->refreshTab(DataWindow::kMemory);
   if (gAppWindow) gAppWindow->refreshTab(AppWindow::kRegisters);

@@ -40,8 +40,10 @@ void prompt(const char* english, void (*command)()) {
 }
 
 void toggleLayer(u32 code) {
-  if (code >= '0' && code <= '3') gLayerMask ^= 0x100u << (code - '0');
-  else if (code == 'S') gLayerMask ^= 0x1000;
+  if (code >= '0' && code <= '3')
+    gLayerMask ^= 0x100u << (code - '0');
+  else if (code == 'S')
+    gLayerMask ^= 0x1000;
 }
 
 void cycleGrid() {
@@ -131,7 +133,11 @@ void debuggerKey(u32 key) {
       case kDown:
         if (target) target->scrollDown();
         break;
-      case '0': case '1': case '2': case '3': case 'S':
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case 'S':
         toggleLayer(code);
         break;
       case 'B':
@@ -139,11 +145,14 @@ void debuggerKey(u32 key) {
         break;
       case 'D':
         if (older) break;
-        if (shift) prompt("Specify the range of addresses you wish to dump.", &dumpToFile);
-        else prompt("Specify the range of addresses you wish to disassemble.", &disassembleToFile);
+        if (shift)
+          prompt("Specify the range of addresses you wish to dump.", &dumpToFile);
+        else
+          prompt("Specify the range of addresses you wish to disassemble.", &disassembleToFile);
         break;
       case 'E':
-        if (!older && shift) prompt("Specify address and value of memory you wish to edit.", &editMemoryCommand);
+        if (!older && shift)
+          prompt("Specify address and value of memory you wish to edit.", &editMemoryCommand);
         break;
       case 'G':
         prompt("Specify the symbol or address to jump to.", shift ? &gotoDataWindowCommand : &gotoCommand);
@@ -177,7 +186,10 @@ void debuggerKey(u32 key) {
         gStopMask = kStopRunning;
         setDisplayMode(1);
         break;
-      case kF6: case kF7: case kF8: case kF9:
+      case kF6:
+      case kF7:
+      case kF8:
+      case kF9:
         pendingKey = code;
         pendingDirection = shift ? 1 : 0;
         if (ctrl) {
@@ -202,7 +214,11 @@ void runModeKey(u32 key) {
   const u32 code = key & 0xFFF;
   const bool shift = key & kKeyShift, ctrl = key & kKeyCtrl;
   switch (code) {
-    case '0': case '1': case '2': case '3': case 'S':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case 'S':
       toggleLayer(code);
       break;
     case 'P':

@@ -92,7 +92,8 @@ void blitFrame(u32 mode) {
 
 void saveBackground() {
   const DialogGeometry g = dialogGeometry();
-  gDialogBackground.copyRegion(gView, int32_t(g.boxX), int32_t(g.boxY), gDialogFrame.width(), gDialogFrame.height());
+  gDialogBackground.copyRegion(gView, int32_t(g.boxX), int32_t(g.boxY), gDialogFrame.width(),
+                               gDialogFrame.height());
 }
 
 void restoreBackground() {

@@ -23,7 +23,9 @@ u32 minus(u32 a, u32 b) { return a > b ? a - b : 0; }
 
 }  // namespace
 
-WindowPlace codeWindowPlace(u32 width, u32 height, u32 h) { return {0, 0, width, minus(height, 2 * h + 162)}; }
+WindowPlace codeWindowPlace(u32 width, u32 height, u32 h) {
+  return {0, 0, width, minus(height, 2 * h + 162)};
+}
 WindowPlace dataWindowPlace(u32 width, u32 height, u32 h) {
   return {0, minus(height, 2 * h + 162), minus(width, 244), h + 162};
 }
@@ -50,7 +52,9 @@ void CodeWindow::selectTab(u32 index) {
 }
 
 void CodeWindow::showPc() { disassembly.markDirty(); }
-void CodeWindow::goToAddress(u32) { if (PaneContainer* p = selectedPane()) p->markDirty(); }
+void CodeWindow::goToAddress(u32) {
+  if (PaneContainer* p = selectedPane()) p->markDirty();
+}
 u32 CodeWindow::cursorAddress() const { return 0xFFFFFFFF; }
 void CodeWindow::refreshTab(u32 index) {
   if (index < tabs.count() && tabs[index].pane) tabs[index].pane->refresh();
@@ -86,9 +90,12 @@ void DataWindow::refreshAll() {
 }
 
 void DataWindow::refreshTab(u32 index) {
-  if (index == kWatches) watches.refresh();
-  else if (index == kMemory) memory.refresh();
-  else if (index == kBreakpoints) breakpoints.refresh();
+  if (index == kWatches)
+    watches.refresh();
+  else if (index == kMemory)
+    memory.refresh();
+  else if (index == kBreakpoints)
+    breakpoints.refresh();
 }
 
 void DataWindow::breakpointsCommand(u32 address, u32 length, u32 kinds) {
@@ -113,9 +120,12 @@ void AppWindow::selectTab(u32 index) {
 }
 
 void AppWindow::refreshTab(u32 index) {
-  if (index == kApp) screen.refresh();
-  else if (index == kRegisters) registers.refresh();
-  else if (index == kDma) dma.refresh();
+  if (index == kApp)
+    screen.refresh();
+  else if (index == kRegisters)
+    registers.refresh();
+  else if (index == kDma)
+    dma.refresh();
 }
 
 void AppWindow::refreshCurrent() {

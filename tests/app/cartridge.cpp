@@ -30,7 +30,9 @@ std::string typeText(const std::string& text) {
 }
 
 // Shift+D, the range, Enter: a memory dump appended to "dump.txt".
-std::string dump(const std::string& range) { return shifted("D") + typeText(range) + press("Return") + "wait 300\n"; }
+std::string dump(const std::string& range) {
+  return shifted("D") + typeText(range) + press("Return") + "wait 300\n";
+}
 
 const char* const kQuit = "wait 300\ndown Left Alt\nwait 60\npress Q\nup Left Alt\n";
 
@@ -86,11 +88,12 @@ TEST_F(Cartridge, RunsWithTheKeypadStopsTakesAScreenshotAndKeepsTheOptions) {
 TEST_F(Cartridge, BreakpointSwitchStopsTheRunAndStepsGoBothWays) {
   // The breakpoint sits on the store of the pass count: the run stops before
   // the first store, F9 stores 1, Shift+F9 takes it back.
-  const std::string script = "wait 300\n" + press("F5") + "wait 500\n" + dump("3000000 3000004") + press("F9") +
-                             "wait 300\n" + dump("3000000 3000004") + shifted("F9") + "wait 300\n" +
-                             dump("3000000 3000004") + kQuit;
-  EXPECT_EQ(finishChild(startChild({programPath("vandrel"), rom_, "-abx8000054"}, {kDummy, eventScript(script)})),
-            0);
+  const std::string script = "wait 300\n" + press("F5") + "wait 500\n" + dump("3000000 3000004") +
+                             press("F9") + "wait 300\n" + dump("3000000 3000004") + shifted("F9") +
+                             "wait 300\n" + dump("3000000 3000004") + kQuit;
+  EXPECT_EQ(
+      finishChild(startChild({programPath("vandrel"), rom_, "-abx8000054"}, {kDummy, eventScript(script)})),
+      0);
   const std::vector<std::string> counts = secondCells(fileText("dump.txt"));
   EXPECT_EQ(counts, (std::vector<std::string>{"00000000", "00000001", "00000000"})) << fileText("dump.txt");
 }

@@ -1,10 +1,11 @@
 // The prompt commands: breakpoints, memory edits, and the exact text of the
 // disassembly and memory dumps, appended on each command.
 
+#include "debugger/commands.h"
+
 #include <cstdio>
 
 #include "debugger/armdis.h"
-#include "debugger/commands.h"
 #include "debugger/status.h"
 #include "frontend.h"
 
@@ -13,7 +14,8 @@ using namespace frontend;
 namespace {
 
 constexpr const char* kParseError = "Parse Error:  breakpoints have the format [rwx] <address>.";
-constexpr const char* kRangeError = "Dump commands expect two addresses [low] [high] (omit brackets, include space).";
+constexpr const char* kRangeError =
+    "Dump commands expect two addresses [low] [high] (omit brackets, include space).";
 
 class Commands : public Screen {};
 
@@ -162,12 +164,23 @@ TEST(DumpCells, FormatsOfTheMemoryFormatOption) {
     const char* text;
   };
   const Case cases[] = {
-      {0xAB, 0, "ab  "},           {0x1234, 1, "1234  "},        {0xDEADBEEF, 2, "deadbeef  "},
-      {0x80, 4, "-80  "},          {0xFF, 4, "-01  "},           {0x7F, 4, "+7f  "},
-      {0xFF, 12, "-001  "},        {0, 10, "0000000000  "},      {0xFFFFFFFF, 14, "-0000000001  "},
-      {0x81, 20, "-01111111  "},   {5, 16, "00000101  "},        {0x0A, 32, "."},
-      {0x41, 32, "A"},             {0x0141, 33, "A"},            {0x3F800000, 34, "1         "},
-      {0x80000000, 6, "-80000000  "}, {7, 9, "00007  "},
+      {0xAB, 0, "ab  "},
+      {0x1234, 1, "1234  "},
+      {0xDEADBEEF, 2, "deadbeef  "},
+      {0x80, 4, "-80  "},
+      {0xFF, 4, "-01  "},
+      {0x7F, 4, "+7f  "},
+      {0xFF, 12, "-001  "},
+      {0, 10, "0000000000  "},
+      {0xFFFFFFFF, 14, "-0000000001  "},
+      {0x81, 20, "-01111111  "},
+      {5, 16, "00000101  "},
+      {0x0A, 32, "."},
+      {0x41, 32, "A"},
+      {0x0141, 33, "A"},
+      {0x3F800000, 34, "1         "},
+      {0x80000000, 6, "-80000000  "},
+      {7, 9, "00007  "},
   };
   for (const Case& c : cases) {
     FixedIString t;

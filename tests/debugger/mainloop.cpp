@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "debugger/commands.h"
 #include "debugger/application.h"
+#include "debugger/commands.h"
 #include "debugger/status.h"
 #include "frontend.h"
 #include "general/main.h"
@@ -21,14 +21,14 @@ constexpr u32 kLoop = 0x08000048, kCount = 0x08000054;
 TEST(ConditionTable, FollowsTheArmConditionRules) {
   u8 t[256];
   fillConditionTable(t);
-  EXPECT_EQ(t[0x4 * 16 + 0], 255);  // Z: EQ
-  EXPECT_EQ(t[0x4 * 16 + 1], 0);    // NE
-  EXPECT_EQ(t[0x9 * 16 + 10], 255); // N and V: GE
-  EXPECT_EQ(t[0x8 * 16 + 10], 0);   // N alone: not GE
-  EXPECT_EQ(t[0x2 * 16 + 8], 255);  // C, not Z: HI
+  EXPECT_EQ(t[0x4 * 16 + 0], 255);   // Z: EQ
+  EXPECT_EQ(t[0x4 * 16 + 1], 0);     // NE
+  EXPECT_EQ(t[0x9 * 16 + 10], 255);  // N and V: GE
+  EXPECT_EQ(t[0x8 * 16 + 10], 0);    // N alone: not GE
+  EXPECT_EQ(t[0x2 * 16 + 8], 255);   // C, not Z: HI
   EXPECT_EQ(t[0x6 * 16 + 8], 0);
-  EXPECT_EQ(t[0x0 * 16 + 12], 255); // GT
-  EXPECT_EQ(t[0x4 * 16 + 13], 255); // LE on Z
+  EXPECT_EQ(t[0x0 * 16 + 12], 255);  // GT
+  EXPECT_EQ(t[0x4 * 16 + 13], 255);  // LE on Z
   for (u32 flags = 0; flags < 16; ++flags) {
     EXPECT_EQ(t[flags * 16 + 14], 255);
     EXPECT_EQ(t[flags * 16 + 15], 0);
@@ -122,8 +122,9 @@ struct StepCase {
 
 TEST_F(Keys, StepKeysSetTheStopMaskDirectionAndRunToAddress) {
   const StepCase cases[] = {
-      {kF6, 0xFF866, 0, false}, {kF6 | kKeyShift, 0xFF866, 1, false}, {kF8, 0xFF866, 0, true},
-      {kF8 | kKeyShift, 0xFF866, 1, true}, {kF9, 0xFF865, 0, false}, {kF9 | kKeyShift, 0xFF865, 1, false},
+      {kF6, 0xFF866, 0, false}, {kF6 | kKeyShift, 0xFF866, 1, false},
+      {kF8, 0xFF866, 0, true},  {kF8 | kKeyShift, 0xFF866, 1, true},
+      {kF9, 0xFF865, 0, false}, {kF9 | kKeyShift, 0xFF865, 1, false},
       {kF7, 0xFF866, 0, true},  // not a call: as F8
   };
   for (const StepCase& c : cases) {
@@ -242,7 +243,9 @@ TEST_F(Keys, DialogKeysFoldLettersAndTypeNumpadDigits) {
   dialogKeys();
   writeKey('7');
   dialogKeys();
-  EXPECT_EQ(bytes(gPromptLine), "\x03" "a17");
+  EXPECT_EQ(bytes(gPromptLine),
+            "\x03"
+            "a17");
   Dialog::handleKey(27);
 }
 
@@ -392,7 +395,7 @@ TEST_F(MainLoop, HeldF5StopsARunInTheDebuggerViewAndIsNotReadAgain) {
 
 TEST_F(MainLoop, RunModeWritesTheHeldKeypadKeysEveryPass) {
   setDisplayMode(1);
-  gRunning = 0;  // paused: the keypad is still written
+  gRunning = 0;                       // paused: the keypad is still written
   platform::setKeyState(0x0D, true);  // Start
   platform::setKeyState(0x41, true);  // L
   mainLoopPass();

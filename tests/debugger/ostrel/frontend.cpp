@@ -1,6 +1,7 @@
 // The older program's prompt and key set.
 
 #include "../frontend.h"
+
 #include "debugger/commands.h"
 #include "general/main.h"
 
