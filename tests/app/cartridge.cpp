@@ -18,9 +18,10 @@ const char* const kDummy = "SDL_VIDEODRIVER=dummy";
 
 std::string press(const std::string& key) { return "press " + key + "\n"; }
 
-// Shift held long enough for the program to read the key with it.
+// Shift held long enough for the program to read the key with it, even on
+// a busy machine (the modifiers are taken when the key is read).
 std::string shifted(const std::string& key) {
-  return "down Left Shift\nwait 60\npress " + key + "\nwait 150\nup Left Shift\nwait 60\n";
+  return "down Left Shift\nwait 200\npress " + key + "\nwait 800\nup Left Shift\nwait 200\n";
 }
 
 std::string typeText(const std::string& text) {
@@ -31,10 +32,10 @@ std::string typeText(const std::string& text) {
 
 // Shift+D, the range, Enter: a memory dump appended to "dump.txt".
 std::string dump(const std::string& range) {
-  return shifted("D") + typeText(range) + press("Return") + "wait 300\n";
+  return shifted("D") + typeText(range) + press("Return") + "wait 600\n";
 }
 
-const char* const kQuit = "wait 300\ndown Left Alt\nwait 60\npress Q\nup Left Alt\n";
+const char* const kQuit = "wait 300\ndown Left Alt\nwait 200\npress Q\nup Left Alt\n";
 
 // The second cell (the word at the range's start + 4) of every dump line.
 std::vector<std::string> secondCells(const std::string& text) {
@@ -68,7 +69,7 @@ TEST_F(Cartridge, StartDialogTakesTheKeysUntilEnter) {
 TEST_F(Cartridge, RunsWithTheKeypadStopsTakesAScreenshotAndKeepsTheOptions) {
   // F5 runs; Enter held is Start on the keypad; F5 stops; the guest's copy
   // of KEYINPUT shows Start pressed (bit 3 clear).
-  const std::string script = "wait 300\n" + press("F5") + "wait 300\ndown Return\nwait 300\n" + press("F5") +
+  const std::string script = "wait 300\n" + press("F5") + "wait 400\ndown Return\nwait 600\n" + press("F5") +
                              "wait 100\nup Return\nwait 200\n" + dump("3000000 3000008") + press("P") + kQuit;
   EXPECT_EQ(finishChild(startChild({programPath("vandrel"), rom_}, {kDummy, eventScript(script)})), 0);
   const std::string text = fileText("dump.txt");
