@@ -135,31 +135,53 @@ std::vector<uint32_t> xwdPixels(const std::string& file) {
   return out;
 }
 
+// Red and white pixels of the X screen, as the cartridge draws them.
+struct Colours {
+  size_t red = 0, white = 0;
+};
+Colours screenColours(const std::string& display) {
+  Colours c;
+  const std::string cmd = "xwd -root -silent -display " + display + " > shot.xwd 2>/dev/null";
+  if (system(cmd.c_str()) != 0) return c;
+  for (uint32_t p : xwdPixels(fileText("shot.xwd"))) {
+    const uint32_t r8 = p >> 16, g8 = (p >> 8) & 0xFF, b8 = p & 0xFF;
+    if (r8 > 200 && g8 < 40 && b8 < 40) ++c.red;
+    if (r8 > 200 && g8 > 200 && b8 > 200) ++c.white;
+  }
+  return c;
+}
+
+// Full screen in run mode's own 320 x 240 mode, and in a window on the
+// debugger's display at the app window's place.
 TEST_F(Cartridge, PlaysInARealWindowUnderXvfb) {
   if (system("command -v Xvfb >/dev/null 2>&1 && command -v xwd >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "Xvfb or xwd is not installed";
-  PrivateXServer x;
-  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-  const Child r = startChild({programPath("vandrel"), rom_, "-ag"},
-                             {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + x.display()});
-  // The cartridge's red picture with its white bar, once it shows.
-  size_t red = 0, white = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline && (red < 20000 || white < 2000)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const std::string cmd = "xwd -root -silent -display " + x.display() + " > shot.xwd 2>/dev/null";
-    if (system(cmd.c_str()) != 0) continue;
-    red = white = 0;
-    for (uint32_t p : xwdPixels(fileText("shot.xwd"))) {
-      const uint32_t r8 = p >> 16, g8 = (p >> 8) & 0xFF, b8 = p & 0xFF;
-      if (r8 > 200 && g8 < 40 && b8 < 40) ++red;
-      if (r8 > 200 && g8 > 200 && b8 > 200) ++white;
+  struct Case {
+    const char* config;
+    size_t red, white;  // at least, on a 1024 x 768 screen
+  };
+  const Case cases[] = {
+      {"", 100000, 10000},
+      {"Run app in windowed mode\t1\nRun app mode switch\t0\n", 20000, 2000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.config);
+    std::ofstream("kez.cfg", std::ios::trunc) << c.config;
+    PrivateXServer x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    const Child r = startChild({programPath("vandrel"), rom_, "-ag"},
+                               {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + x.display()});
+    Colours seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline && (seen.red < c.red || seen.white < c.white)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      seen = screenColours(x.display());
     }
+    EXPECT_GE(seen.red, c.red);
+    EXPECT_GE(seen.white, c.white);
+    kill(r.pid, SIGTERM);
+    EXPECT_EQ(finishChild(r, 60), 0);
   }
-  EXPECT_GE(red, 20000u);
-  EXPECT_GE(white, 2000u);
-  kill(r.pid, SIGTERM);
-  EXPECT_EQ(finishChild(r, 60), 0);
 }
 
 }  // namespace

@@ -83,7 +83,21 @@ inline std::string fileText(const char* name) {
 // A private X server: -displayfd lets Xvfb pick a free display number.
 class PrivateXServer {
  public:
+  // Two servers starting at the same moment may pick the same number; the
+  // loser gives up, so it is tried again.
   PrivateXServer() {
+    for (int attempt = 0; attempt < 5 && display_.empty(); ++attempt) start();
+  }
+  ~PrivateXServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  void start() {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = fork();
@@ -98,17 +112,14 @@ class PrivateXServer {
     char buffer[32] = {};
     ssize_t n = pid_ > 0 ? read(fds[0], buffer, sizeof buffer - 1) : -1;
     close(fds[0]);
-    if (n > 0) display_ = ":" + std::to_string(std::atoi(buffer));
-  }
-  ~PrivateXServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
+    if (n > 0) {
+      display_ = ":" + std::to_string(std::atoi(buffer));
+    } else if (pid_ > 0) {
       waitpid(pid_, nullptr, 0);
+      pid_ = -1;
     }
   }
-  const std::string& display() const { return display_; }
 
- private:
   pid_t pid_ = -1;
   std::string display_;
 };
