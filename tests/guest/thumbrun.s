@@ -9,7 +9,7 @@
         .thumb
         .balign 4
 thumb:
-        .hword  0x46C0                  @ nop, so the next one sits at 0x0800000A + ...
+        .hword  0x46C0                  @ padding: "here" must lie at 2 mod 4
         ldr     r0, =0x03007F00
         mov     sp, r0
         .balign 4
