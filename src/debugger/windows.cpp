@@ -6,6 +6,7 @@
 #include "general/language.h"
 #include "general/text.h"
 #include "general/view.h"
+#include "platform/variant.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ u32 minus(u32 a, u32 b) { return a > b ? a - b : 0; }
 }  // namespace
 
 WindowPlace codeWindowPlace(u32 width, u32 height, u32 h) {
-  return {0, 0, width, minus(height, 2 * h + 162)};
+  return {0, 0, width, minus(height, variant::kOlder ? h + 162 : 2 * h + 162)};
 }
 WindowPlace dataWindowPlace(u32 width, u32 height, u32 h) {
   return {0, minus(height, 2 * h + 162), minus(width, 244), h + 162};
@@ -35,7 +36,11 @@ WindowPlace appWindowPlace(u32 width, u32 height, u32 h) {
 
 CodeWindow::CodeWindow() {
   place(*this, codeWindowPlace(gView.width(), gView.height(), fontLineHeight()));
+  loadHelpText(help, title("help_eng.txt"));
   addTab(title("Disassembly"), &disassembly);
+#ifdef VANDREL_OLDER_VARIANT
+  addTab(title("Source"), &source);
+#endif
   addTab(title("Load"), &load);
   addTab(title("Options"), &options);
   addTab(title("Warnings"), &warnings);
@@ -44,30 +49,33 @@ CodeWindow::CodeWindow() {
 }
 
 void CodeWindow::selectTab(u32 index) {
-  if (index < kTabCount) {
-    PaneContainer* pane = tabs.count() > index ? tabs[index].pane : nullptr;
-    if (pane) pane->markDirty();
-  }
+  if (index == kDisassembly)
+    disassembly.goTo(gEmulator.cpu().pc());
+  else if (index < kTabCount && index < tabs.count() && tabs[index].pane)
+    tabs[index].pane->markDirty();
   TabFrame::selectTab(index);
 }
 
-void CodeWindow::showPc() { disassembly.markDirty(); }
-void CodeWindow::goToAddress(u32) {
-  if (PaneContainer* p = selectedPane()) p->markDirty();
-}
-u32 CodeWindow::cursorAddress() const { return 0xFFFFFFFF; }
-void CodeWindow::refreshTab(u32 index) {
-  if (index < tabs.count() && tabs[index].pane) tabs[index].pane->refresh();
+void CodeWindow::showPc() { disassembly.goTo(gEmulator.cpu().pc()); }
+
+void CodeWindow::goToAddress(u32 address) {
+  switch (currentTab()) {
+    case kDisassembly: disassembly.goTo(address); break;
+    case kWarnings: warnings.setTop(address); break;
+    case kHelp: help.setTop(address); break;
+    default: break;
+  }
 }
 
-void CodeWindow::addWarning(const FixedIString& text) {
-  FixedIString line;
-  line.appendChar16(6);  // yellow
-  line.appendFixed(text);
-  warnings.appendLine(line);
-  warnings.markDirty();
-  selectTab(kWarnings);
+u32 CodeWindow::cursorAddress() const { return currentTab() == kDisassembly ? disassembly.cursor : 0xFFFFFFFF; }
+
+void CodeWindow::refreshTab(u32 index) {
+  if (index < kTabCount && index < tabs.count() && tabs[index].pane) tabs[index].pane->refresh();
 }
+
+void CodeWindow::addWarning(const FixedIString& text) { warnings.addLine(text); }
+
+void CodeWindow::printUserMessage(const FixedIString& text) { ::printUserMessage(user, text); }
 
 DataWindow::DataWindow() {
   place(*this, dataWindowPlace(gView.width(), gView.height(), fontLineHeight()));
@@ -136,7 +144,12 @@ void postWarning(const FixedIString& text) {
   char bytes[257];
   toCString(bytes, text);
   dbgPrintf("Warning: %s\n", bytes);
-  if (gCodeWindow) gCodeWindow->addWarning(text);
+  if (!gCodeWindow) return;
+  FixedIString line;
+  line.appendChar16(6);  // yellow
+  for (u32 i = 0; i < text.length() && line.length() < FixedIString::kCapacity; ++i) line.appendChar16(text.at(i));
+  gCodeWindow->addWarning(line);
+  gCodeWindow->selectTab(CodeWindow::kWarnings);
 }
 
 void postWarningText(const char* english) {
@@ -151,8 +164,9 @@ class FrontEnd : public CoreFrontEnd {
  public:
   void printUserMessage(std::u16string_view text) override {
     FixedIString line;
-    for (char16_t c : text) line.appendChar16(u16(c));
-    if (gCodeWindow) gCodeWindow->user.appendLine(line);
+    for (char16_t c : text)
+      if (line.length() < FixedIString::kCapacity) line.appendChar16(u16(c));
+    if (gCodeWindow) gCodeWindow->printUserMessage(line);
   }
   void postWarning(std::u16string_view text) override {
     FixedIString line;

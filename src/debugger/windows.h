@@ -4,8 +4,14 @@
 // tabs stand in place; most panes are still empty, and the calls that need
 // a pane's content do nothing yet.
 
+#include "debugger/disasmpane.h"
+#include "debugger/helppane.h"
+#include "debugger/loadpane.h"
+#include "debugger/userpane.h"
+#include "debugger/warnpane.h"
 #include "general/pane.h"
 #include "general/tabframe.h"
+#include "platform/variant.h"
 
 // A tab without content yet.
 class EmptyPane : public TextPane {
@@ -13,15 +19,21 @@ class EmptyPane : public TextPane {
   void refresh() override { markDirty(); }
 };
 
-// Lines appended at the bottom, in yellow.
-class WarningsPane : public TextPane {
- public:
-  void refresh() override { markDirty(); }
-};
-
 class CodeWindow : public TabFrame {
  public:
-  enum Tab : u32 { kDisassembly, kLoad, kOptions, kWarnings, kUser, kHelp, kTabCount };
+  // The older program has a Source tab after the first, so the later tabs
+  // are numbered one higher there.
+  static constexpr u32 kShift = variant::kOlder ? 1 : 0;
+  enum Tab : u32 {
+    kDisassembly,
+    kSource = kDisassembly + kShift,  // the older program only
+    kLoad,
+    kOptions,
+    kWarnings,
+    kUser,
+    kHelp,
+    kTabCount
+  };
   CodeWindow();
   void selectTab(u32 index) override;
   void showPc();
@@ -30,10 +42,17 @@ class CodeWindow : public TabFrame {
   u32 cursorAddress() const;
   void refreshTab(u32 index);
   void addWarning(const FixedIString& text);
+  void printUserMessage(const FixedIString& text);
 
-  EmptyPane disassembly, load, options;
+  DisassemblyPane disassembly;
+#ifdef VANDREL_OLDER_VARIANT
+  EmptyPane source;
+#endif
+  LoadPane load;
+  EmptyPane options;
   WarningsPane warnings;
-  EmptyPane user, help;
+  UserPane user;
+  HelpPane help;
 };
 
 class DataWindow : public TabFrame {
@@ -69,8 +88,8 @@ WindowPlace codeWindowPlace(u32 width, u32 height, u32 fontHeight);
 WindowPlace dataWindowPlace(u32 width, u32 height, u32 fontHeight);
 WindowPlace appWindowPlace(u32 width, u32 height, u32 fontHeight);
 
-// A warning for the user: the end of the Warnings tab, which comes forward;
-// also logged.
+// A warning for the user: a yellow line at the end of the Warnings tab, which
+// comes forward; also logged.
 void postWarning(const FixedIString& text);
 void postWarningText(const char* english);
 

@@ -42,7 +42,7 @@ TEST_F(Commands, BreakpointLines) {
     SCOPED_TRACE(c.line);
     BreakpointTable& table = gEmulator.breakpoints();
     while (table.list().count() != 0) table.remove(0);
-    gCodeWindow->warnings.lines[gCodeWindow->warnings.lines.count() - 1].clear();
+    clearWarnings();
     run(&breakpointCommand, c.line);
     if (c.kinds == 0) {
       EXPECT_EQ(table.list().count(), 0u);
@@ -84,7 +84,7 @@ TEST_F(Commands, AnEditWithoutValueWritesNothing) {
       "w(word).";
   run(&editMemoryCommand, "2000000");
   EXPECT_EQ(lastWarning(), usage);
-  gCodeWindow->warnings.lines[gCodeWindow->warnings.lines.count() - 1].clear();
+  clearWarnings();
   run(&editMemoryCommand, "2000000 ");
   EXPECT_EQ(lastWarning(), usage);
   EXPECT_EQ(gEmulator.memory().peek32(0x2000000), 0u);

@@ -102,13 +102,16 @@ class Screen : public ::testing::Test {
     gView.useBackend(nullptr);
   }
 
-  // The last line of the Warnings tab without its colour code, "" for none.
+  // The newest warning without its colour code, "" for none.
   std::string lastWarning() const {
-    const TextPane& pane = gCodeWindow->warnings;
-    if (pane.lines.count() == 0) return "";
-    const std::string s = bytes(pane.lines[pane.lines.count() - 1]);
+    const WarningsPane& pane = gCodeWindow->warnings;
+    if (pane.source.count() == 0) return "";
+    std::string s;
+    const IString& line = pane.sourceLine(pane.source.count() - 1);
+    for (u32 i = 0; i < line.length(); ++i) s.push_back(char(line[i] & 0xFF));
     return s.empty() ? s : s.substr(1);
   }
+  static void clearWarnings() { gCodeWindow->warnings.source.clear(); }
 
   // Runs the command with the line as if typed at its prompt.
   static void run(void (*command)(), const char* line) {
