@@ -30,9 +30,12 @@ u32 DisassemblyPane::linesBefore() const {
   return 0;
 #else
   switch (gCursorDisplay.value()) {
-    case 1: return 10;
-    case 2: return lines.count() / 2;
-    default: return 0;
+    case 1:
+      return 10;
+    case 2:
+      return lines.count() / 2;
+    default:
+      return 0;
   }
 #endif
 }

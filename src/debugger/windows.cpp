@@ -60,14 +60,23 @@ void CodeWindow::showPc() { disassembly.goTo(gEmulator.cpu().pc()); }
 
 void CodeWindow::goToAddress(u32 address) {
   switch (currentTab()) {
-    case kDisassembly: disassembly.goTo(address); break;
-    case kWarnings: warnings.setTop(address); break;
-    case kHelp: help.setTop(address); break;
-    default: break;
+    case kDisassembly:
+      disassembly.goTo(address);
+      break;
+    case kWarnings:
+      warnings.setTop(address);
+      break;
+    case kHelp:
+      help.setTop(address);
+      break;
+    default:
+      break;
   }
 }
 
-u32 CodeWindow::cursorAddress() const { return currentTab() == kDisassembly ? disassembly.cursor : 0xFFFFFFFF; }
+u32 CodeWindow::cursorAddress() const {
+  return currentTab() == kDisassembly ? disassembly.cursor : 0xFFFFFFFF;
+}
 
 void CodeWindow::refreshTab(u32 index) {
   if (index < kTabCount && index < tabs.count() && tabs[index].pane) tabs[index].pane->refresh();
@@ -147,7 +156,8 @@ void postWarning(const FixedIString& text) {
   if (!gCodeWindow) return;
   FixedIString line;
   line.appendChar16(6);  // yellow
-  for (u32 i = 0; i < text.length() && line.length() < FixedIString::kCapacity; ++i) line.appendChar16(text.at(i));
+  for (u32 i = 0; i < text.length() && line.length() < FixedIString::kCapacity; ++i)
+    line.appendChar16(text.at(i));
   gCodeWindow->addWarning(line);
   gCodeWindow->selectTab(CodeWindow::kWarnings);
 }

@@ -198,14 +198,21 @@ TEST_F(CodeWin, WarningsAppendInYellowAndComeForward) {
   gCodeWindow->selectTab(CodeWindow::kOptions);
   postWarningText("first");
   EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kWarnings));
-  EXPECT_EQ(bytes(w.lines[0]), "\x06" "first");
+  EXPECT_EQ(bytes(w.lines[0]),
+            "\x06"
+            "first");
   EXPECT_EQ(w.top, 0u);
   const u32 n = w.lines.count();
   for (u32 i = 0; i < n + 3; ++i) postWarningText(("warning " + std::to_string(i)).c_str());
   EXPECT_EQ(w.source.count(), n + 4);
   EXPECT_EQ(w.top, 4u);
-  EXPECT_EQ(bytes(w.lines[n - 1]), "\x06" "warning " + std::to_string(n + 2));
-  EXPECT_EQ(bytes(w.lines[0]), "\x06" "warning 3");
+  EXPECT_EQ(bytes(w.lines[n - 1]),
+            "\x06"
+            "warning " +
+                std::to_string(n + 2));
+  EXPECT_EQ(bytes(w.lines[0]),
+            "\x06"
+            "warning 3");
   EXPECT_EQ(lastWarning(), "warning " + std::to_string(n + 2));
 }
 
