@@ -8,17 +8,12 @@
 #include "core/emulator.h"
 #include "debugger/app.h"
 #include "debugger/armdis.h"
+#include "debugger/formats.h"
 #include "debugger/prompt.h"
 #include "debugger/windows.h"
-#include "general/config.h"
 #include "general/language.h"
-#include "platform/variant.h"
 
 namespace {
-
-// The data window's cell format ("Memory Format", unsigned word hexadecimal
-// by default); the Options tab switches it.
-constinit ConfigOption<i32> gMemoryFormat("Memory Format", 2);
 
 constexpr const char* kBreakpointParseError = "Parse Error:  breakpoints have the format [rwx] <address>.";
 constexpr const char* kEditUsage =
@@ -276,8 +271,8 @@ void dumpToFile() {
     return;
   }
   writeHeader(f, "====== Memory Dump ", low, high);
-  const u32 code = u32(gMemoryFormat.value());
-  const u32 size = code == 32 ? 1 : code == 33 ? 2 : code == 34 ? 4 : 1u << (code & 3);
+  const FormatCode code = memoryFormat();
+  const u32 size = formatCellBytes(code);
   GbaMemory& memory = gEmulator.memory();
   // Counted in 64 bits: a range that runs past 0xFFFFFFFF ends there.
   u64 at = low;
@@ -288,7 +283,7 @@ void dumpToFile() {
       const u32 value = size == 1 ? memory.peek8(a) : size == 2 ? memory.peek16(a) : memory.peek32(a);
       at += size;
       FixedIString text;
-      appendDumpCell(text, value, code);
+      appendFormattedValue(text, value, code);
       char bytes[257];
       toCString(bytes, text);
       std::fprintf(f, "%s", bytes);
@@ -296,48 +291,4 @@ void dumpToFile() {
     std::fprintf(f, "\n");
   }
   std::fclose(f);
-}
-
-void appendDumpCell(FixedIString& line, u32 value, u32 code) {
-  char text[64] = {};
-  const u32 sizeIndex = code & 3;
-  const u32 bits = sizeIndex == 0 ? 8 : sizeIndex == 1 ? 16 : 32;
-  const u32 mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
-  const bool negative = (code & 4) && ((value >> (bits - 1)) & 1);
-  const u32 magnitude = negative ? (0u - value) & mask : value & mask;
-  const char* sign = (code & 4) ? (negative ? "-" : "+") : "";
-  static const int kHexWidth[3] = {2, 4, 8};
-  static const int kDecWidth[3] = {3, 5, 10};
-  if (code == 32 || code == 33) {
-    line.appendChar(value < 32 ? '.' : char(value & 0xFF));
-    return;
-  }
-  if (code == 34) {
-    float f;
-    std::memcpy(&f, &value, 4);
-    char raw[64];
-    if (variant::kOlder) {
-      std::snprintf(text, sizeof text, "%8f", double(f));
-    } else {
-      std::snprintf(raw, sizeof raw, "%lg", double(f));
-      const size_t n = std::strlen(raw);
-      bool point = false;
-      for (size_t i = 0; i < 8 && i < n; ++i) point = point || raw[i] == '.';
-      std::memset(text, ' ', 8);
-      std::memcpy(text, raw, n < 8 ? n : 8);
-      if (n > 8 && !point) text[6] = text[7] = '.';
-      text[8] = 0;
-    }
-  } else if (((code >> 3) & 3) == 2) {
-    std::strcpy(text, sign);
-    char* p = text + std::strlen(text);
-    for (u32 i = 0; i < bits; ++i) *p++ = ((magnitude >> (bits - 1 - i)) & 1) ? '1' : '0';
-    *p = 0;
-  } else if (((code >> 3) & 3) == 1) {
-    std::snprintf(text, sizeof text, "%s%0*u", sign, kDecWidth[sizeIndex % 3], magnitude);
-  } else {
-    std::snprintf(text, sizeof text, "%s%0*x", sign, kHexWidth[sizeIndex % 3], magnitude);
-  }
-  line.appendText(text);
-  line.appendText("  ");
 }

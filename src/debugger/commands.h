@@ -19,6 +19,3 @@ void dumpToFile();
 void pokeByte(u32 address, u8 value);
 void pokeHalf(u32 address, u16 value);
 void pokeWord(u32 address, u32 value);
-
-// One cell of the memory dump in a format code, its separator included.
-void appendDumpCell(FixedIString& line, u32 value, u32 code);

@@ -158,37 +158,6 @@ TEST_F(Commands, ADumpNearTheTopOfTheAddressSpaceEnds) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
 }
 
-TEST(DumpCells, FormatsOfTheMemoryFormatOption) {
-  struct Case {
-    u32 value, code;
-    const char* text;
-  };
-  const Case cases[] = {
-      {0xAB, 0, "ab  "},
-      {0x1234, 1, "1234  "},
-      {0xDEADBEEF, 2, "deadbeef  "},
-      {0x80, 4, "-80  "},
-      {0xFF, 4, "-01  "},
-      {0x7F, 4, "+7f  "},
-      {0xFF, 12, "-001  "},
-      {0, 10, "0000000000  "},
-      {0xFFFFFFFF, 14, "-0000000001  "},
-      {0x81, 20, "-01111111  "},
-      {5, 16, "00000101  "},
-      {0x0A, 32, "."},
-      {0x41, 32, "A"},
-      {0x0141, 33, "A"},
-      {0x3F800000, 34, "1         "},
-      {0x80000000, 6, "-80000000  "},
-      {7, 9, "00007  "},
-  };
-  for (const Case& c : cases) {
-    FixedIString t;
-    appendDumpCell(t, c.value, c.code);
-    EXPECT_EQ(bytes(t), c.text) << c.code;
-  }
-}
-
 TEST(StatusLine, TextsAndPlaces) {
   const StatusLine s = statusLineLayout(640, 8, text("No ROM loaded"), 0x1234);
   EXPECT_EQ(bytes(s.title), "KEZ Emulator / Debugger Version 0.05");
