@@ -20,6 +20,10 @@ namespace {
 std::vector<std::string> sLines;
 size_t sNext = 0;
 uint64_t sResumeAt = 0;
+// A wait also lasts at least one poll for every 20 of its milliseconds, so
+// that on a loaded machine, where time passes but the program hardly runs,
+// the program still takes in what came before the wait.
+uint64_t sPollsLeft = 0;
 
 void pushKey(const std::string& name, bool down) {
   const SDL_Scancode code = SDL_GetScancodeFromName(name.c_str());
@@ -52,8 +56,9 @@ bool runLine(const std::string& line) {
   std::string rest;
   std::getline(in >> std::ws, rest);
   if (verb == "wait") {
-    sResumeAt =
-        monotonicNanoseconds() + static_cast<uint64_t>(std::strtoull(rest.c_str(), nullptr, 10)) * 1000000u;
+    const uint64_t ms = std::strtoull(rest.c_str(), nullptr, 10);
+    sResumeAt = monotonicNanoseconds() + ms * 1000000u;
+    sPollsLeft = (ms + 19) / 20;
     return false;
   }
   if (verb == "down" || verb == "up" || verb == "press") {
@@ -115,6 +120,7 @@ void startEventScript() {
   sLines.clear();
   sNext = 0;
   sResumeAt = 0;
+  sPollsLeft = 0;
   const char* name = std::getenv("VANDREL_EVENT_SCRIPT");
   if (!name || !*name) return;
   std::ifstream in(name);
@@ -127,7 +133,8 @@ void startEventScript() {
 
 void stepEventScript() {
   while (sNext < sLines.size()) {
-    if (monotonicNanoseconds() < sResumeAt) return;
+    if (sPollsLeft > 0) --sPollsLeft;
+    if (sPollsLeft > 0 || monotonicNanoseconds() < sResumeAt) return;
     if (!runLine(sLines[sNext++])) return;
   }
 }

@@ -8,7 +8,8 @@
 // For tests and scripted runs, the environment variable
 // VANDREL_EVENT_SCRIPT may name a file of input events that are fed in as
 // SDL events, one line each:
-//   wait <ms>                       pause before the next line
+//   wait <ms>                       pause before the next line (at least
+//                                   <ms> milliseconds and <ms>/20 polls)
 //   down <key> / up <key> / press <key>
 //                                   an SDL key name: Q, F5, Left Alt, Return
 //   move <x> <y>                    mouse to window pixel x, y

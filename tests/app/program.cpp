@@ -21,7 +21,7 @@ extern char** environ;
 
 namespace {
 
-std::string program(const char* name) { return std::string(VANDREL_BINARY_DIR) + "/src/app/" + name; }
+std::string program(const char* name) { return std::string(VANDREL_BINARY_DIR) + "/" + name; }
 
 struct Child {
   pid_t pid = -1;

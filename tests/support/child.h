@@ -21,9 +21,7 @@ extern char** environ;
 
 namespace testsupport {
 
-inline std::string programPath(const char* name) {
-  return std::string(VANDREL_BINARY_DIR) + "/src/app/" + name;
-}
+inline std::string programPath(const char* name) { return std::string(VANDREL_BINARY_DIR) + "/" + name; }
 
 struct Child {
   pid_t pid = -1;
