@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "general/base.h"
+#include "general/config.h"
 #include "general/istring.h"
 
 class CodeWindow;
@@ -24,6 +25,9 @@ extern DataWindow* gDataWindow;
 extern AppWindow* gAppWindow;
 // 0 forward, 1 backward.
 extern u32 gRunDirection;
+// "Video Width" and "Video Height": the debugger's display size, read at start.
+extern ConfigOption<u16> gVideoWidth;
+extern ConfigOption<u16> gVideoHeight;
 
 // The ARM condition pass table: entry flags x 16 + condition, 255 or 0.
 void fillConditionTable(u8 (&table)[256]);

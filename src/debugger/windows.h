@@ -7,6 +7,7 @@
 #include "debugger/disasmpane.h"
 #include "debugger/helppane.h"
 #include "debugger/loadpane.h"
+#include "debugger/optionspane.h"
 #include "debugger/userpane.h"
 #include "debugger/warnpane.h"
 #include "general/pane.h"
@@ -49,7 +50,7 @@ class CodeWindow : public TabFrame {
   EmptyPane source;
 #endif
   LoadPane load;
-  EmptyPane options;
+  OptionsPane options;
   WarningsPane warnings;
   UserPane user;
   HelpPane help;
