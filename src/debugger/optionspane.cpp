@@ -18,12 +18,6 @@ u32 languageIndex = 0;
 
 namespace {
 
-FixedIString translated(const char* english) {
-  FixedIString t;
-  t.assignTextClipped(translate(english));
-  return t;
-}
-
 // The index of the choice whose code is the setting; a code that is no
 // choice (a hand-edited settings file) marks none, so every choice can be
 // picked.
@@ -128,6 +122,12 @@ void SoundOption::setOff() {
 }
 
 namespace {
+FixedIString translated(const char* english) {
+  FixedIString t;
+  t.assignTextClipped(translate(english));
+  return t;
+}
+
 constexpr u16 kResolutions[5][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
 }
 

@@ -37,4 +37,13 @@ TEST_F(OlderCodeWindow, LoadTabStartsAtTheProgramsDirectory) {
   EXPECT_EQ(bytes(gCodeWindow->load.directory()), bytes(programDirectory()));
 }
 
+TEST_F(OlderCodeWindow, OptionsTabHasFourControls) {
+  OptionsPane& p = gCodeWindow->options;
+  ASSERT_EQ(p.children.count(), 4u);
+  EXPECT_EQ(p.children[3], &p.fullScreen);
+  std::string label;
+  for (u32 i = 0; i < p.fullScreen.label.length(); ++i) label.push_back(char(p.fullScreen.label[i]));
+  EXPECT_EQ(label, "App runs in full-screen mode");
+}
+
 }  // namespace
