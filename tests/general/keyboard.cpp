@@ -6,6 +6,7 @@
 
 #include "general/main.h"
 #include "general/mouse.h"
+#include "platform/display.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
 
@@ -19,8 +20,17 @@ class KeyboardRing : public ::testing::Test {
     gKeyRing = KeyRing{};
     releaseAllKeys();
     clearMessageQueue();
+    // Mouse positions are clamped to the mode size other tests leave behind.
+    savedWidth_ = gScreenWidth;
+    savedHeight_ = gScreenHeight;
+    gScreenWidth = 640;
+    gScreenHeight = 480;
   }
-  void TearDown() override { releaseAllKeys(); }
+  void TearDown() override {
+    releaseAllKeys();
+    gScreenWidth = savedWidth_;
+    gScreenHeight = savedHeight_;
+  }
   static std::vector<uint32_t> drain() {
     std::vector<uint32_t> keys;
     while (keyAvailable()) keys.push_back(readKey());
@@ -29,6 +39,7 @@ class KeyboardRing : public ::testing::Test {
   static intptr_t keyDown(uint32_t vk, uint32_t repeat = 1) {
     return windowProc(nullptr, WM_KEYDOWN, vk, static_cast<intptr_t>(repeat));
   }
+  uint32_t savedWidth_ = 0, savedHeight_ = 0;
 };
 
 TEST_F(KeyboardRing, KeysComeOutInOrderWithTheModifiersHeldWhenRead) {

@@ -8,6 +8,7 @@
 #include "general/main.h"
 #include "general/mouse.h"
 #include "general/sound.h"
+#include "platform/display.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
 
@@ -62,8 +63,14 @@ TEST(OlderEntry, ClicksAreDispatchedWithoutTheSwitch) {
   list.append(&counter);
   addMouseHandlers(&list);
   setMouseDispatch(0);
+  // Positions are clamped to the mode size other tests may have left small.
+  const uint32_t width = gScreenWidth, height = gScreenHeight;
+  gScreenWidth = 640;
+  gScreenHeight = 480;
   windowProc(nullptr, WM_LBUTTONDOWN, 0, (7 << 16) | 5);
   windowProc(nullptr, WM_RBUTTONDOWN, 0, (7 << 16) | 5);
+  gScreenWidth = width;
+  gScreenHeight = height;
   removeMouseHandlers(&list);
   EXPECT_EQ(gMouseX, 5u);
   EXPECT_EQ(gMouseY, 7u);
