@@ -81,8 +81,8 @@ inline std::string fileText(const char* name) {
 // A private X server: -displayfd lets Xvfb pick a free display number.
 class PrivateXServer {
  public:
-  // Two servers starting at the same moment may pick the same number; the
-  // loser gives up, so it is tried again.
+  // A server that fails to start (two starting at the same moment may pick
+  // the same number) is tried again.
   PrivateXServer() {
     for (int attempt = 0; attempt < 5 && display_.empty(); ++attempt) start();
   }
@@ -107,11 +107,14 @@ class PrivateXServer {
       _exit(127);
     }
     close(fds[1]);
-    char buffer[32] = {};
-    ssize_t n = pid_ > 0 ? read(fds[0], buffer, sizeof buffer - 1) : -1;
+    // The server writes its number and the newline separately, and ends
+    // itself when the second write finds the pipe closed: read the whole line.
+    std::string number;
+    char c;
+    while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    if (n > 0) {
-      display_ = ":" + std::to_string(std::atoi(buffer));
+    if (!number.empty()) {
+      display_ = ":" + number;
     } else if (pid_ > 0) {
       waitpid(pid_, nullptr, 0);
       pid_ = -1;
