@@ -16,6 +16,46 @@ constinit ConfigOption<FixedIString> gRomSearchDirectory("ROM search directory",
 ConfigOption<FixedIString>& romSearchDirectoryOption() { return gRomSearchDirectory; }
 #endif
 
+namespace {
+
+// The text of a listing entry without its kind character.
+bool isName(const FixedIString& entry, const char* name) {
+  FixedIString plain;
+  for (u32 i = 0; i < entry.length(); ++i)
+    if (entry.at(i) >= 15) plain.appendChar16(entry.at(i));
+  FixedIString wanted;
+  wanted.assignText(name);
+  return plain == wanted;
+}
+
+// ".." where cutting the last component would be wrong: a relative path
+// that ends in "." or ".." (the default "./" among them) grows by "/..", and
+// a relative path of one name becomes ".", so neither jumps to the root.
+// False when cutting is right.
+bool relativeParent(FixedIString& path) {
+  u32 n = path.length();
+  while (n > 0 && path.at(n - 1) == '/') --n;
+  if (n == 0 || path.at(0) == '/') return false;
+  u32 start = n;
+  while (start > 0 && path.at(start - 1) != '/') --start;
+  const u32 length = n - start;
+  const bool dots = (length == 1 && path.at(start) == '.') ||
+                    (length == 2 && path.at(start) == '.' && path.at(start + 1) == '.');
+  if (dots) {
+    if (n + 3 > FixedIString::kCapacity) return true;  // too long: unchanged
+    path.removeLast(path.length() - n);
+    path.appendText("/..");
+    return true;
+  }
+  if (start == 0) {
+    path.assignText(".");
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 FixedIString& LoadPane::directory() {
 #ifdef VANDREL_OLDER_VARIANT
   return directory_;
@@ -38,7 +78,7 @@ void LoadPane::changeDirectory(const FixedIString& entry) {
   } else {
     path = directory();
     // "." and a path that would grow too long leave it as it is.
-    appendPathComponent(path, entry);
+    if (!isName(entry, "..") || !relativeParent(path)) appendPathComponent(path, entry);
   }
   // Listed apart, so a directory that cannot be read leaves the old list.
   Array<IString> listing;

@@ -338,6 +338,22 @@ TEST_F(CodeWin, LoadTabBrowsesAndLoads) {
   EXPECT_EQ(gEmulator.memory().peek32(0x08000000), first);
 }
 
+TEST_F(CodeWin, DotDotGoesUpFromRelativeDirectories) {
+  std::filesystem::create_directories("games/inner");
+  const struct {
+    const char* from;
+    const char* to;
+  } cases[] = {
+      {"./", "./.."}, {"./..", "./../.."}, {"games", "."}, {"games/", "."}, {"./games/inner", "./games"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    romSearchDirectoryOption().value() = text(c.from);
+    gCodeWindow->load.changeDirectory(text("\x03.."));
+    EXPECT_EQ(bytes(romSearchDirectoryOption().value()), c.to);
+  }
+}
+
 TEST_F(CodeWin, LoadTabFallsBackToTheProgramsDirectory) {
   trackedFree(gCodeWindow);  // leaves the frame list
   romSearchDirectoryOption().value() = text("/no/such/directory");
