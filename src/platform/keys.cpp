@@ -10,9 +10,9 @@ void setOne(uint32_t vk, bool down) {
   if (down && !sDown[vk]) sToggled[vk] = !sToggled[vk];
   sDown[vk] = down;
 }
+}  // namespace
 
-// The common key that a left or right modifier also drives, or 0.
-uint32_t commonKeyOf(uint32_t vk) {
+uint32_t commonModifierOf(uint32_t vk) {
   switch (vk) {
     case VK_LSHIFT:
     case VK_RSHIFT:
@@ -27,7 +27,6 @@ uint32_t commonKeyOf(uint32_t vk) {
       return 0;
   }
 }
-}  // namespace
 
 int16_t getKeyState(uint32_t virtualKey) {
   if (virtualKey > 255) return 0;
@@ -38,8 +37,9 @@ int16_t getKeyState(uint32_t virtualKey) {
 void setKeyState(uint32_t virtualKey, bool down) {
   if (virtualKey > 255) return;
   setOne(virtualKey, down);
-  if (uint32_t common = commonKeyOf(virtualKey)) {
-    const uint32_t left = common == VK_SHIFT ? VK_LSHIFT : common == VK_CONTROL ? VK_LCONTROL : VK_LMENU;
+  // Each left key is followed by its right one (VK_LSHIFT, VK_RSHIFT, ...).
+  if (uint32_t common = commonModifierOf(virtualKey)) {
+    const uint32_t left = virtualKey & ~1u;
     setOne(common, sDown[left] || sDown[left + 1]);
   }
 }

@@ -69,6 +69,10 @@ enum : uint32_t {
 // toggles with every press.  Codes outside 0-255 are never held.
 int16_t getKeyState(uint32_t virtualKey);
 
+// VK_SHIFT, VK_CONTROL or VK_MENU for the left or right key of that
+// modifier; 0 for any other key.
+uint32_t commonModifierOf(uint32_t virtualKey);
+
 // Records a press or release.  The left and right Shift, Control and Alt
 // keys also drive the common VK_SHIFT, VK_CONTROL and VK_MENU, which are
 // held while either side is.

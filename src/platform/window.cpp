@@ -52,7 +52,9 @@ uint32_t virtualKeyOf(SDL_Scancode s) {
   if (s >= SDL_SCANCODE_1 && s <= SDL_SCANCODE_9) return '1' + (s - SDL_SCANCODE_1);
   if (s >= SDL_SCANCODE_F1 && s <= SDL_SCANCODE_F12) return VK_F1 + (s - SDL_SCANCODE_F1);
   if (s >= SDL_SCANCODE_F13 && s <= SDL_SCANCODE_F24) return VK_F1 + 12 + (s - SDL_SCANCODE_F13);
-  if (s >= SDL_SCANCODE_KP_1 && s <= SDL_SCANCODE_KP_9) return VK_NUMPAD0 + 1 + (s - SDL_SCANCODE_KP_1);
+  // Numpad digits type digits: key commands and the prompt take the code as
+  // the character itself, where VK_NUMPAD1 would read as 'a'.
+  if (s >= SDL_SCANCODE_KP_1 && s <= SDL_SCANCODE_KP_9) return '1' + (s - SDL_SCANCODE_KP_1);
   switch (s) {
     case SDL_SCANCODE_0:
       return '0';
@@ -129,7 +131,7 @@ uint32_t virtualKeyOf(SDL_Scancode s) {
     case SDL_SCANCODE_KP_PLUS:
       return VK_ADD;
     case SDL_SCANCODE_KP_0:
-      return VK_NUMPAD0;
+      return '0';
     case SDL_SCANCODE_KP_PERIOD:
       return VK_DECIMAL;
     case SDL_SCANCODE_APPLICATION:
@@ -152,23 +154,6 @@ uint32_t virtualKeyOf(SDL_Scancode s) {
       return VK_RWIN;
     default:
       return 0;
-  }
-}
-
-// Messages name the common modifier, as Windows does.
-uint32_t messageKeyOf(uint32_t vk) {
-  switch (vk) {
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-      return VK_SHIFT;
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-      return VK_CONTROL;
-    case VK_LMENU:
-    case VK_RMENU:
-      return VK_MENU;
-    default:
-      return vk;
   }
 }
 
@@ -212,7 +197,9 @@ void translateKey(const SDL_KeyboardEvent& k) {
   const bool down = k.type == SDL_KEYDOWN;
   const bool wasDown = getKeyState(vk) < 0;
   setKeyState(vk, down);
-  const uint32_t key = messageKeyOf(vk);
+  // Messages name the common modifier, as Windows does.
+  const uint32_t common = commonModifierOf(vk);
+  const uint32_t key = common ? common : vk;
   // Alt combinations, Alt itself and F10 are system keys.
   const bool system = getKeyState(VK_MENU) < 0 || key == VK_MENU || key == VK_F10;
   uintptr_t lParam = 1 | (static_cast<uint32_t>(k.keysym.scancode & 0xFF) << 16);

@@ -96,6 +96,45 @@ TEST_F(MessageQueue, KeysBecomeVirtualKeyMessagesAndAltMakesThemSystemKeys) {
   EXPECT_LT(getKeyState(VK_F10), 0);
 }
 
+TEST_F(MessageQueue, KeysAreNumberedAsWindowsNumbersThem) {
+  const std::pair<SDL_Scancode, uintptr_t> table[] = {
+      {SDL_SCANCODE_A, 'A'},
+      {SDL_SCANCODE_Z, 'Z'},
+      {SDL_SCANCODE_0, '0'},
+      {SDL_SCANCODE_1, '1'},
+      {SDL_SCANCODE_9, '9'},
+      {SDL_SCANCODE_F1, VK_F1},
+      {SDL_SCANCODE_F12, VK_F1 + 11},
+      {SDL_SCANCODE_LEFT, VK_LEFT},
+      {SDL_SCANCODE_UP, VK_UP},
+      {SDL_SCANCODE_RIGHT, VK_RIGHT},
+      {SDL_SCANCODE_DOWN, VK_DOWN},
+      {SDL_SCANCODE_PAGEUP, VK_PRIOR},
+      {SDL_SCANCODE_PAGEDOWN, VK_NEXT},
+      {SDL_SCANCODE_RETURN, VK_RETURN},
+      {SDL_SCANCODE_ESCAPE, VK_ESCAPE},
+      {SDL_SCANCODE_BACKSPACE, VK_BACK},
+      {SDL_SCANCODE_SPACE, VK_SPACE},
+      {SDL_SCANCODE_RCTRL, VK_CONTROL},
+      // Numpad digits are digits, so that a prompt takes them as typed.
+      {SDL_SCANCODE_KP_0, '0'},
+      {SDL_SCANCODE_KP_1, '1'},
+      {SDL_SCANCODE_KP_9, '9'},
+  };
+  for (const auto& [code, vk] : table) {
+    key(code, true);
+    key(code, false);
+  }
+  const std::vector<Message> got = takeAll();
+  ASSERT_EQ(got.size(), 2 * std::size(table));
+  for (size_t i = 0; i < std::size(table); ++i) {
+    SCOPED_TRACE(SDL_GetScancodeName(table[i].first));
+    EXPECT_EQ(got[2 * i].message, WM_KEYDOWN);
+    EXPECT_EQ(got[2 * i].wParam, table[i].second);
+    EXPECT_EQ(got[2 * i + 1].message, WM_KEYUP);
+  }
+}
+
 TEST_F(MessageQueue, MousePositionsAreGivenInDisplayPixels) {
   int w, h;
   SDL_GetWindowSize(sdlWindow(), &w, &h);
