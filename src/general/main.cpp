@@ -49,48 +49,12 @@ void storeKey(uintptr_t wParam, intptr_t lParam) {
   for (uint32_t n = lowWord(static_cast<uintptr_t>(lParam)); n > 0; --n) writeKey(key);
 }
 
-intptr_t olderWindowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  switch (message) {
-    case WM_DESTROY:
-      releaseDisplayAll();
-      postQuitMessage(0);
-      gMainWindow = nullptr;  // nothing may use the window after this
-      return 0;
-    case WM_ACTIVATE:
-      gWindowActive = highWord(wParam) == 0 ? 1 : 0;
-      return 0;
-    case WM_SETCURSOR:
-      showCursor(false);
-      return 1;
-    case WM_KEYDOWN:
-      storeKey(wParam, lParam);
-      break;
-    case WM_SYSKEYDOWN:
-      if (wParam == 'Q') {
-        postMessage(window, WM_CLOSE, 0, 0);
-        return 0;
-      }
-      break;
-    case WM_MOUSEMOVE:
-      handleMouse(MouseEvent::kMove, lParam);
-      break;
-    case WM_LBUTTONDOWN:
-      handleMouse(MouseEvent::kLeftDown, lParam);
-      break;
-    case WM_RBUTTONDOWN:
-      handleMouse(MouseEvent::kRightDown, lParam);
-      break;
-    default:
-      break;
-  }
-  return defWindowProc(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (variant::kOlder) return olderWindowProc(window, message, wParam, lParam);
-  const bool windowedAndShown = gWindowActive && gDisplayReady && !gFullScreen;
+  // The older program knows no moves, sizes, paints or Alt+Enter, always
+  // hides the cursor, and has no registered message (gIpcMessage stays 0).
+  const bool older = variant::kOlder;
   switch (message) {
     case WM_DESTROY:
       releaseDisplayAll();
@@ -98,20 +62,20 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
       gMainWindow = nullptr;  // nothing may use the window after this
       return 0;
     case WM_MOVE:
-      if (windowedAndShown) displayWindowMoved();
+      if (!older && gWindowActive && gDisplayReady && !gFullScreen) displayWindowMoved();
       break;
     case WM_SIZE:
-      gWindowActive = wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE ? 0 : 1;
+      if (!older) gWindowActive = wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE ? 0 : 1;
       break;
     case WM_ACTIVATE:
       // Only the minimised flag counts; an inactive window still shows.
       gWindowActive = highWord(wParam) == 0 ? 1 : 0;
       return 0;
     case WM_PAINT:
-      if (gDisplayReady && !gFullScreen) displayRepaint();
+      if (!older && gDisplayReady && !gFullScreen) displayRepaint();
       break;
     case WM_SETCURSOR:
-      if (gWindowActive && gDisplayReady && gFullScreen) {
+      if (older || (gWindowActive && gDisplayReady && gFullScreen)) {
         showCursor(false);
         return 1;
       }
@@ -124,7 +88,7 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
         postMessage(window, WM_CLOSE, 0, 0);
         return 0;
       }
-      if (wParam == VK_RETURN) {
+      if (!older && wParam == VK_RETURN) {
         if (gAltEnterHandler) gAltEnterHandler();
         return 0;
       }

@@ -72,11 +72,9 @@ StartupHook sSetupHook;
 
 void schedulerSetup() {
   platform::StackAreas& areas = stackAreas();
-  if (areas.count() == 0 && !areas.create(kTaskSlotCount, kStackAreaBytes)) {
-    // Without stacks no task can run; the table stays full of free slots
-    // and createTask has nothing to hand out.
-    for (int i = 0; i < kTaskSlotCount; ++i) gTaskSlots[i] = TaskSlot{};
-  }
+  // Without stacks no task can run: every slot stays free with no stack top,
+  // and createTask has nothing to hand out.
+  if (areas.count() == 0) areas.create(kTaskSlotCount, kStackAreaBytes);
   for (int i = 0; i < kTaskSlotCount; ++i) {
     gTaskHandles[i] = static_cast<uint32_t>(i);
     TaskSlot& s = gTaskSlots[i];

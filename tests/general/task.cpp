@@ -210,24 +210,37 @@ TEST_F(Scheduler, SharesStayBetweenOneAndSixteen) {
   EXPECT_EQ(gTaskSlots[h & 31].state, kTaskModeShared * 256 + kTaskCreated);
 }
 
-// Each task keeps its own rounding mode and a deep stack of its own.
+uint16_t x87Control() {
+  uint16_t control;
+  asm volatile("fnstcw %0" : "=m"(control));
+  return control;
+}
+void setX87Control(uint16_t control) { asm volatile("fldcw %0" : : "m"(control)); }
+
+// Each task keeps its own rounding modes (SSE and x87) and a deep stack of
+// its own.
 void roundingTask(uint32_t argument) {
   _MM_SET_ROUNDING_MODE(argument ? _MM_ROUND_DOWN : _MM_ROUND_UP);
+  const uint16_t x87 = static_cast<uint16_t>((x87Control() & ~0x0C00) | (argument ? 0x0400 : 0x0800));
+  setX87Control(x87);
   volatile char deep[200 * 1024];
   std::memset(const_cast<char*>(deep), static_cast<int>(argument), sizeof deep);
   for (int i = 0; i < 3; ++i) {
     yieldTask();
     EXPECT_EQ(_MM_GET_ROUNDING_MODE(), argument ? _MM_ROUND_DOWN : _MM_ROUND_UP);
+    EXPECT_EQ(x87Control(), x87);
     EXPECT_EQ(deep[1000], static_cast<char>(argument));
   }
 }
 
 TEST_F(Scheduler, TaskKeepsItsFloatingPointControlAndAStackBeyond16K) {
   const unsigned before = _MM_GET_ROUNDING_MODE();
+  const uint16_t x87Before = x87Control();
   create(roundingTask, 0);
   create(roundingTask, 1);
   runTasks();
   EXPECT_EQ(_MM_GET_ROUNDING_MODE(), before);
+  EXPECT_EQ(x87Control(), x87Before);
   EXPECT_EQ(gTaskCount, 0u);
 }
 
