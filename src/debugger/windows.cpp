@@ -91,7 +91,8 @@ DataWindow::DataWindow() {
   addTab(title("Watches"), &watches);
   addTab(title("Memory"), &memory);
   addTab(title("Breakpoints"), &breakpoints);
-  addTab(title("OAM"), &oam);
+  // The older program has no sprite tab.
+  if (!variant::kOlder) addTab(title("OAM"), &oam);
   selectTab(kMemory);
 }
 
@@ -103,7 +104,7 @@ void DataWindow::selectTab(u32 index) {
 void DataWindow::refreshAll() {
   memory.refresh();
   breakpoints.refresh();
-  oam.refresh();
+  if (!variant::kOlder) oam.refresh();
 }
 
 void DataWindow::refreshTab(u32 index) {
@@ -120,8 +121,11 @@ void DataWindow::breakpointsCommand(u32 address, u32 length, u32 kinds) {
   breakpoints.refresh();
 }
 
-void DataWindow::forwardToCurrent(u32) {
-  if (currentTab() == kMemory) memory.refresh();
+void DataWindow::forwardToCurrent(u32 address) {
+  if (currentTab() == kMemory)
+    memory.goTo(address);
+  else if (currentTab() == kBreakpoints)
+    breakpoints.goTo(address);
 }
 
 AppWindow::AppWindow() {

@@ -7,6 +7,7 @@
 #include "debugger/disasmpane.h"
 #include "debugger/helppane.h"
 #include "debugger/loadpane.h"
+#include "debugger/memorypane.h"
 #include "debugger/optionspane.h"
 #include "debugger/userpane.h"
 #include "debugger/warnpane.h"
@@ -18,6 +19,12 @@
 class EmptyPane : public TextPane {
  public:
   void refresh() override { markDirty(); }
+};
+
+// The Watches tab has no content of its own: a placeholder in every line.
+class WatchesPane : public TextPane {
+ public:
+  void refresh() override { refreshPlaceholder(*this); }
 };
 
 class CodeWindow : public TabFrame {
@@ -67,7 +74,9 @@ class DataWindow : public TabFrame {
   void breakpointsCommand(u32 address, u32 length, u32 kinds);
   void forwardToCurrent(u32 address);
 
-  EmptyPane watches, memory, breakpoints, oam;
+  WatchesPane watches;
+  MemoryPane memory;
+  EmptyPane breakpoints, oam;
 };
 
 class AppWindow : public TabFrame {
