@@ -46,13 +46,15 @@ void MemoryPane::goTo(u32 address) {
   refill();
 }
 
+// One line is the cells of one line in the current format: a fixed four
+// bytes a cell would pass over lines of byte and halfword cells unseen.
 void MemoryPane::lineBack() {
-  start -= 4 * cellsPerLine;
+  start -= cellsPerLine * formatCellBytes(memoryFormat());
   refill();
 }
 
 void MemoryPane::lineForward() {
-  start += 4 * cellsPerLine;
+  start = secondLine;
   refill();
 }
 
@@ -84,24 +86,7 @@ void MemoryPane::refill() {
   const u32 cellChars = (variant::kOlder && code == kFormatFloat) ? 49 : formatCellWidth(code);
   const u32 displayMode = memory.peek16(0x04000000) & 7;
 
-  u32 a = start;
-  const u32 count = lines.count();
-  for (u32 i = 0; i < count; ++i) {
-    FixedIString& line = lines[i];
-    line.clear();
-    const bool decoded = decodes(a);
-    line.appendChar16(decoded ? kWhite : kOrange);
-    char head[16];
-    std::snprintf(head, sizeof head, variant::kOlder ? "%08lx:  " : "%08lx ", static_cast<unsigned long>(a));
-    line.appendText(head);
-    if (decoded) {
-      FixedIString* next = i + 1 < count ? &lines[i + 1] : nullptr;
-      const u32 after = appendIoRegister(line, next, memory, a, displayMode);
-      if (after == a) break;    // a matrix on the last line: the next page starts with it
-      if (after - a == 8) ++i;  // the matrix took the next line too
-      a = after;
-      continue;
-    }
+  auto appendCells = [&](FixedIString& line, u32& a) {
     for (u32 k = 0; k < cellsPerLine; ++k) {
       const bool palette = !variant::kOlder && a >= kPaletteStart && a < kPaletteEnd;
       // A line that cannot take the whole cell ends before it, so no byte is
@@ -121,6 +106,31 @@ void MemoryPane::refill() {
       appendFormattedValue(line, value, code);
       if (decodes(a)) break;
     }
+  };
+
+  u32 a = start;
+  secondLine = start + cellsPerLine * cellBytes;
+  bool firstLineDone = false;
+  const u32 count = lines.count();
+  for (u32 i = 0; i < count; ++i) {
+    FixedIString& line = lines[i];
+    line.clear();
+    const bool decoded = decodes(a);
+    line.appendChar16(decoded ? kWhite : kOrange);
+    char head[16];
+    std::snprintf(head, sizeof head, variant::kOlder ? "%08lx:  " : "%08lx ", static_cast<unsigned long>(a));
+    line.appendText(head);
+    if (decoded) {
+      FixedIString* next = i + 1 < count ? &lines[i + 1] : nullptr;
+      const u32 after = appendIoRegister(line, next, memory, a, displayMode);
+      if (after == a) break;    // a matrix on the last line: the next page starts with it
+      if (after - a == 8) ++i;  // the matrix took the next line too
+      a = after;
+    } else {
+      appendCells(line, a);
+    }
+    if (!firstLineDone) secondLine = a;
+    firstLineDone = true;
   }
   end = a;
   markDirty();

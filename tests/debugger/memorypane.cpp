@@ -108,6 +108,24 @@ TEST_F(MemoryPaneTest, ScrollingByLinesAndPages) {
   EXPECT_EQ(pane.start, 0x01FFFFF0u);
 }
 
+// One line up or down is one line of the pane, whatever it holds.
+TEST_F(MemoryPaneTest, ALineScrollMovesByOneShownLine) {
+  gMemoryFormat.value() = 0;
+  show(500, 3, 0x02000000);
+  ASSERT_EQ(pane.cellsPerLine, 8u);
+  pane.scrollDown();
+  EXPECT_EQ(pane.start, 0x02000008u);
+  pane.scrollUp();
+  EXPECT_EQ(pane.start, 0x02000000u);
+  gMemoryFormat.value() = 2;
+  show(500, 3, 0x04000000);
+  pane.scrollDown();
+  EXPECT_EQ(pane.start, 0x04000002u);
+  pane.goTo(0x04000020);
+  pane.scrollDown();
+  EXPECT_EQ(pane.start, 0x04000028u);
+}
+
 // A one-line pane cannot show a matrix; paging still moves on.
 TEST_F(MemoryPaneTest, AOneLinePageAtAMatrixDoesNotStick) {
   show(500, 1, 0x04000020);
@@ -167,6 +185,23 @@ TEST_F(MemoryPaneTest, TheWindowRefreshesAndJumps) {
   EXPECT_EQ(memoryPane.start, 0x02000100u);
   gDataWindow->refreshTab(DataWindow::kWatches);
   EXPECT_EQ(bytes(gDataWindow->watches.lines[0]), "* N * Y * I *");
+}
+
+// Registers, matrices and palette swatches go through the text drawing.
+TEST_F(MemoryPaneTest, DecodedAndPaletteLinesAreDrawn) {
+  memory.poke16(0x05000000, 0x7C00);
+  for (u32 address : {0x04000000u, 0x04000020u, 0x05000000u}) {
+    gDataWindow->memory.goTo(address);
+    drawAllTabFrames();
+    gView.lock(1);
+    u32 lit = 0;
+    const PaneContainer& p = gDataWindow->memory;
+    for (u32 y = p.y; y < p.y + 12; ++y)
+      for (u32 x = p.x; x < p.x + p.w; ++x)
+        lit += gView.pixel(x, y) != gView.pixel(p.x + p.w - 1, p.y + p.h - 1);
+    gView.unlock();
+    EXPECT_GT(lit, 100u) << std::hex << address;
+  }
 }
 
 }  // namespace
