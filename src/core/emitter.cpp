@@ -218,6 +218,16 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   shr(eax, 24);
   mov(edi, esi);
   and_(edi, dword[rbx + rax * 4 + arena::kRegionMask]);
+  {
+    // Video RAM's last 32 KB of each 128 KB block mirror the 32 KB before them.
+    Xbyak::Label noMirror;
+    cmp(eax, 6);
+    jne(noMirror);
+    cmp(edi, 0x18000);
+    jb(noMirror);
+    sub(edi, 0x8000);
+    L(noMirror);
+  }
   const i32 sizeTable = isStore ? arena::kWriteSize : arena::kReadSize;
   const bool half = width == AccessWidth::Halfword || width == AccessWidth::SignedHalfword;
   if (half) {

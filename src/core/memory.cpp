@@ -61,6 +61,9 @@ void GbaMemory::buildMap() {
     a.readSize[r] = kReadSize[r];
     a.writeSize[r] = kWritable[r] ? kReadSize[r] : 0;
     a.regionMask[r] = kReadSize[r] ? kReadSize[r] - 1 : 0xFFFFFF;
+    // The console's OAM is 1 KB and repeats through its region; the rest of
+    // the area is never reached.
+    if (r == 7) a.regionMask[r] = 0x3FF;
     if (areas[r]) a.readBase[r] = a.offsetOf(areas[r]);
     if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
     for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
@@ -132,6 +135,7 @@ const u8* GbaMemory::readPointer(u32 address, u32 bytes) const {
   // The older build took the low 24 bits as the offset; the size test keeps
   // such accesses inside the region.
   u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  if (r == 6) offset = vramOffset(offset);
   u32 size = arena_.readSize[r];
   if (size < bytes || offset > size - bytes) return nullptr;
   return const_cast<Arena&>(arena_).byte(arena_.readBase[r] + offset);
@@ -141,6 +145,7 @@ u8* GbaMemory::writePointer(u32 address, u32 bytes) {
   int r = regionOf(address);
   if (r < 0 || !arena_.writeBase[r]) return nullptr;
   u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  if (r == 6) offset = vramOffset(offset);
   u32 size = arena_.writeSize[r];
   if (size < bytes || offset > size - bytes) return nullptr;
   return arena_.byte(arena_.writeBase[r] + offset);

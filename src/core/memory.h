@@ -3,12 +3,17 @@
 // sixteen-entry region tables (indexed by the guest address's top byte) turn
 // a guest address into an area offset for generated code and for the
 // emulator's own accessors below.  Every area repeats through its 16 MB
-// region because the offset is the address AND the region's mask.
+// region because the offset is the address AND the region's mask.  Video
+// RAM is 96 KB on the console: the last 32 KB of each 128 KB block mirror
+// the 32 KB before them (vramOffset), so that part of its area stays unused.
 
 #include <string>
 
 #include "core/arena.h"
 #include "core/breakpt.h"
+
+// A video RAM offset (below 128 KB) with the console's upper mirror folded in.
+inline u32 vramOffset(u32 offset) { return offset >= 0x18000 && offset < 0x20000 ? offset - 0x8000 : offset; }
 
 class GbaMemory {
 public:

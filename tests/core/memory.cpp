@@ -15,9 +15,30 @@ TEST_F(Memory, MirrorsAndUnmappedRegions) {
   EXPECT_EQ(mem().peek32(0x04000400), 0x12345678u);  // I/O every 1 KB
   mem().poke16(0x06000000, 0xBEEF);
   EXPECT_EQ(mem().peek16(0x06020000), 0xBEEFu);      // VRAM every 128 KB
+  // VRAM is 96 KB: the last 32 KB of each 128 KB block mirror the 32 KB before.
+  mem().poke32(0x06018010, 0x11223344);
+  EXPECT_EQ(mem().peek32(0x06010010), 0x11223344u);
+  EXPECT_EQ(mem().peek32(0x0603FFFC), mem().peek32(0x06017FFC));
+  EXPECT_EQ(mem().peek32(0x06008010), 0u);
+  mem().poke16(0x07000002, 0x5A5A);
+  EXPECT_EQ(mem().peek16(0x07000402), 0x5A5Au);  // OAM every 1 KB
   EXPECT_EQ(mem().peek32(0x01000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek32(0x10000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek8(0x0F000000), 0xFFu);
+}
+
+// Generated code sees the same mirrors as the accessors.
+TEST_F(Memory, GuestCodeSeesVideoRamAndOamMirrors) {
+  code({0xE5810000, 0xE5932000, 0xE5840000, 0xE5965000});  // str r0,[r1]; ldr r2,[r3]; str r0,[r4]; ldr r5,[r6]
+  set(0, 0xCAFEF00D);
+  set(1, 0x06018004);
+  set(3, 0x06010004);
+  set(4, 0x07000404);
+  set(6, 0x07000004);
+  for (int i = 0; i < 4; ++i) slice();
+  EXPECT_EQ(r(2), 0xCAFEF00Du);
+  EXPECT_EQ(r(5), 0xCAFEF00Du);
+  EXPECT_EQ(mem().peek32(0x06018004), 0xCAFEF00Du);
 }
 
 TEST_F(Memory, AccessesMustFitInTheRegion) {
