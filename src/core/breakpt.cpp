@@ -4,6 +4,7 @@
 
 #include "core/eeprom.h"
 #include "core/frontend.h"
+#include "core/memory.h"
 #include "general/language.h"
 #include "general/base.h"
 
@@ -39,6 +40,7 @@ bool wordSpan(const TrapMap& m, int k, uint32_t address, uint32_t length, uint32
   if (region >= 16 || length == 0) return false;
   uint32_t size = kindSize(m, k, region);
   uint32_t offset = address & m.mask[region];
+  if (region == 6) offset = vramOffset(offset);  // the bit generated code tests
   if (offset >= size || !m.bitmaps[k][region]) return false;
   uint64_t end = std::min<uint64_t>(uint64_t(offset) + length, size);
   first = offset >> 2;
@@ -52,6 +54,7 @@ bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out) {
   uint32_t region = address >> 24;
   if (region >= 16 || !map.bitmaps[bitmap][region]) return false;
   uint32_t offset = address & map.mask[region];
+  if (region == 6) offset = vramOffset(offset);
   uint32_t size = (bitmap % 3) == 1 ? map.writeSize[region] : map.readSize[region];
   if (offset >= size) return false;
   out.byte = map.bitmaps[bitmap][region] + (offset >> 5);
