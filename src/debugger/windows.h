@@ -1,8 +1,7 @@
 #pragma once
 // The three debugger windows: the code window across the top, the data
-// window at the bottom left and the app window at the bottom right.  Their
-// tabs stand in place; most panes are still empty, and the calls that need
-// a pane's content do nothing yet.
+// window at the bottom left and the app window at the bottom right.  Panes
+// not built yet stand in as empty tabs.
 
 #include "debugger/disasmpane.h"
 #include "debugger/helppane.h"

@@ -33,6 +33,11 @@ TEST_F(OlderMemoryPane, TheDataWindowHasNoSpriteTab) {
   ASSERT_EQ(gDataWindow->tabs.count(), 3u);
   EXPECT_EQ(bytes(gDataWindow->tabs[2].title), "Breakpoints");
   EXPECT_EQ(gDataWindow->currentTab(), u32(DataWindow::kMemory));
+  // Asking for the missing tab leaves a frame without a pane, drawn safely.
+  gDataWindow->selectTab(DataWindow::kOam);
+  EXPECT_EQ(gDataWindow->selectedPane(), nullptr);
+  gDataWindow->refreshAll();
+  drawAllTabFrames();
 }
 
 }  // namespace
