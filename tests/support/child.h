@@ -3,12 +3,17 @@
 // extra environment entries, waited for with a time limit, driven by an
 // event script, and a private X server for tests in a real window.
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +55,9 @@ inline Child startChild(const std::vector<std::string>& args, const std::vector<
 }
 
 // The exit code, or -1 when it did not end within the time (it is killed).
-inline int finishChild(Child r, int seconds = 30) {
+// The default is generous: a heavily loaded machine runs a scripted session
+// many times slower than an idle one.
+inline int finishChild(Child r, int seconds = 120) {
   if (r.pid <= 0) return -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   int status = 0;
@@ -63,6 +70,13 @@ inline int finishChild(Child r, int seconds = 30) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Whether the child has ended; it is left for finishChild to collect.
+inline bool childEnded(const Child& r) {
+  if (r.pid <= 0) return true;
+  siginfo_t info{};
+  return waitid(P_PID, id_t(r.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
 }
 
 // Writes the event script and returns its environment entry.
@@ -78,20 +92,40 @@ inline std::string fileText(const char* name) {
   return s.str();
 }
 
-// A private X server: -displayfd lets Xvfb pick a free display number.
+// Waits until the child has its own handler for the signal (as its
+// /proc status shows), so that a signal sent next is handled by the program
+// rather than ending it; false when that did not happen within the time.
+inline bool waitForSignalHandler(const Child& r, int signal, int seconds = 60) {
+  if (r.pid <= 0) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  const std::string status = "/proc/" + std::to_string(r.pid) + "/status";
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream in(status);
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("SigCgt:", 0) == 0 &&
+          (std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1) & 1) != 0)
+        return true;
+    if (childEnded(r)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// A private X server.  -displayfd lets Xvfb pick a free display number; a
+// server is only handed out once it is alive and takes connections, and
+// one that lost a race for its number, never answered or died at once is
+// replaced, a few times at most.
 class PrivateXServer {
  public:
-  // A server that fails to start (two starting at the same moment may pick
-  // the same number) is tried again.
   PrivateXServer() {
-    for (int attempt = 0; attempt < 5 && display_.empty(); ++attempt) start();
-  }
-  ~PrivateXServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
+    for (int attempt = 0; attempt < 6 && display_.empty(); ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
+      start();
     }
   }
+  ~PrivateXServer() { stop(); }
+  PrivateXServer(const PrivateXServer&) = delete;
+  PrivateXServer& operator=(const PrivateXServer&) = delete;
   const std::string& display() const { return display_; }
 
  private:
@@ -107,18 +141,61 @@ class PrivateXServer {
       _exit(127);
     }
     close(fds[1]);
-    // The server writes its number and the newline separately, and ends
-    // itself when the second write finds the pipe closed: read the whole line.
-    std::string number;
-    char c;
-    while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    const std::string number = pid_ > 0 ? readNumber(fds[0]) : "";
     close(fds[0]);
-    if (!number.empty()) {
+    if (!number.empty() && answers(number)) {
       display_ = ":" + number;
-    } else if (pid_ > 0) {
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
+      return;
     }
+    stop();
+  }
+
+  // The display number the server writes once it is ready; empty when it
+  // ends or stays silent for a long time.
+  static std::string readNumber(int fd) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 200) < 0 && errno != EINTR) break;
+      if (!(p.revents & (POLLIN | POLLHUP))) continue;
+      char buffer[32];
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, size_t(n));
+      if (text.find('\n') != std::string::npos) break;
+    }
+    const size_t digits = text.find_first_not_of("0123456789");
+    text = text.substr(0, digits);
+    return text;
+  }
+
+  // Whether the server still runs and accepts a connection on its socket.
+  bool answers(const std::string& number) {
+    if (!alive()) return false;
+    const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (s < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%s", number.c_str());
+    const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return ok && alive();
+  }
+
+  // Reaps a server that has ended, so that it is not signalled later.
+  bool alive() {
+    if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) != 0) pid_ = -1;
+    return pid_ > 0;
+  }
+
+  void stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+    display_.clear();
   }
 
   pid_t pid_ = -1;
