@@ -261,5 +261,7 @@ void dialogKeys() {
   const int code = int(key & 0xFFF);
   // Numpad digits (0x60-0x69) are typed as the digits they show.
   const int typed = code >= 0x60 && code <= 0x69 ? '0' + (code - 0x60) : code;
-  Dialog::handleKey(u32((key & kKeyShift) ? std::toupper(typed) : std::tolower(typed)));
+  // Only character codes are folded: the C library's tables end at 255.
+  const int folded = typed > 255 ? typed : (key & kKeyShift) ? std::toupper(typed) : std::tolower(typed);
+  Dialog::handleKey(u32(folded));
 }

@@ -4,6 +4,7 @@
 #include "debugger/commands.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "debugger/armdis.h"
 #include "debugger/status.h"
@@ -120,6 +121,36 @@ TEST_F(Commands, DisassemblyIsAppendedToDisTxt) {
   expected += "====== Disassembly  8000000 - 8000000:\n";
   EXPECT_EQ(readText("dis.txt"), expected);
   EXPECT_EQ(expected.substr(39, 21), "08000000:  e3a00301  ");
+}
+
+TEST_F(Commands, ThumbDisassemblyTakesHalfwords) {
+  loadCartridge("keypad");
+  u32 pc = 0x08000001;
+  gEmulator.cpu().switchState(pc);
+  gEmulator.cpu().setReg(15, pc);
+  run(&disassembleToFile, "8000001 8000006");
+  std::string expected = "====== Disassembly  8000000 - 8000006:\n";
+  for (u32 a = 0x8000000; a < 0x8000006; a += 2) {
+    const u16 op = gEmulator.memory().peek16(a);
+    FixedIString t;
+    disassembleThumb(t, a, op, gEmulator.memory().peek16(a + 2), DisassemblyOptions::current());
+    char head[32];
+    std::snprintf(head, sizeof head, "%08x:  %04x  ", a, op);
+    expected += head + bytes(t) + "\n";
+  }
+  EXPECT_EQ(readText("dis.txt"), expected);
+  pc = 0x08000000;
+  gEmulator.cpu().switchState(pc);
+}
+
+TEST_F(Commands, AFileThatCannotBeOpenedIsWarnedAbout) {
+  // Directories in the files' places cannot be opened for appending.
+  std::filesystem::create_directory("dis.txt");
+  std::filesystem::create_directory("dump.txt");
+  run(&disassembleToFile, "8000000 8000010");
+  EXPECT_EQ(lastWarning(), "Unable to open dis.txt.");
+  run(&dumpToFile, "8000000 8000010");
+  EXPECT_EQ(lastWarning(), "Unable to open dump.txt.");
 }
 
 TEST_F(Commands, BackwardRangesAreRefused) {

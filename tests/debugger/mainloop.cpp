@@ -225,14 +225,43 @@ TEST_F(Keys, RunModeF5StopsPausesAndResumes) {
 }
 
 TEST_F(Keys, KeypadMapsTheHostKeysToKeyinputBits) {
-  EXPECT_EQ(gKeypadKeys[0], kKeyAlt);
-  EXPECT_EQ(gKeypadKeys[3], 0x0Du);
-  EXPECT_EQ(gKeypadKeys[9], 0x41u);
+  // A, B, Select, Start, Right, Left, Up, Down, R, L.
+  const u32 hostKeys[10] = {
+      platform::VK_MENU, platform::VK_CONTROL, 0x20, 0x0D, 0x27, 0x25, 0x26, 0x28, 0x44, 0x41};
   // Nothing held: every button released.
   EXPECT_EQ(keypadState(), 0x3FF);
+  for (u32 bit = 0; bit < 10; ++bit) {
+    SCOPED_TRACE(bit);
+    platform::setKeyState(hostKeys[bit], true);
+    EXPECT_EQ(keypadState(), 0x3FF & ~(1u << bit));
+    platform::setKeyState(hostKeys[bit], false);
+  }
   setDisplayMode(1);
   runModeKeys();
   EXPECT_EQ(gEmulator.memory().peek16(0x4000130), 0x3FF);
+}
+
+TEST_F(Keys, RunModeLayerGridAndScreenshotKeys) {
+  setDisplayMode(1);
+  const u32 layers = gLayerMask;
+  runModeKey('2');
+  runModeKey('S' | kKeyShift);
+  EXPECT_EQ(gLayerMask ^ layers, 0x400u | 0x1000u);
+  gLayerMask = layers;
+  const i32 grid = gGridOption.value();
+  gGridOption.value() = 1;
+  runModeKey('X');
+  EXPECT_EQ(gGridOption.value(), 2);
+  runModeKey('X');
+  EXPECT_EQ(gGridOption.value(), 0);
+  gGridOption.value() = grid;
+  runModeKey('P');
+  EXPECT_TRUE(std::ifstream("screen.bmp").good());
+  // Debugger commands mean nothing here.
+  runModeKey('B');
+  runModeKey(kF9);
+  EXPECT_EQ(gDisplayMode, 1u);
+  EXPECT_EQ(gRunning, 0u);
 }
 
 TEST_F(Keys, DialogKeysFoldLettersAndTypeNumpadDigits) {
