@@ -62,6 +62,12 @@ void blackPages() {
 
 bool stopped() { return (gRunStatus & kStopTest) != 0; }
 
+// The display is gone: the set-up ends and the main task only waits.
+void failSetUp() {
+  fatalErrorString(IString::fromEnglish("Unable to set a suitable video mode."));
+  gSetupFailed = true;
+}
+
 // The presses of F5 waiting in the keyboard ring; other keys keep their order.
 void dropQueuedF5() {
   uint8_t write = gKeyRing.readIndex;
@@ -142,30 +148,18 @@ void initApplication() {
   if (!setDebuggerMode()) {
     gDebuggerScreenWidth = 640;
     gDebuggerScreenHeight = 480;
-    if (!setDebuggerMode()) {
-      fatalErrorString(IString::fromEnglish("Unable to set a suitable video mode."));
-      gSetupFailed = true;
-      return;
-    }
+    if (!setDebuggerMode()) return failSetUp();
   }
   Video& video = gEmulator.video();
-  if (!video.setUpColourTables(gDebuggerScreenWidth, gDebuggerScreenHeight, gDebuggerScreenDepth)) {
-    // The mode that worked a moment ago failed: the display is gone.
-    fatalErrorString(IString::fromEnglish("Unable to set a suitable video mode."));
-    gSetupFailed = true;
-    return;
-  }
+  // The mode that worked a moment ago may fail now: the display is gone.
+  if (!video.setUpColourTables(gDebuggerScreenWidth, gDebuggerScreenHeight, gDebuggerScreenDepth))
+    return failSetUp();
   video.reset();
-  if (!setDebuggerMode()) {
-    fatalErrorString(IString::fromEnglish("Unable to set a suitable video mode."));
-    gSetupFailed = true;
-    return;
-  }
+  if (!setDebuggerMode()) return failSetUp();
   FixedIString fontName;
   fontName.assignText(translate("eng.bmp"));
   gFontNumber = loadFont(fontName, 8, 12, 256);
   gWidgetFont = gFontNumber;
-  if (fontHeight(gFontNumber) == 0) dbgPrintf("The font eng.bmp could not be read; texts stay invisible.\n");
   gMouseCursor.loadBitmapFile("mouse.bmp");
   BlitOptions cursorOptions;
   cursorOptions.mode = 1;

@@ -242,21 +242,14 @@ void disassembleToFile() {
     const u32 a = u32(address);
     std::string head;
     formatHex8(head, a);
-    char code[16];
     FixedIString line;
     line.assignTextClipped(head.c_str());
     line.appendText(":  ");
-    if (thumb) {
-      const u16 op = memory.peek16(a);
-      std::snprintf(code, sizeof code, "%04lx  ", static_cast<unsigned long>(op));
-      line.appendText(code);
-      InstructionDecoder::disassemble(cpu, line, a);
-    } else {
-      const u32 op = memory.peek32(a);
-      std::snprintf(code, sizeof code, "%08lx  ", static_cast<unsigned long>(op));
-      line.appendText(code);
-      InstructionDecoder::disassemble(cpu, line, a);
-    }
+    const u32 op = thumb ? memory.peek16(a) : memory.peek32(a);
+    char code[16];
+    std::snprintf(code, sizeof code, thumb ? "%04lx  " : "%08lx  ", static_cast<unsigned long>(op));
+    line.appendText(code);
+    InstructionDecoder::disassemble(cpu, line, a);
     writeBytes(f, line);
   }
   std::fclose(f);
