@@ -244,6 +244,25 @@ TEST_F(Scheduler, TaskKeepsItsFloatingPointControlAndAStackBeyond16K) {
   EXPECT_EQ(gTaskCount, 0u);
 }
 
+// Touches more stack than its area holds, page by page downwards as a stack
+// grows: the guard page below the area stops it before it reaches the area
+// of the slot below.
+void overrunningTask(uint32_t) {
+  volatile char tooDeep[2 * 1024 * 1024];
+  for (size_t i = sizeof tooDeep; i >= 4096; i -= 4096) tooDeep[i - 1] = 1;
+}
+
+TEST_F(Scheduler, TaskOverrunningItsStackFaultsAtTheGuardPage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        create(returningTask, 0);
+        create(overrunningTask, 0);
+        runTasks();
+      },
+      "");
+}
+
 }  // namespace
 
 namespace {
