@@ -132,6 +132,10 @@ void startEventScript() {
 }
 
 void stepEventScript() {
+  // While events of earlier lines still wait to be taken in, the script
+  // waits too: the message pump polls once for every message it hands on,
+  // and a wait is to last rounds of the pump, not messages.
+  if (sNext < sLines.size() && SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
   while (sNext < sLines.size()) {
     if (sPollsLeft > 0) --sPollsLeft;
     if (sPollsLeft > 0 || monotonicNanoseconds() < sResumeAt) return;

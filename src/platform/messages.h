@@ -9,7 +9,9 @@
 // VANDREL_EVENT_SCRIPT may name a file of input events that are fed in as
 // SDL events, one line each:
 //   wait <ms>                       pause before the next line (at least
-//                                   <ms> milliseconds and <ms>/20 polls)
+//                                   <ms> milliseconds and <ms>/20 polls;
+//                                   the script stands while events of
+//                                   earlier lines wait to be taken in)
 //   down <key> / up <key> / press <key>
 //                                   an SDL key name: Q, F5, Left Alt, Return
 //   move <x> <y>                    mouse to window pixel x, y
