@@ -183,10 +183,33 @@ TEST(PromptFrame, AMissingOrOversizedFrameStillGivesABoxOnScreen) {
   EXPECT_LE(g.boxX + gDialogFrame.width(), 320u);
   EXPECT_LE(g.boxY + gDialogFrame.height(), 240u);
   Dialog::handleKey(27);
-  gDialogFrame.resize(400, 300);  // larger than the display
+  // A frame picture larger than the display sits at its top left corner; a
+  // whole prompt on it stays on the display and puts the screen back.
+  {
+    PlainBitmap big;
+    big.resize(400, 300);
+    big.fillRect(0x1234, nullptr);
+    ASSERT_TRUE(gView.saveBmp("dlg_eng.bmp", big));
+  }
+  gDialogFrame.clear();
+  gView.fill(0x0042, nullptr);
+  gView.present();
+  gView.fill(0x0042, nullptr);
+  promptForInput(text("Title"), nullptr);
   g = dialogGeometry();
+  EXPECT_EQ(gDialogFrame.width(), 400u);
   EXPECT_EQ(g.boxX, 0u);
   EXPECT_EQ(g.boxY, 0u);
+  for (int i = 0; i < 60; ++i) Dialog::handleKey('7');
+  Dialog::draw();
+  Dialog::handleKey(27);
+  for (int page = 0; page < 2; ++page) {
+    gView.lock(1);
+    EXPECT_EQ(gView.pixel(0, 0), 0x0042);
+    EXPECT_EQ(gView.pixel(319, 239), 0x0042);
+    gView.unlock();
+    gView.present();
+  }
   gDialogFrame.clear();
   gView.useBackend(nullptr);
 }
