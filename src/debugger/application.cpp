@@ -61,6 +61,8 @@ void blackPages() {
 }
 
 bool stopped() { return (gRunStatus & kStopTest) != 0; }
+// A run, a step or a repeated step that has not stopped yet.
+bool runInProgress() { return gRunning == 1 && !stopped(); }
 
 // The display is gone: the set-up ends and the main task only waits.
 void failSetUp() {
@@ -368,7 +370,7 @@ void startMainTask() {
 void mainLoopPass() {
   switch (gDisplayMode) {
     case 0: {
-      const bool inRun = gRunning == 1 && !stopped() && !variant::kOlder;
+      const bool inRun = runInProgress() && !variant::kOlder;
       if (inRun) {
         // A run in the debugger view: only a held F5 stops it.  The stop
         // then takes the F5 presses the ring holds, so they do not start a
@@ -384,7 +386,7 @@ void mainLoopPass() {
         debuggerKeys();
       }
       emulateStep();
-      if (!(gRunning == 1 && !stopped()) || variant::kOlder) gView.present();
+      if (!runInProgress() || variant::kOlder) gView.present();
       break;
     }
     case 1:
