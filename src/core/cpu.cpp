@@ -80,6 +80,9 @@ void ArmCpu::reset() {
   pendingExceptions = 0;
   interruptFlags = 0;
   arena_.pendingTimerInterrupts = 0;
+  // Nor may a prescaler's part count or the last run's data address.
+  for (u32& a : arena_.timerAccumulators) a = 0;
+  arena_.lastDataAddress = 0;
   gSkipBreakpointOnce = SkipBreakpointOnce{};
   bool noBios = memory_.peek32(0) == 0;
   if (noBios || (!variant::kOlder && skipStartupOption() != 0)) {

@@ -68,6 +68,9 @@ void Emulator::reset() {
   history_.clear();
   arena_->journalWriteIndex = 0;
   memory_.clear();
+  // A transfer left half done (stopped by a breakpoint) must not go on into
+  // the new run's memory; the channels latch afresh from the cleared registers.
+  for (u32& units : dma_.remaining) units = 0;
   cpu_.reset();
 }
 

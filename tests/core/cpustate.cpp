@@ -60,12 +60,31 @@ TEST_F(CpuState, ResetClearsWhatARunLeftPending) {
   cpu().raise(8 | 32);
   cpu().interruptFlags = 5;
   emu->arena().pendingTimerInterrupts = 8;
+  emu->arena().timerAccumulators[2] = 0xFFFFFFF0;  // one cycle short of a prescaled count
   gSkipBreakpointOnce = SkipBreakpointOnce{true, 0x08000000};
   emu->reset();
   EXPECT_EQ(cpu().pendingExceptions, 0u);
   EXPECT_EQ(cpu().interruptFlags, 0u);
   EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
+  EXPECT_EQ(emu->arena().timerAccumulators[2], 0u);
   EXPECT_FALSE(gSkipBreakpointOnce.armed);
+}
+
+TEST_F(CpuState, TransferStoppedHalfDoneDoesNotGoOnAfterAReset) {
+  for (u32 i = 0; i < 64; ++i) std::memcpy(mem().rom() + 0x100 + 4 * i, "\x11\x11\x11\x11", 4);
+  mem().poke32(0x040000D4, 0x08000100);               // channel 3 from ROM
+  mem().poke32(0x040000D8, 0x03000000);               // to IWRAM
+  mem().poke32(0x040000DC, 0x84000000 | 64);          // enabled, immediate, words, 64 units
+  emu->breakpoints().setBits(0x03000004, 4, 1, kBreakWrite, true);
+  gStopMask = kStopRunning;
+  EXPECT_EQ(slice() & 0x10, 0x10u);  // stopped after its second unit
+  EXPECT_EQ(mem().peek32(0x03000004), 0x11111111u);
+  EXPECT_EQ(mem().peek32(0x03000008), 0u);
+  emu->breakpoints().remove(0);
+  emu->reset();
+  slice();
+  EXPECT_EQ(mem().peek32(0x03000008), 0u);
+  EXPECT_EQ(mem().peek32(0x030000FC), 0u);
 }
 
 }  // namespace
