@@ -61,10 +61,16 @@ void handleAccessTraps(TrapContext& ctx, uint32_t pc, uint32_t dataAddress, uint
     const uint32_t bit = kBits[k];
     const uint32_t a = k == 2 ? pc : dataAddress;
     const uint32_t region = a >> 24;
-    // No trap bit exists above region 15; the later kinds are still examined.
-    if (region > 15 || !(status & bit)) continue;
-    const uint32_t size = k == 1 ? map.writeSize[region] : map.readSize[region];
-    if ((a & map.mask[region]) >= size) continue;
+    if (!(status & bit)) continue;
+    // No trap bit exists above region 15 or outside a region's size: a read or
+    // write there hit nothing (running back re-tests every access, trapped or
+    // not).  The later kinds are still examined.
+    const bool outside =
+        region > 15 || (a & map.mask[region]) >= (k == 1 ? map.writeSize[region] : map.readSize[region]);
+    if (outside) {
+      if (k != 2) status &= ~bit;
+      continue;
+    }
     if (k == 1 && ctx.ioActions) ioWriteAction(ctx, pc, a);
     if (!testTrapBit(map, 3 + k, a)) {
       status &= ~bit;  // a built-in trap only: no stop

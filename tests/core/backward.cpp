@@ -142,3 +142,28 @@ TEST(BackwardsEdges, AddThenBackAndTakenBranchThenBack) {
   emu->stepBack();
   EXPECT_EQ(gRunStatus, 0x40000u);
 }
+
+TEST(BackwardsEdges, LoadsAndStoresOutsideTheMapDoNotStopARunningBackwardSlice) {
+  // No trap bit exists at these addresses, so running back over the accesses
+  // has no breakpoint to stop at.
+  auto emu = std::make_unique<Emulator>();
+  std::memset(emu->memory().bios(), 0, 0x4000);
+  emu->reset();
+  const u32 code[] = {0xE3A01401,  // mov r1, #0x01000000 (no memory)
+                      0xE5912000,  // ldr r2, [r1]
+                      0xE3A01201,  // mov r1, #0x10000000 (above the map)
+                      0xE5812000,  // str r2, [r1]
+                      0xE5D13003,  // ldrb r3, [r1, #3]
+                      0xEAFFFFFE};
+  std::memcpy(emu->memory().rom(), code, sizeof code);
+  emu->cpu().flushBlocks();
+  gVideoCycles = 65535;
+  gStopMask = kStopStep;
+  for (int i = 0; i < 5; ++i) emu->runSlice();
+  EXPECT_EQ(emu->cpu().pc(), 0x08000014u);
+  gStopMask = kStopRunning;
+  emu->stepBack();
+  EXPECT_EQ(gRunStatus & kStopTest, 0u);
+  EXPECT_EQ(gRunStatus & 0x40000, 0x40000u);  // ran back to the start
+  EXPECT_EQ(emu->cpu().pc(), 0x08000000u);
+}

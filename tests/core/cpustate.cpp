@@ -72,9 +72,9 @@ TEST_F(CpuState, ResetClearsWhatARunLeftPending) {
 
 TEST_F(CpuState, TransferStoppedHalfDoneDoesNotGoOnAfterAReset) {
   for (u32 i = 0; i < 64; ++i) std::memcpy(mem().rom() + 0x100 + 4 * i, "\x11\x11\x11\x11", 4);
-  mem().poke32(0x040000D4, 0x08000100);               // channel 3 from ROM
-  mem().poke32(0x040000D8, 0x03000000);               // to IWRAM
-  mem().poke32(0x040000DC, 0x84000000 | 64);          // enabled, immediate, words, 64 units
+  mem().poke32(0x040000D4, 0x08000100);       // channel 3 from ROM
+  mem().poke32(0x040000D8, 0x03000000);       // to IWRAM
+  mem().poke32(0x040000DC, 0x84000000 | 64);  // enabled, immediate, words, 64 units
   emu->breakpoints().setBits(0x03000004, 4, 1, kBreakWrite, true);
   gStopMask = kStopRunning;
   EXPECT_EQ(slice() & 0x10, 0x10u);  // stopped after its second unit
