@@ -43,9 +43,10 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc) {
   if (i >= kBlockInstructions) i = 0;
   u32 entry = b->codeOffsets[i];
   // The one-shot skip applies only where it was armed, and only past a probe
-  // that is really there.
-  if (gSkipBreakpointOnce.armed && gSkipBreakpointOnce.address == pc && ((b->probes >> i) & 1))
-    entry += kExecuteProbeLength;
+  // that is really there.  A partly done LDM/STM (its resume offset not 0) is
+  // going on, not starting: its breakpoint was tested when it started.
+  const bool skip = (gSkipBreakpointOnce.armed && gSkipBreakpointOnce.address == pc) || reg(kRegResume) != 0;
+  if (skip && ((b->probes >> i) & 1)) entry += kExecuteProbeLength;
   gSkipBreakpointOnce = SkipBreakpointOnce{};
   return entry;
 }

@@ -241,6 +241,24 @@ TEST_F(Cpu, InterruptedLdmResumesAtTheNextTransfer) {
   EXPECT_EQ(cpu().mode(), 0x12u);
 }
 
+TEST_F(Cpu, LdmWithAnExecuteBreakpointCountsOneHitWhenItsSliceEndsBetweenTransfers) {
+  code({0xE8B001FE, 0xEAFFFFFE});  // LDMIA R0!, {R1-R8}; B .
+  for (u32 i = 0; i < 8; ++i) mem().poke32(0x03000000 + 4 * i, 100 + i);
+  set(0, 0x03000000);
+  emu->breakpoints().setBits(0x08000000, 4, 2, kBreakExecute, true);  // the second hit stops
+  gStopMask = kStopRunning;
+  auto shortSlice = [&] {
+    gVideoCycles = 8;  // a few transfers of two cycles each
+    return slice();
+  };
+  EXPECT_EQ(shortSlice() & kStopTest, 0u);  // the first hit passes
+  EXPECT_EQ(shortSlice() & kStopTest, 0u);
+  EXPECT_NE(r(kRegResume), 0u);  // the slice ended between two transfers
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(shortSlice() & kStopTest, 0u) << i;
+  EXPECT_EQ(r(8), 107u);
+  EXPECT_EQ(emu->breakpoints().list()[0].count, 1u);
+}
+
 TEST_F(Cpu, BranchesExceptionsAndExits) {
   code({0xEB00003E});  // BL .+0x100
   EXPECT_NE(slice() & 0x8000, 0u);
