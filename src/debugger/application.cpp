@@ -318,9 +318,11 @@ SwitchResult actOnSwitches() {
           for (char c : name)
             if (warning.length() < FixedIString::kCapacity) warning.appendChar(c);
           postWarning(warning);
+        } else {
+          // The status line names only a cartridge that is really in.
+          gRomName.clear();
+          for (char c : name) gRomName.appendChar(c);
         }
-        gRomName.clear();
-        for (char c : name) gRomName.appendChar(c);
         r.showStartDialog = false;
         break;
       }

@@ -94,8 +94,10 @@ TEST_F(Switches, LoadingAloneSkipsTheStartDialog) {
 }
 
 TEST_F(Switches, AMissingCartridgeIsWarnedAbout) {
+  const std::string before = bytes(gRomName);
   act({"arno-such-file.gba"});
   EXPECT_NE(lastWarning().find("no-such-file.gba"), std::string::npos) << lastWarning();
+  EXPECT_EQ(bytes(gRomName), before);
 }
 
 class Keys : public Screen {};
