@@ -187,6 +187,7 @@ TEST(TrackedAlloc, BlocksAreAlignedAndElementsBuiltAndDestroyed) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bytes) % 16, 0u) << n;
     trackedFree(bytes);
   }
+  Counted::built = Counted::destroyed = 0;
   Counted* c = nullptr;
   trackedAlloc(c, 5, __FILE__, __LINE__);
   EXPECT_EQ(Counted::built, 5);

@@ -89,6 +89,7 @@ TEST(Entry, PumpEndsEveryTaskOnQuit) {
   createTask(collectorTask, 0, &gCollectorTask, &state, 0, 0);
   createTask(messagePumpTask, 0, &gMessagePumpTask, &state, 0, 0);
   postMessage(gMainWindow, WM_SYSKEYDOWN, 'Q', 1);
+  gEmulatorTurns = 0;
   runTasks();
   EXPECT_EQ(gTaskCount, 0u);
   EXPECT_EQ(mainWindow(), nullptr);

@@ -104,6 +104,7 @@ int gAltEnterCalls = 0;
 void countAltEnter() { ++gAltEnterCalls; }
 
 TEST_F(KeyboardRing, AltEnterCallsItsHandlerAndAltQClosesTheWindow) {
+  gAltEnterCalls = 0;
   EXPECT_EQ(windowProc(nullptr, WM_SYSKEYDOWN, VK_RETURN, 1), 0);  // no handler yet
   gAltEnterHandler = countAltEnter;
   EXPECT_EQ(windowProc(nullptr, WM_SYSKEYDOWN, VK_RETURN, 1), 0);
@@ -157,6 +158,7 @@ TEST_F(KeyboardRing, RegisteredMessageReachesTheApplicationUnlessWeSentIt) {
   ASSERT_NE(gIpcMessage, 0u);
   EXPECT_EQ(registerWindowMessage("KEZ_IPC_MESSAGE"), gIpcMessage);
   gApplication.handleIpcMessage = acceptIpc;
+  gIpcCode = -1;
   EXPECT_EQ(windowProc(nullptr, gIpcMessage, 0x80001234u, 0), 0);
   EXPECT_EQ(gIpcCode, -1);
   EXPECT_EQ(windowProc(nullptr, gIpcMessage, 0x18005u, 0), 1);
