@@ -5,6 +5,11 @@
 #include "general/hooks.h"
 #include "platform/clock.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#define VANDREL_FIBER_ANNOTATIONS 1
+#endif
+
 TaskSlot gTaskSlots[kTaskSlotCount];
 uint32_t gTaskHandles[kTaskSlotCount];
 platform::TaskContext gTaskBackupContexts[kTaskSlotCount];
@@ -41,7 +46,37 @@ int slotOf(TaskHandle handle) {
   return gTaskHandles[slot] == handle ? static_cast<int>(slot) : -1;
 }
 
+// AddressSanitizer has to be told of each change of stack; otherwise it
+// takes a task's stack for an overrun of the thread's own.  A task leaving for
+// good passes no fake-stack slot, so its fake frames are dropped.
+#ifdef VANDREL_FIBER_ANNOTATIONS
+const void* sSchedulerStackBottom = nullptr;
+size_t sSchedulerStackSize = 0;
+void* sSchedulerFakeStack = nullptr;
+void* sTaskFakeStacks[kTaskSlotCount];
+
+void enteringTask(int slot) {
+  const char* top = static_cast<const char*>(gTaskSlots[slot].stackTop);
+  __sanitizer_start_switch_fiber(&sSchedulerFakeStack, top - kStackAreaBytes, kStackAreaBytes);
+}
+void enteredTask(int slot, bool fresh) {
+  if (fresh) sTaskFakeStacks[slot] = nullptr;
+  __sanitizer_finish_switch_fiber(sTaskFakeStacks[slot], &sSchedulerStackBottom, &sSchedulerStackSize);
+}
+void leavingTask(int slot, bool forGood) {
+  __sanitizer_start_switch_fiber(forGood ? nullptr : &sTaskFakeStacks[slot], sSchedulerStackBottom,
+                                 sSchedulerStackSize);
+}
+void backInScheduler() { __sanitizer_finish_switch_fiber(sSchedulerFakeStack, nullptr, nullptr); }
+#else
+void enteringTask(int) {}
+void enteredTask(int, bool) {}
+void leavingTask(int, bool) {}
+void backInScheduler() {}
+#endif
+
 [[noreturn]] void startTask(uint64_t slot) {
+  enteredTask(static_cast<int>(slot), true);
   TaskSlot& s = gTaskSlots[slot];
   s.entry(s.argument);
   killTask(gTaskHandles[slot]);
@@ -50,6 +85,7 @@ int slotOf(TaskHandle handle) {
 
 void switchToTask(int slot) {
   if (saveContext(&gSchedulerContext) != 0) {
+    backInScheduler();
     sInTask = false;
     return;
   }
@@ -60,6 +96,7 @@ void switchToTask(int slot) {
   s.switchInTime = now;
   if (lowState(s) == kTaskCreated) s.state = (s.state & ~0xFFu) | kTaskRunnable;
   sInTask = true;
+  enteringTask(slot);
   jumpToContext(&s.context, 1);
 }
 
@@ -129,7 +166,12 @@ void yieldTask() {
     s.budget -= readCycleSeconds() - s.switchInTime;
     if (s.budget > 0) return;
   }
-  if (saveContext(&s.context) == 0) jumpToContext(&gSchedulerContext, 1);
+  const int slot = gCurrentSlot;
+  if (saveContext(&s.context) == 0) {
+    leavingTask(slot, false);
+    jumpToContext(&gSchedulerContext, 1);
+  }
+  enteredTask(slot, false);
 }
 
 uint32_t killTask(TaskHandle handle) {
@@ -140,7 +182,10 @@ uint32_t killTask(TaskHandle handle) {
   s.context = gTaskBackupContexts[slot];
   --gTaskCount;
   // The killed task's stack is abandoned without unwinding.
-  if (sInTask && slot == gCurrentSlot) jumpToContext(&gSchedulerContext, 1);
+  if (sInTask && slot == gCurrentSlot) {
+    leavingTask(slot, true);
+    jumpToContext(&gSchedulerContext, 1);
+  }
   return kTaskOk;
 }
 
