@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/logcapture.h"
@@ -22,13 +20,6 @@ std::string here() {
   char m[512];
   moduleName(__FILE__, m, sizeof m);
   return m;
-}
-
-std::string readFileText(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST(DebugLog, CheckNamesTheModuleAndGoesOn) {
@@ -94,7 +85,7 @@ TEST(DebugLog, MessagesAfterCloseNeitherCrashNorWipeTheLog) {
         setDebugOutputDeferred(1);
         dbgPrintf("deferred after close\n");
         setDebugOutputDeferred(0);
-        std::exit(readFileText("dbgout.txt") == "kept\n" && debugLogFile() == nullptr ? 0 : 1);
+        std::exit(testsupport::fileText("dbgout.txt") == "kept\n" && debugLogFile() == nullptr ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }

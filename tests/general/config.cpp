@@ -5,19 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/tempdir.h"
 
 namespace {
-
-std::string slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void write(const std::string& text) {
   std::ofstream out("kez.cfg", std::ios::binary);
@@ -94,7 +86,7 @@ TEST(ConfigOption, RewriteReplacesEveryLineAndNormalises) {
     EXPECT_EQ(grid.value(), 1);
     width.value() = 1280;
   }  // grid saves first, then width
-  EXPECT_EQ(slurp("kez.cfg"),
+  EXPECT_EQ(testsupport::fileText("kez.cfg"),
             "Video Width\t1280\n"
             "grid\t1\n"
             "comment without a tab\n"
@@ -117,7 +109,7 @@ TEST(ConfigOption, LongLinesSurviveARewrite) {
     grid.value() = 2;
   }
   // (Text after a second tab is dropped as on every rewrite.)
-  EXPECT_EQ(slurp("kez.cfg"), "Long\t" + longValue + "grid\ngrid\t2\n");
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "Long\t" + longValue + "grid\ngrid\t2\n");
 }
 
 TEST(ConfigOption, WithoutAFileEachOptionAppendsItsLine) {
@@ -127,7 +119,7 @@ TEST(ConfigOption, WithoutAFileEachOptionAppendsItsLine) {
     ConfigOption<u16> b("Video Width", 640);
     ConfigOption<FixedIString> c("ROM search directory", "./");
   }
-  EXPECT_EQ(slurp("kez.cfg"), "ROM search directory\t./\nVideo Width\t640\nSkip startup\t0\n");
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "ROM search directory\t./\nVideo Width\t640\nSkip startup\t0\n");
 }
 
 TEST(ConfigOption, TextValues) {
@@ -138,7 +130,7 @@ TEST(ConfigOption, TextValues) {
     ConfigOption<FixedIString> dirOption("ROM search directory", "./");
     EXPECT_EQ(dirOption.value().length(), 256u);
   }
-  EXPECT_EQ(slurp("kez.cfg"), "ROM search directory\t" + std::string(255, 'd') + "\n");
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "ROM search directory\t" + std::string(255, 'd') + "\n");
 
   write("Name\tgood\nOther\t1\n");
   {
@@ -146,12 +138,12 @@ TEST(ConfigOption, TextValues) {
     EXPECT_EQ(narrow(name.value()), "good");
     name.value().assignText("bad\tvalue");
   }
-  EXPECT_EQ(slurp("kez.cfg"), "Name\tgood\nOther\t1\n");  // the old line stays
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "Name\tgood\nOther\t1\n");  // the old line stays
   {
     ConfigOption<FixedIString> name("Name", "x");
     name.value().assignText("\xE9t\xE9");
   }
-  EXPECT_EQ(slurp("kez.cfg"), "Name\t\xE9t\xE9\nOther\t1\n");
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "Name\t\xE9t\xE9\nOther\t1\n");
   ConfigOption<FixedIString> back("Name", "x");
   EXPECT_EQ(back.value().at(0), 0xFFE9);
 }
@@ -167,7 +159,7 @@ TEST(ConfigOption, FailedSaveKeepsTheOldFile) {
   }
   std::filesystem::permissions(".", std::filesystem::perms::owner_all);
   if (!writable) {
-    EXPECT_EQ(slurp("kez.cfg"), "grid\t1\n");
+    EXPECT_EQ(testsupport::fileText("kez.cfg"), "grid\t1\n");
   }
 
   // A "kez.cfg" that is a directory cannot be replaced: nothing is left over.

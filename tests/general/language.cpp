@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "general/istring.h"
@@ -13,13 +12,6 @@
 #include "support/tempdir.h"
 
 namespace {
-
-std::string slurp(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void write(const char* name, const std::string& text) {
   std::ofstream out(name, std::ios::binary);
@@ -67,7 +59,7 @@ TEST_F(LanguageTable, RoundTripKeepsEveryEntry) {
   EXPECT_EQ(first, translate("New text"));  // one entry, not two
   saveLanguageTable();
 
-  std::string saved = slurp("english.csv");
+  std::string saved = testsupport::fileText("english.csv");
   // Ordered by hash; within a hash the newest first.
   std::string expected;
   struct Entry {
@@ -86,7 +78,7 @@ TEST_F(LanguageTable, RoundTripKeepsEveryEntry) {
   EXPECT_STREQ(translate("ba"), "ba");
   EXPECT_STREQ(translate("Save"), "Speichern");
   saveLanguageTable();
-  std::string again = slurp("english.csv");
+  std::string again = testsupport::fileText("english.csv");
   EXPECT_NE(again.find("\"ab\", \"AB\"\n\"ba\", \"ba\"\n"), std::string::npos) << again;
 }
 
@@ -101,7 +93,7 @@ TEST_F(LanguageTable, EmptyPiecesAndUnwritableTexts) {
   EXPECT_STREQ(translate("two\nlines"), "two\nlines");
   EXPECT_STREQ(translate("kept"), "kept");
   saveLanguageTable();
-  EXPECT_EQ(slurp("english.csv"), "\"kept\", \"kept\"\n");
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"kept\", \"kept\"\n");
 }
 
 TEST_F(LanguageTable, MissingFileIsLoggedAndCreatedAtSave) {
@@ -109,7 +101,7 @@ TEST_F(LanguageTable, MissingFileIsLoggedAndCreatedAtSave) {
   EXPECT_STREQ(translate("Hello"), "Hello");
   EXPECT_NE(log.text().find("Unable to open english.csv for reading.\n"), std::string::npos);
   saveLanguageTable();
-  EXPECT_EQ(slurp("english.csv"), "\"Hello\", \"Hello\"\n");
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"Hello\", \"Hello\"\n");
 }
 
 TEST_F(LanguageTable, UnwritableFileKeepsTheTable) {
@@ -131,7 +123,7 @@ TEST_F(LanguageTable, UnwritableFileKeepsTheTable) {
 TEST_F(LanguageTable, SaveWithoutLookUpsLeavesTheFileAlone) {
   write("english.csv", "\"Save\", \"Speichern\"\n");
   saveLanguageTable();
-  EXPECT_EQ(slurp("english.csv"), "\"Save\", \"Speichern\"\n");
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"Save\", \"Speichern\"\n");
 }
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/tempdir.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -83,13 +85,6 @@ inline bool childEnded(const Child& r) {
 inline std::string eventScript(const std::string& text) {
   std::ofstream("events.txt") << text;
   return "VANDREL_EVENT_SCRIPT=" + (std::filesystem::current_path() / "events.txt").string();
-}
-
-inline std::string fileText(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // Waits until the child has its own handler for the signal (as its

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ private:
 inline std::string sharedDir() {
   std::error_code ec;
   return std::filesystem::is_directory(VANDREL_SHARED_DIR, ec) ? std::string(VANDREL_SHARED_DIR) : std::string();
+}
+
+// The whole file's bytes; empty when it cannot be read.
+inline std::string fileText(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 inline std::string guestImage(const std::string& name) {
