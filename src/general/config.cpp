@@ -102,13 +102,15 @@ bool writeValue(const char* name, const char* value) {
     std::string_view text;
     while (ok && nextLine(in, &line, &capacity, &text)) {
       Fields f = splitLine(text);
-      if (!f.complete()) {
+      if (f.name == name) {
+        // Also a line of this name without a value (an empty text saved
+        // earlier), so such lines never pile up.
+        ok = std::fprintf(o, "%s\t%s\n", name, value) >= 0;
+        written = true;
+      } else if (!f.complete()) {
         // Not an option line: kept as it is, never handed to a formatter.
         ok = std::fwrite(text.data(), 1, text.size(), o) == text.size() &&
              (text.back() == '\n' || std::fputc('\n', o) != EOF);
-      } else if (f.name == name) {
-        ok = std::fprintf(o, "%s\t%s\n", name, value) >= 0;
-        written = true;
       } else {
         ok = std::fprintf(o, "%.*s\t%.*s\n", int(f.name.size()), f.name.data(), int(f.value.size()),
                           f.value.data()) >= 0;

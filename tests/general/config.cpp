@@ -144,8 +144,19 @@ TEST(ConfigOption, TextValues) {
     name.value().assignText("\xE9t\xE9");
   }
   EXPECT_EQ(testsupport::fileText("kez.cfg"), "Name\t\xE9t\xE9\nOther\t1\n");
-  ConfigOption<FixedIString> back("Name", "x");
-  EXPECT_EQ(back.value().at(0), 0xFFE9);
+  {
+    ConfigOption<FixedIString> back("Name", "x");
+    EXPECT_EQ(back.value().at(0), 0xFFE9);
+  }
+
+  // An empty text reads back as the default, and saving it again replaces
+  // its line rather than adding one.
+  for (int run = 0; run < 2; ++run) {
+    ConfigOption<FixedIString> name("Name", "x");
+    EXPECT_EQ(narrow(name.value()), run == 0 ? "\xE9t\xE9" : "x");
+    name.value().clear();
+  }
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), "Name\t\nOther\t1\n");
 }
 
 TEST(ConfigOption, FailedSaveKeepsTheOldFile) {
