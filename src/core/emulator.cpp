@@ -117,6 +117,10 @@ void Emulator::presentFrame(int32_t x, int32_t y) {
   if (presenter_) presenter_(x, y);
 }
 
+void Emulator::showInAppPane() {
+  if (CoreFrontEnd* f = coreFrontEnd()) f->showInAppPane();
+}
+
 void Emulator::displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) {
   width = 640;
   height = 480;

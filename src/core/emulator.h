@@ -83,7 +83,7 @@ private:
   uint32_t runDma(uint32_t timing) override;
   void presentFrame(int32_t x, int32_t y) override;
   void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) override;
-  void showInAppPane() override {}
+  void showInAppPane() override;
 
   // BackwardHost
   void writeLocation(uint32_t location, uint32_t value) override;

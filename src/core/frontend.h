@@ -15,6 +15,9 @@ class CoreFrontEnd {
   // A breakpoint was toggled: the code window's current tab and the data
   // window's Breakpoints tab show it.
   virtual void breakpointsChanged() = 0;
+  // The video unit finished a debugger-mode picture in gScreenBitmap: the
+  // app window's App tab takes it.
+  virtual void showInAppPane() {}
 };
 
 // Through the installed front end; nothing happens without one.

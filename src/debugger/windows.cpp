@@ -117,8 +117,7 @@ void DataWindow::refreshTab(u32 index) {
 }
 
 void DataWindow::breakpointsCommand(u32 address, u32 length, u32 kinds) {
-  gEmulator.breakpoints().setBits(address, length, 1, kinds, true);
-  breakpoints.refresh();
+  breakpoints.command(address, length, kinds);
 }
 
 void DataWindow::forwardToCurrent(u32 address) {
@@ -151,6 +150,11 @@ void AppWindow::refreshTab(u32 index) {
 
 void AppWindow::refreshCurrent() {
   if (currentTab() == kRegisters || currentTab() == kDma) refreshTab(currentTab());
+}
+
+void AppWindow::showFrame(PlainBitmap& frame) {
+  screen.takeFrame(frame);
+  refreshTab(kApp);
 }
 
 void postWarning(const FixedIString& text) {
@@ -191,6 +195,9 @@ class FrontEnd : public CoreFrontEnd {
   void breakpointsChanged() override {
     if (gCodeWindow) gCodeWindow->refreshTab(gCodeWindow->currentTab());
     if (gDataWindow) gDataWindow->refreshTab(DataWindow::kBreakpoints);
+  }
+  void showInAppPane() override {
+    if (gAppWindow) gAppWindow->showFrame(gScreenBitmap);
   }
 };
 

@@ -3,11 +3,16 @@
 // window at the bottom left and the app window at the bottom right.  Panes
 // not built yet stand in as empty tabs.
 
+#include "debugger/breakpane.h"
 #include "debugger/disasmpane.h"
+#include "debugger/dmapane.h"
 #include "debugger/helppane.h"
 #include "debugger/loadpane.h"
 #include "debugger/memorypane.h"
+#include "debugger/oampane.h"
 #include "debugger/optionspane.h"
+#include "debugger/regspane.h"
+#include "debugger/screenpane.h"
 #include "debugger/userpane.h"
 #include "debugger/warnpane.h"
 #include "general/pane.h"
@@ -75,7 +80,8 @@ class DataWindow : public TabFrame {
 
   WatchesPane watches;
   MemoryPane memory;
-  EmptyPane breakpoints, oam;
+  BreakpointsPane breakpoints;
+  OamPane oam;
 };
 
 class AppWindow : public TabFrame {
@@ -85,8 +91,12 @@ class AppWindow : public TabFrame {
   void selectTab(u32 index) override;
   void refreshTab(u32 index);
   void refreshCurrent();
+  // A finished frame of the video unit into the App tab, which is refreshed.
+  void showFrame(PlainBitmap& frame);
 
-  EmptyPane screen, registers, dma;
+  ScreenPane screen;
+  RegistersPane registers;
+  DmaPane dma;
 };
 
 // The places of the windows on a display of width x height with font height H.
