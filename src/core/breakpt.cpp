@@ -79,6 +79,14 @@ void BreakpointList::addOrReplace(const BreakpointRecord& r) {
 
 void BreakpointList::remove(const BreakpointRecord& r) { records_.remove(r); }
 
+void BreakpointList::removeAt(uint32_t index) {
+  if (index >= records_.count()) return;
+  Array<BreakpointRecord> kept;
+  for (uint32_t i = 0; i < records_.count(); ++i)
+    if (i != index) kept.append(records_[i]);
+  records_ = kept;
+}
+
 BreakpointTable::BreakpointTable(TrapMap& map, std::function<void()> flushBlocks,
                                  std::function<void(const char*)> warn)
     : map_(map), flushBlocks_(std::move(flushBlocks)), warn_(std::move(warn)) {}
@@ -184,7 +192,8 @@ void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length,
 void BreakpointTable::remove(uint32_t index) {
   if (!CHECK(index < list_.count())) return;
   BreakpointRecord old = list_[index];
-  list_.remove(old);
+  // By index: an edit may have given two records the same range.
+  list_.removeAt(index);
   for (int k = 0; k < 3; ++k) {
     uint32_t rr, first, last;
     if (wordSpan(map_, k, old.address, old.length, rr, first, last)) rebuildLive(k, rr, first, last);

@@ -30,6 +30,8 @@ class BreakpointList {
  public:
   void addOrReplace(const BreakpointRecord& r);
   void remove(const BreakpointRecord& r);  // the first with the same range
+  // That record, even when an earlier one has the same range.
+  void removeAt(uint32_t index);
   uint32_t count() const { return records_.count(); }
   BreakpointRecord& operator[](uint32_t i) { return records_[i]; }
   const BreakpointRecord& operator[](uint32_t i) const { return records_[i]; }

@@ -147,6 +147,18 @@ TEST_F(BreakpointsTab, RightClickDeletesOnlyARecordRow) {
   EXPECT_EQ(line(2), "");
 }
 
+TEST_F(BreakpointsTab, RightClickDeletesTheClickedRowWhenTwoShareARange) {
+  add(0x03000000, 4, kBreakRead);
+  add(0x03000100, 4, kBreakWrite);
+  click(40, 1);
+  type("3000000");  // now the same range as row 0
+  rightClick(1);
+  ASSERT_EQ(list().count(), 1u);
+  EXPECT_EQ(list()[0].kinds, u32(kBreakRead));
+  EXPECT_FALSE(testTrapBit(gEmulator.memory().trapMap(), 1, 0x03000000));
+  EXPECT_TRUE(testTrapBit(gEmulator.memory().trapMap(), 0, 0x03000000));
+}
+
 TEST_F(BreakpointsTab, ScrollingByLinesAndPages) {
   resizeTo(11);  // 10 rows
   for (u32 i = 0; i < 30; ++i) add(0x03000000 + 16 * i, 4, kBreakRead);
