@@ -13,6 +13,7 @@ class Counter : public Callback {
 
 // The older program has no dispatch switch: every press is dispatched.
 TEST(OlderMouse, ClicksAreDispatchedWithTheSwitchOff) {
+  gClicks = 0;
   Counter c;
   CallbackList list;
   list.append(&c);
