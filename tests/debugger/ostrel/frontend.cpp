@@ -15,6 +15,7 @@ void command() { ++gRuns; }
 class Older : public Screen {};
 
 TEST_F(Older, BackspaceCanTakeTheColourCodeAndEnterAlwaysRuns) {
+  gRuns = 0;
   promptForInput(text("Title"), &command);
   Dialog::handleKey('1');
   Dialog::handleKey(8);
