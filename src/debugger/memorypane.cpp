@@ -46,15 +46,15 @@ void MemoryPane::goTo(u32 address) {
   refill();
 }
 
-// One line is the cells of one line in the current format: a fixed four
-// bytes a cell would pass over lines of byte and halfword cells unseen.
+// A fixed step of four bytes a cell: one line of word cells, several of
+// narrower ones.
 void MemoryPane::lineBack() {
-  start -= cellsPerLine * formatCellBytes(memoryFormat());
+  start -= 4 * cellsPerLine;
   refill();
 }
 
 void MemoryPane::lineForward() {
-  start = secondLine;
+  start += 4 * cellsPerLine;
   refill();
 }
 
@@ -109,8 +109,6 @@ void MemoryPane::refill() {
   };
 
   u32 a = start;
-  secondLine = start + cellsPerLine * cellBytes;
-  bool firstLineDone = false;
   const u32 count = lines.count();
   for (u32 i = 0; i < count; ++i) {
     FixedIString& line = lines[i];
@@ -129,8 +127,6 @@ void MemoryPane::refill() {
     } else {
       appendCells(line, a);
     }
-    if (!firstLineDone) secondLine = a;
-    firstLineDone = true;
   }
   end = a;
   markDirty();

@@ -26,6 +26,4 @@ class MemoryPane : public TextPane {
   u32 start = 0x06000000;  // the first byte shown
   u32 end = 0x06000000;    // the byte after the last one the last refill showed
   u32 cellsPerLine = 1;
-  // Where the second line began at the last refill: one line down.
-  u32 secondLine = 0x06000000;
 };

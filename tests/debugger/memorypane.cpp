@@ -108,22 +108,23 @@ TEST_F(MemoryPaneTest, ScrollingByLinesAndPages) {
   EXPECT_EQ(pane.start, 0x01FFFFF0u);
 }
 
-// One line up or down is one line of the pane, whatever it holds.
-TEST_F(MemoryPaneTest, ALineScrollMovesByOneShownLine) {
+// A line up or down moves by four bytes a cell, whatever the cells hold:
+// several lines of byte cells, and past decoded registers of any size.
+TEST_F(MemoryPaneTest, ALineScrollMovesByFourBytesACell) {
   gMemoryFormat.value() = 0;
   show(500, 3, 0x02000000);
   ASSERT_EQ(pane.cellsPerLine, 8u);
   pane.scrollDown();
-  EXPECT_EQ(pane.start, 0x02000008u);
+  EXPECT_EQ(pane.start, 0x02000020u);
   pane.scrollUp();
   EXPECT_EQ(pane.start, 0x02000000u);
   gMemoryFormat.value() = 2;
   show(500, 3, 0x04000000);
   pane.scrollDown();
-  EXPECT_EQ(pane.start, 0x04000002u);
+  EXPECT_EQ(pane.start, 0x04000010u);
   pane.goTo(0x04000020);
   pane.scrollDown();
-  EXPECT_EQ(pane.start, 0x04000028u);
+  EXPECT_EQ(pane.start, 0x04000030u);
 }
 
 // A one-line pane cannot show a matrix; paging still moves on.
