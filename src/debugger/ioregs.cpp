@@ -79,8 +79,14 @@ constexpr u32 kDmaDestMask[4] = {0x07FFFFFF, 0x07FFFFFF, 0x07FFFFFF, 0x0FFFFFFF}
 constexpr u32 kDmaCountMask[4] = {0x7FFF, 0x7FFF, 0x7FFF, 0x1FFFF};
 constexpr float kPrescaler[4] = {1, 64, 256, 1024};
 
-// A blend coefficient of sixteenths, saturating at 1.
-double coefficient(u32 x) { return x < 16 ? x / 16.0 : 1.0; }
+// A blend coefficient: its five bits, then its value in sixteenths, which
+// saturates at 1.
+void coefficient(FixedIString& line, u32 x) {
+  line.appendHex(x, 2);
+  line.appendText(" (");
+  line.appendFloat(x < 16 ? x / 16.0 : 1.0, 5);
+  line.appendText(")");
+}
 
 }  // namespace
 
@@ -292,23 +298,15 @@ u32 appendIoRegister(FixedIString& line, FixedIString* next, const GbaMemory& me
   if (o == 0x052) {
     half(t.colev);
     text(t.a0);
-    line.appendHex(v & 31, 2);
-    line.appendText(" (");
-    line.appendFloat(coefficient(v & 31), 5);
-    line.appendText("); ");
+    coefficient(line, v & 31);
+    sep();
     text(t.a1);
-    line.appendHex((v >> 8) & 31, 2);
-    line.appendText(" (");
-    line.appendFloat(coefficient((v >> 8) & 31), 5);
-    line.appendText(")");
+    coefficient(line, (v >> 8) & 31);
     return a + 2;
   }
   if (o == 0x054) {
     half(t.coly);
-    line.appendHex(v & 31, 2);
-    line.appendText(" (");
-    line.appendFloat(coefficient(v & 31), 5);
-    line.appendText(")");
+    coefficient(line, v & 31);
     return a + 2;
   }
   if (o >= 0x0B0 && o <= 0x0DC) {

@@ -1,5 +1,7 @@
 #include "debugger/optionspane.h"
 
+#include <algorithm>
+
 #include "core/cpu.h"
 #include "core/soundbuf.h"
 #include "core/video.h"
@@ -15,20 +17,6 @@
 #include "platform/variant.h"
 
 u32 languageIndex = 0;
-
-namespace {
-
-// The index of the choice whose code is the setting; a code that is no
-// choice (a hand-edited settings file) marks none, so every choice can be
-// picked.
-template <u32 N>
-u32 choiceOf(const FormatChoice (&choices)[N], i32 code) {
-  for (u32 i = 0; i < N; ++i)
-    if (i32(choices[i].code) == code) return i;
-  return N;
-}
-
-}  // namespace
 
 void OptionChoice::build(const char* labelText, const char* const* texts, u32 count) {
   setLabel(IString::fromEnglish(labelText));
@@ -48,37 +36,41 @@ LanguageOption::LanguageOption() {
   build("LANGUAGE", kTexts, 8);
 }
 
-RegisterFormatOption::RegisterFormatOption() {
-  const char* texts[kRegisterFormatChoiceCount];
-  for (u32 i = 0; i < kRegisterFormatChoiceCount; ++i) texts[i] = kRegisterFormatChoices[i].english;
-  build("REGISTER FORMAT", texts, kRegisterFormatChoiceCount);
-}
-
-u32 RegisterFormatOption::getChoice() { return choiceOf(kRegisterFormatChoices, gRegisterFormat.value()); }
-
-void RegisterFormatOption::setChoice(u32 index) {
-  if (index >= kRegisterFormatChoiceCount) return;
-  const i32 code = i32(kRegisterFormatChoices[index].code);
-  if (code == gRegisterFormat.value()) return;
-  gRegisterFormat.value() = code;
-  if (gAppWindow) gAppWindow->refreshTab(AppWindow::kRegisters);
-}
-
-MemoryFormatOption::MemoryFormatOption() {
+FormatOption::FormatOption(const char* labelText, std::span<const FormatChoice> choices,
+                           ConfigOption<i32>& setting, void (*refreshShown)())
+    : choices_(choices), setting_(setting), refreshShown_(refreshShown) {
+  // The memory list is the longer of the two.
   const char* texts[kMemoryFormatChoiceCount];
-  for (u32 i = 0; i < kMemoryFormatChoiceCount; ++i) texts[i] = kMemoryFormatChoices[i].english;
-  build("MEMORY FORMAT", texts, kMemoryFormatChoiceCount);
+  const u32 count = u32(std::min<std::size_t>(choices.size(), kMemoryFormatChoiceCount));
+  for (u32 i = 0; i < count; ++i) texts[i] = choices[i].english;
+  build(labelText, texts, count);
 }
 
-u32 MemoryFormatOption::getChoice() { return choiceOf(kMemoryFormatChoices, gMemoryFormat.value()); }
-
-void MemoryFormatOption::setChoice(u32 index) {
-  if (index >= kMemoryFormatChoiceCount) return;
-  const i32 code = i32(kMemoryFormatChoices[index].code);
-  if (code == gMemoryFormat.value()) return;
-  gMemoryFormat.value() = code;
-  if (gDataWindow) gDataWindow->refreshTab(DataWindow::kMemory);
+// A code that is no choice (a hand-edited settings file) marks none, so
+// every choice can be picked.
+u32 FormatOption::getChoice() {
+  for (u32 i = 0; i < choices_.size(); ++i)
+    if (i32(choices_[i].code) == setting_.value()) return i;
+  return u32(choices_.size());
 }
+
+void FormatOption::setChoice(u32 index) {
+  if (index >= choices_.size()) return;
+  const i32 code = i32(choices_[index].code);
+  if (code == setting_.value()) return;
+  setting_.value() = code;
+  refreshShown_();
+}
+
+RegisterFormatOption::RegisterFormatOption()
+    : FormatOption("REGISTER FORMAT", kRegisterFormatChoices, gRegisterFormat, [] {
+        if (gAppWindow) gAppWindow->refreshTab(AppWindow::kRegisters);
+      }) {}
+
+MemoryFormatOption::MemoryFormatOption()
+    : FormatOption("MEMORY FORMAT", kMemoryFormatChoices, gMemoryFormat, [] {
+        if (gDataWindow) gDataWindow->refreshTab(DataWindow::kMemory);
+      }) {}
 
 FullScreenOption::FullScreenOption()
     : SettingCheck(variant::kOlder ? "App runs in full-screen mode" : "Run app full-screen",
@@ -129,7 +121,7 @@ FixedIString translated(const char* english) {
 }
 
 constexpr u16 kResolutions[5][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
-}
+}  // namespace
 
 ResolutionOption::ResolutionOption() {
   static const char* const kTexts[] = {"640x480", "800x600", "1024x768", "1280x1024", "1600x1200"};

@@ -2,6 +2,9 @@
 // The code window's Options tab: choice lists and check boxes, laid out in
 // columns, each reading its setting when drawn and writing it back at once.
 
+#include <span>
+
+#include "debugger/formats.h"
 #include "general/config.h"
 #include "general/dialog.h"
 #include "general/pane.h"
@@ -39,20 +42,31 @@ class LanguageOption : public OptionChoice {
   void setChoice(u32 index) override { languageIndex = index; }
 };
 
-// "Register Format"; a new code refreshes the Registers tab.
-class RegisterFormatOption : public OptionChoice {
+// A choice list over a format setting; a new code refreshes the tab that
+// shows it.
+class FormatOption : public OptionChoice {
  public:
-  RegisterFormatOption();
+  FormatOption(const char* label, std::span<const FormatChoice> choices, ConfigOption<i32>& setting,
+               void (*refreshShown)());
   u32 getChoice() override;
   void setChoice(u32 index) override;
+
+ private:
+  std::span<const FormatChoice> choices_;
+  ConfigOption<i32>& setting_;
+  void (*refreshShown_)();
+};
+
+// "Register Format"; a new code refreshes the Registers tab.
+class RegisterFormatOption : public FormatOption {
+ public:
+  RegisterFormatOption();
 };
 
 // "Memory Format"; a new code refreshes the Memory tab.
-class MemoryFormatOption : public OptionChoice {
+class MemoryFormatOption : public FormatOption {
  public:
   MemoryFormatOption();
-  u32 getChoice() override;
-  void setChoice(u32 index) override;
 };
 
 class FullScreenOption : public SettingCheck {
