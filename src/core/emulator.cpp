@@ -122,9 +122,14 @@ void Emulator::showInAppPane() {
 }
 
 void Emulator::displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) {
-  width = 640;
-  height = 480;
-  fontHeight = 12;
+  const CoreFrontEnd::Metrics none;  // without a front end: the defaults
+  if (CoreFrontEnd* f = coreFrontEnd()) {
+    f->displayMetrics(width, height, fontHeight);
+  } else {
+    width = none.width;
+    height = none.height;
+    fontHeight = none.fontHeight;
+  }
 }
 
 void Emulator::writeLocation(uint32_t location, uint32_t value) {

@@ -3,6 +3,7 @@
 // includes a front-end header: the front end installs an implementation of
 // this interface at start-up, and until it does the calls go nowhere.
 
+#include <cstdint>
 #include <string_view>
 
 class CoreFrontEnd {
@@ -18,6 +19,18 @@ class CoreFrontEnd {
   // The video unit finished a debugger-mode picture in gScreenBitmap: the
   // app window's App tab takes it.
   virtual void showInAppPane() {}
+  // The debugger's display size and font line height, which place the app
+  // window's screen pane; without a front end a 640x480 display with a
+  // 12-pixel font.
+  struct Metrics {
+    uint32_t width = 640, height = 480, fontHeight = 12;
+  };
+  virtual void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) {
+    const Metrics m;
+    width = m.width;
+    height = m.height;
+    fontHeight = m.fontHeight;
+  }
 };
 
 // Through the installed front end; nothing happens without one.

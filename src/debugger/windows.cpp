@@ -199,6 +199,11 @@ class FrontEnd : public CoreFrontEnd {
   void showInAppPane() override {
     if (gAppWindow) gAppWindow->showFrame(gScreenBitmap);
   }
+  void displayMetrics(u32& width, u32& height, u32& fontHeight) override {
+    width = gView.width();
+    height = gView.height();
+    fontHeight = fontLineHeight();
+  }
 };
 
 FrontEnd gFrontEnd;

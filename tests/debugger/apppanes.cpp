@@ -166,4 +166,20 @@ TEST_F(AppPanes, ScreenIsBlackUntilTheVideoUnitHandsAFrameOver) {
   gView.unlock();
 }
 
+TEST_F(AppPanes, RunOnTheDebuggersDisplayPresentsAtTheScreenPaneOfItsSize) {
+  // The frame goes where the app window's screen pane sits on the display
+  // actually set up, not on an assumed 640 x 480 one.
+  gView.setScreenMode(800, 600, 2, false);
+  std::vector<std::pair<i32, i32>> places;
+  gEmulator.setFramePresenter([&](i32 x, i32 y) { places.emplace_back(x, y); });
+  Video& video = gEmulator.video();
+  video.reset();
+  video.presentMode = 2;
+  for (int i = 0; i < 1000 && places.empty(); ++i) video.tick();
+  video.presentMode = 0;
+  gEmulator.setFramePresenter(nullptr);
+  ASSERT_EQ(places.size(), 1u);
+  EXPECT_EQ(places[0], std::make_pair(i32(800 - 242), i32(600 - 12 - 162)));
+}
+
 }  // namespace
