@@ -477,12 +477,10 @@ void clearMessageQueue() {
   sQuitPosted = false;
 }
 
-}  // namespace platform
-
-namespace platform {
 void shutdownPlatform() {
   if (sMain) destroyWindow(sMain);
   clearMessageQueue();
   SDL_Quit();
 }
+
 }  // namespace platform

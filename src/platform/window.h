@@ -60,9 +60,7 @@ Rect clientScreenRect(Window* window);
 // The mouse pointer over the window: shown (an arrow) or hidden.
 void showCursor(bool show);
 
-}  // namespace platform
-
-namespace platform {
 // Closes what is left of SDL at the end of the program.
 void shutdownPlatform();
+
 }  // namespace platform
