@@ -107,6 +107,22 @@ void ArmCpu::translateCoprocessorRegister(u32 address, u32 op, CodeEmitter& e) {
 
 // ---------------------------------------------------------------- data processing
 
+// CPSR = SPSR (journaled), and the new PC in `pc` aligned for the state being
+// returned to: the return from an exception.
+static void restoreCpsrAligningPc(CodeEmitter& e, u32 spsrOffset, const Xbyak::Reg32& pc) {
+  Xbyak::Label arm, aligned;
+  e.journalLocation(kCpsrOffset);
+  e.mov(eax, e.dword[rbx + i32(spsrOffset)]);
+  e.mov(e.dword[rbx + i32(kCpsrOffset)], eax);
+  e.test(eax, 0x20);
+  e.jz(arm);
+  e.and_(pc, ~1u);
+  e.jmp(aligned);
+  e.L(arm);
+  e.and_(pc, ~3u);
+  e.L(aligned);
+}
+
 namespace {
 
 // Operand 2 into edx; with wantCarry the shifter's carry-out into bit 29 of
@@ -370,18 +386,7 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
   }
   if (pcWrite) {
     if (s) {
-      // CPSR = SPSR; the new PC is aligned for the state being returned to.
-      Xbyak::Label arm, aligned;
-      e.journalLocation(kCpsrOffset);
-      e.mov(eax, e.dword[rbx + i32(regOffset(kRegSpsr))]);
-      e.mov(e.dword[rbx + i32(kCpsrOffset)], eax);
-      e.test(eax, 0x20);
-      e.jz(arm);
-      e.and_(r8d, ~1u);
-      e.jmp(aligned);
-      e.L(arm);
-      e.and_(r8d, ~3u);
-      e.L(aligned);
+      restoreCpsrAligningPc(e, regOffset(kRegSpsr), r8d);
     } else {
       e.and_(r8d, thumb ? ~1u : ~3u);
     }
@@ -442,16 +447,9 @@ void ArmCpu::translateMultiply(u32 address, u32 op, CodeEmitter& e) {
     e.add(r8d, ecx);
   }
   if (s) {
-    // N and Z from the result, C cleared, V kept.
-    e.test(r8d, r8d);
-    e.lahf();
-    e.movzx(eax, ah);
-    e.mov(eax, e.dword[rbx + rax * 4 + arena::kFlagsFromAh]);
-    e.and_(eax, 0xC0000000);
-    e.journalLocation(kCpsrOffset);
-    e.and_(r11d, 0x1FFFFFFF);
-    e.or_(r11d, eax);
-    e.mov(e.dword[rbx + i32(kCpsrOffset)], r11d);
+    // N and Z from the result, C cleared (a carry-out of 0), V kept.
+    e.xor_(r14d, r14d);
+    e.flagsLogical(kCpsrOffset, r8d, true);
   }
   if (rd == 15) e.journalConst(kPcOffset, address);
   else e.journalLocation(regOffset(rd));
@@ -804,17 +802,7 @@ void ArmCpu::translateBlockTransfer(u32 address, u32 op, CodeEmitter& e) {
       e.load(AccessWidth::BlockWord, t > 0);
       if (r == 15) {
         if (restore) {
-          Xbyak::Label arm, aligned;
-          e.journalLocation(kCpsrOffset);
-          e.mov(eax, e.dword[rbx + i32(regOffset(kRegSpsr))]);
-          e.mov(e.dword[rbx + i32(kCpsrOffset)], eax);
-          e.test(eax, 0x20);
-          e.jz(arm);
-          e.and_(r9d, ~1u);
-          e.jmp(aligned);
-          e.L(arm);
-          e.and_(r9d, ~3u);
-          e.L(aligned);
+          restoreCpsrAligningPc(e, regOffset(kRegSpsr), r9d);
         } else {
           e.and_(r9d, thumb ? ~1u : ~3u);
         }

@@ -55,17 +55,11 @@ void CodeEmitter::rewind(u32 offset) {
 }
 
 void CodeEmitter::journalConst(u32 first, u32 second) {
-  mov(dword[rbx + r13 + arena::kJournal], first);
-  mov(dword[rbx + r13 + arena::kJournal + 4], second);
-  add(r13d, 8);
-  and_(r13d, 0xFFFF);
+  writeRecord(first, second);
 }
 
 void CodeEmitter::journalValue(u32 first, const Xbyak::Reg32& second) {
-  mov(dword[rbx + r13 + arena::kJournal], first);
-  mov(dword[rbx + r13 + arena::kJournal + 4], second);
-  add(r13d, 8);
-  and_(r13d, 0xFFFF);
+  writeRecord(first, second);
 }
 
 void CodeEmitter::journalLocation(u32 location) {
@@ -316,10 +310,7 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
 }
 
 void CodeEmitter::journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second) {
-  mov(dword[rbx + r13 + arena::kJournal], first);
-  mov(dword[rbx + r13 + arena::kJournal + 4], second);
-  add(r13d, 8);
-  and_(r13d, 0xFFFF);
+  writeRecord(first, second);
 }
 
 Xbyak::Label& CodeEmitter::newLabel() {
