@@ -344,8 +344,9 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
   const bool writes = opc < 8 || opc >= 12;
   const bool pcWrite = writes && rd == 15;
   // A comparison with S and Rd = 15 restores CPSR from SPSR, as the
-  // ARM7TDMI does, in place of setting flags.
-  const bool compareRestore = !writes && s && rd == 15;
+  // ARM7TDMI does, in place of setting flags.  Not so Thumb's CMP PC, Rs,
+  // whose re-encoding puts PC in the Rd field: a plain comparison.
+  const bool compareRestore = !thumb && !writes && s && rd == 15;
   const bool setFlags = s && !pcWrite && !compareRestore;
   u32 status = flagsBase;
   if (pcWrite) status |= 0x8000 | (s ? 0x20000 : 0);

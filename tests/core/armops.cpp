@@ -259,6 +259,15 @@ TEST_F(Cpu, LdmWithAnExecuteBreakpointCountsOneHitWhenItsSliceEndsBetweenTransfe
   EXPECT_EQ(emu->breakpoints().list()[0].count, 1u);
 }
 
+TEST_F(Cpu, ThumbCompareWithPcSetsFlagsAndLeavesTheStateAlone) {
+  thumbCode({0x45C7});  // cmp pc, r8
+  set(16, 0x30);        // Thumb, User mode; the shared SPSR word holds 0
+  set(8, 0x08000004);   // what PC reads as here
+  slice();
+  EXPECT_EQ(cpu().cpsr(), 0x60000030u);  // Z and C set, still Thumb in User mode
+  EXPECT_EQ(r(15), 0x08000002u);
+}
+
 TEST_F(Cpu, BranchesExceptionsAndExits) {
   code({0xEB00003E});  // BL .+0x100
   EXPECT_NE(slice() & 0x8000, 0u);
