@@ -592,6 +592,9 @@ void ArmCpu::translateThumbLongBranch(u32 address, u32 op, CodeEmitter& e) {
   e.journalConst(kPcOffset, address);
   e.mov(eax, e.dword[rbx + i32(lr)]);
   e.add(eax, (op & 0x7FF) * 2);
+  // A second half on its own branches to LR as the guest left it, which may
+  // be a return address with bit 0 set; a Thumb PC is always even.
+  e.and_(eax, ~1u);
   e.mov(e.dword[rbx + i32(kPcOffset)], eax);
   e.mov(e.dword[rbx + i32(lr)], thumbLongBranchReturn(address));
   e.epilogue(e.translationFlags | kStatusBase | 0x8000, instructionCost(address, 1, 0, 0));

@@ -268,6 +268,15 @@ TEST_F(Cpu, ThumbCompareWithPcSetsFlagsAndLeavesTheStateAlone) {
   EXPECT_EQ(r(15), 0x08000002u);
 }
 
+TEST_F(Cpu, ThumbLongBranchSecondHalfAloneLandsOnAnEvenPc) {
+  thumbCode({0xF808});  // the second half alone: PC = LR + 16
+  set(16, 0x30);
+  set(14, 0x08000101);  // a Thumb return address, bit 0 set
+  slice();
+  EXPECT_EQ(r(15), 0x08000110u);
+  EXPECT_EQ(r(14), 0x08000003u);
+}
+
 TEST_F(Cpu, BranchesExceptionsAndExits) {
   code({0xEB00003E});  // BL .+0x100
   EXPECT_NE(slice() & 0x8000, 0u);
