@@ -63,6 +63,20 @@ TEST_F(Cache, NewBlockReachingTheNextDropsIt) {
   EXPECT_EQ(cpu().indexEntry(1)->start, 0x08000200u);
 }
 
+TEST_F(Cache, NewBlockReachingOverTwoDropsBoth) {
+  fillNops(*this, 0x08000000, 200);
+  set(16, 0x30);  // Thumb: blocks of 128 bytes
+  cpu().getBlock(0x08000040);
+  cpu().getBlock(0x080000C0);
+  set(16, 0x10);  // ARM: 256 bytes from 0x08000000 cover both
+  TranslatedBlock* b = cpu().getBlock(0x08000000);
+  EXPECT_EQ(b->end, 0x08000100u);
+  EXPECT_EQ(cpu().blocksInUse(), 1u);
+  u32 position = 0;
+  bool mismatch = false;
+  EXPECT_EQ(cpu().findBlock(0x080000D0, 0x10, position, mismatch), b);
+}
+
 TEST_F(Cache, LruVictimIsTheOldestEntered) {
   // Each block starts at a branch to itself; blocks are translated from the
   // highest address down so none reaches an existing one.
