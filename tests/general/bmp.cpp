@@ -60,7 +60,7 @@ TEST_F(Bmp, WriterBytesAndSize) {
 
 TEST_F(Bmp, ReadsPalettedFiles) {
   // 4 bits, colours used 0: 16 entries; left pixel in the high nibble.
-  bmpfile::Spec four;
+  bmpfile::Layout four;
   four.width = 3;
   four.height = 2;
   four.bits = 4;
@@ -76,7 +76,7 @@ TEST_F(Bmp, ReadsPalettedFiles) {
 
   // 8 bits, colours used 2: two entries, then the pixels at once; an index
   // beyond the entries read is black.
-  bmpfile::Spec eight;
+  bmpfile::Layout eight;
   eight.width = 3;
   eight.bits = 8;
   eight.coloursUsed = 2;
@@ -89,7 +89,7 @@ TEST_F(Bmp, ReadsPalettedFiles) {
 
 TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
   auto good = [] {
-    bmpfile::Spec s;
+    bmpfile::Layout s;
     s.width = 2;
     s.height = 2;
     s.rows = {{0, 0, 255, 0, 0, 255}, {255, 0, 0, 255, 0, 0}};
@@ -105,37 +105,37 @@ TEST_F(Bmp, RejectsBadFilesAndLeavesTheTargetAlone) {
   const std::string headerSize = "Invalid BMP info header size for file bad.bmp.\n";
   const std::string bitCount = "Unsupported bit count in bmp file bad.bmp.\n";
   auto with = [&](const char* name, auto change, std::string logged = "bad.bmp") {
-    bmpfile::Spec s = good();
+    bmpfile::Layout s = good();
     change(s);
     cases.push_back({name, bmpfile::build(s), logged});
   };
   with(
-      "not BM", [](bmpfile::Spec& s) { s.type = 0x4142; }, typeFails);
+      "not BM", [](bmpfile::Layout& s) { s.type = 0x4142; }, typeFails);
   with(
-      "108-byte info header", [](bmpfile::Spec& s) { s.infoSize = 108; }, headerSize);
+      "108-byte info header", [](bmpfile::Layout& s) { s.infoSize = 108; }, headerSize);
   with(
-      "1 bit", [](bmpfile::Spec& s) { s.bits = 1; }, bitCount);
+      "1 bit", [](bmpfile::Layout& s) { s.bits = 1; }, bitCount);
   with(
-      "16 bits", [](bmpfile::Spec& s) { s.bits = 16; }, bitCount);
+      "16 bits", [](bmpfile::Layout& s) { s.bits = 16; }, bitCount);
   with(
       "run-length encoded",
-      [](bmpfile::Spec& s) {
+      [](bmpfile::Layout& s) {
         s.bits = 8;
         s.compression = 1;
       },
       "Compressed BMP files not supported (file bad.bmp).\n");
-  with("width 0", [](bmpfile::Spec& s) { s.width = 0; });
-  with("height 0", [](bmpfile::Spec& s) { s.height = 0; });
-  with("negative height", [](bmpfile::Spec& s) { s.height = uint32_t(-2); });
-  with("huge width", [](bmpfile::Spec& s) { s.width = 0x40000000; });
-  with("rows beyond the file", [](bmpfile::Spec& s) { s.height = 3; });
-  with("4-bit palette of 17", [](bmpfile::Spec& s) {
+  with("width 0", [](bmpfile::Layout& s) { s.width = 0; });
+  with("height 0", [](bmpfile::Layout& s) { s.height = 0; });
+  with("negative height", [](bmpfile::Layout& s) { s.height = uint32_t(-2); });
+  with("huge width", [](bmpfile::Layout& s) { s.width = 0x40000000; });
+  with("rows beyond the file", [](bmpfile::Layout& s) { s.height = 3; });
+  with("4-bit palette of 17", [](bmpfile::Layout& s) {
     s.bits = 4;
     s.coloursUsed = 17;
     s.palette.assign(17, 0);
     s.rows = {{0, 0, 0, 0}, {0, 0, 0, 0}};
   });
-  with("8-bit palette of 257", [](bmpfile::Spec& s) {
+  with("8-bit palette of 257", [](bmpfile::Layout& s) {
     s.bits = 8;
     s.coloursUsed = 257;
     s.palette.assign(257, 0);

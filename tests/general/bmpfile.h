@@ -8,7 +8,7 @@
 
 namespace bmpfile {
 
-struct Spec {
+struct Layout {
   uint32_t width = 1, height = 1;
   uint16_t bits = 24;
   uint32_t infoSize = 40, compression = 0, coloursUsed = 0;
@@ -21,7 +21,7 @@ inline void put(std::string& s, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
 }
 
-inline std::string build(const Spec& b) {
+inline std::string build(const Layout& b) {
   std::string s;
   put(s, b.type, 2);
   put(s, 0, 4);

@@ -66,7 +66,7 @@ TEST(OlderText, ControlsEndAtTen) {
   testsupport::ScopedTempDir dir;
   pictures::memoryView(32, 32, platform::kMasks555);
   // A 16 x 1 sheet of solid 1 x 1 cells, written by hand (no writer here).
-  bmpfile::Spec sheet;
+  bmpfile::Layout sheet;
   sheet.width = 16;
   sheet.height = 8;
   sheet.rows.assign(8, std::vector<uint8_t>(48, 255));
