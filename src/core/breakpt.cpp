@@ -222,7 +222,6 @@ void BreakpointTable::toggleAt(uint32_t address, bool thumb) {
 }
 
 void BreakpointTable::installIoTraps() {
-  eraseEepromStoreOnce();
   for (uint32_t a : kIoTrapAddresses) {
     uint32_t r, first, last;
     if (!wordSpan(map_, 1, a, 2, r, first, last)) continue;

@@ -84,8 +84,13 @@ public:
   void setRegJournaled(u32 n, u32 value);
   RegisterBank& bank() { return bank_; }
 
-  void raise(u32 bits) { pendingExceptions |= bits; }
+  // Journaled: running back takes an exception request back too.
+  void raise(u32 bits);
+  // Sets the bits in IF (journaled), whatever IE and IME hold; IE, IME and
+  // CPSR's I bit decide only whether the exception is entered.
   void requestInterrupt(u32 bits);
+  // IME on and an enabled interrupt flagged: the IRQ line is asserted.
+  bool irqLine() const;
   void reset();
 
   // Run loop (one forward slice; result in gRunStatus).
@@ -141,10 +146,15 @@ public:
 
   // The timer routine generated code calls.
   TimerCode& timers() { return *timers_; }
+  // After the guest wrote a timer register: the routine follows the control
+  // words (journaled as the ones it runs with) when they changed.
   void buildTimerCode();
+  // After running back: the routine follows the restored control words.
+  void followTimerControls();
 
-  u32 pendingExceptions = 0;
-  u32 interruptFlags = 0;
+  // In the machine state, so that running back restores them.
+  u32& pendingExceptions;
+  u32& interruptFlags;  // the processor's copy of IF
 
   GbaMemory& memory() { return memory_; }
   Arena& arena() { return arena_; }

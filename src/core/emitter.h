@@ -119,7 +119,7 @@ private:
     mov(dword[base() + journalPos().cvt64() + arena::kJournal], first);
     mov(dword[base() + journalPos().cvt64() + arena::kJournal + 4], second);
     add(journalPos(), 8);
-    and_(journalPos(), 0xFFFF);
+    and_(journalPos(), arena::kJournalBytes - 1);
   }
 
   struct ColdAccess {

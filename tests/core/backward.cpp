@@ -135,10 +135,10 @@ TEST(BackwardsEdges, AddThenBackAndTakenBranchThenBack) {
   EXPECT_EQ(gRunStatus, 1u);
   EXPECT_EQ(emu->cpu().pc(), 0x08000004u);
   const i32 before = gVideoCycles;
-  emu->stepBack();  // over the ADD: R0 and PC as before, budget less its cost
+  emu->stepBack();  // over the ADD: R0 and PC as before, its cycles given back
   EXPECT_EQ(emu->cpu().reg(0), 0u);
   EXPECT_EQ(emu->cpu().pc(), 0x08000000u);
-  EXPECT_EQ(before - gVideoCycles, 6);  // one sequential 32-bit ROM cycle
+  EXPECT_EQ(gVideoCycles - before, 6);  // one sequential 32-bit ROM cycle
   emu->stepBack();
   EXPECT_EQ(gRunStatus, 0x40000u);
 }

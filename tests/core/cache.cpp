@@ -195,11 +195,13 @@ TEST_F(RunLoop, DisplayBoundsTheBudget) {
   slice();
   EXPECT_GE(gCycleCount - before, 100u);
   EXPECT_LT(gCycleCount - before, 130u);
+  // Far from the next event the slice takes 2047 cycles, and the countdown
+  // still moves by what it used.
   gVideoCycles = 65535;
   before = gCycleCount;
   slice();
   EXPECT_GE(gCycleCount - before, 2047u);
-  EXPECT_EQ(gVideoCycles, 65535);
+  EXPECT_EQ(gVideoCycles, 65535 - i32(gCycleCount - before));
 }
 
 TEST_F(RunLoop, OverspentDisplayBudgetIsClamped) {
@@ -296,7 +298,7 @@ TEST_F(Timers, GuestStartsATimerThatInterrupts) {
   for (int i = 0; i < 10 && !(status & 0x4); ++i) status = slice();
   EXPECT_NE(status & 0x4, 0u);
   EXPECT_EQ(mem().peek16(0x04000202) & 8, 8u);
-  EXPECT_EQ(cpu().pendingExceptions, 8u);
+  EXPECT_TRUE(cpu().irqLine());  // entered once I is clear
   EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
   EXPECT_LT(mem().peek16(0x04000100), 0x100u);  // wrapped
 }
