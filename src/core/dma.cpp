@@ -90,8 +90,10 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
     if (c & (1u << 30)) bus.requestInterrupt(0x100u << n);
   }
   uint32_t status = 1;
+  // The countdown moves by every unit's cycles, bounded or not, as running
+  // back gives them back.
+  *clock.videoCycles -= int32_t(cycles);
   if (bounded) {
-    *clock.videoCycles = *clock.cycleBudget;
     if (*clock.cycleBudget < 0) {
       status |= kBudgetSpent;
       bus.videoTick();

@@ -46,6 +46,10 @@ public:
   // DMA with immediate timing, then one processor slice unless DMA stopped.
   void runSlice();
   void stepBack();
+  // The outside view of the machine's clock (gCycleCount, gVideoCycles) is
+  // given out after every slice; what something outside wrote there since is
+  // taken in before the next, or here.
+  void takeClock();
   void shutdownVideo() { video_->release(); }
   // Where the display unit's finished frames go (the front end's display;
   // nothing by default).
@@ -98,10 +102,6 @@ private:
   uint32_t undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) override;
   void afterBackwardSlice() override;
 
-  // The outside view of the machine's clock (gCycleCount, gVideoCycles):
-  // taken in before a slice when something outside changed it, given out
-  // after.
-  void takeClock();
   void giveClock();
 
   std::unique_ptr<Arena, ArenaDeleter> arena_;

@@ -9,22 +9,13 @@
 
 using testsupport::GuestFixture;
 using testsupport::GuestSnapshot;
+using testsupport::firstDifference;
 
 // Not in an anonymous namespace: the older build's tests include this file.
 struct Backwards : GuestFixture {
   void SetUp() override {
     GuestFixture::SetUp();
     load("backmix");
-  }
-  // Where the first difference lies, for a readable failure.
-  static std::string firstDifference(const GuestSnapshot& a, const GuestSnapshot& b) {
-    for (size_t i = 0; i < a.registers.size(); ++i)
-      if (a.registers[i] != b.registers[i])
-        return "register word " + std::to_string(i) + ": " + std::to_string(a.registers[i]) + " vs " +
-               std::to_string(b.registers[i]);
-    for (size_t i = 0; i < a.memory.size(); ++i)
-      if (a.memory[i] != b.memory[i]) return "memory byte " + std::to_string(i);
-    return "none";
   }
 };
 
