@@ -67,12 +67,14 @@ struct Program {
   std::string rom;   // empty: not available here
   std::string bios;  // empty: none
   u32 warmUpSlices;  // run mode slices before the test point
+  bool irqVector = false;  // no BIOS but an IRQ vector to the guest's handler at 0x08000200
 };
 
 std::vector<Program> programs() {
   std::vector<Program> out = {
       {"mixed guest program", testsupport::guestImage("backmix"), "", 200},
       {"timer interrupt guest", testsupport::guestImage("timerirq"), "", 300},
+      {"interrupt flags guest", testsupport::guestImage("irqflags"), "", 150, true},
   };
   const std::string shared = testsupport::sharedDir();
   if (!shared.empty()) {
@@ -89,6 +91,8 @@ std::unique_ptr<Emulator> start(const Program& p, u32 presentMode) {
   auto emu = std::make_unique<Emulator>();
   if (p.bios.empty()) {
     std::memset(emu->memory().bios(), 0, 0x4000);
+    const u32 vector[] = {0xE59FF000, 0, 0x08000200};  // ldr pc, [pc] at 0x18
+    if (p.irqVector) std::memcpy(emu->memory().bios() + 0x18, vector, sizeof vector);
   } else if (!emu->memory().loadBios(p.bios)) {
     return nullptr;
   }
@@ -187,6 +191,79 @@ TEST(Exactness, SlicesAndFramesInRunMode) {
       emu->setFramePresenter(nullptr);
     }
   }
+}
+
+// A backward run stops at the most recent write to a watched word, by the
+// processor or by DMA, with the machine as it was before that write.
+TEST(Exactness, BackwardRunStopsBeforeTheLatestWriteToAWatchedWord) {
+  // The mixed guest program's DMA copies into EWRAM (nothing else writes
+  // there); its own stores go to IWRAM.
+  struct Case {
+    const char* what;
+    u32 low, high;  // where to find a word that was written
+  };
+  const Case cases[] = {{"DMA", 0x02000000, 0x02004000}, {"store", 0x03000000, 0x03000400}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto emu = start(programs()[0], 2);
+    ASSERT_TRUE(emu);
+    GbaMemory& mem = emu->memory();
+    std::vector<u32> before(c.high - c.low);
+    auto copy = [&] {
+      for (u32 a = c.low; a < c.high; a += 4) before[(a - c.low) / 4] = mem.peek32(a);
+    };
+    // Single steps, remembering the state before each and which words it wrote.
+    std::vector<u64> states;
+    std::vector<u32> wrote;
+    gStopMask = kStopStep;
+    for (int i = 0; i < 3000; ++i) {
+      copy();
+      states.push_back(digest(*emu));
+      emu->runSlice();
+      u32 w = 0;
+      for (u32 a = c.low; a < c.high && !w; a += 4)
+        if (mem.peek32(a) != before[(a - c.low) / 4]) w = a;
+      wrote.push_back(w);
+    }
+    // The word the last writing step wrote, watched; run back.
+    size_t last = wrote.size();
+    while (last > 0 && !wrote[last - 1]) --last;
+    ASSERT_GT(last, 0u);
+    const u32 watched = wrote[last - 1];
+    emu->breakpoints().setBits(watched, 4, 1, kBreakWrite, true);
+    gStopMask = kStopRunning;
+    u32 status = 0;
+    for (int i = 0; i < 100 && !(status & 0x10); ++i) {
+      emu->stepBack();
+      status = gRunStatus;
+    }
+    ASSERT_NE(status & 0x10, 0u);
+    // The most recent writer of that word is the step that wrote it last.
+    size_t writer = wrote.size();
+    while (writer > 0 && wrote[writer - 1] != watched) --writer;
+    bool found = false;
+    for (size_t i = 0; i < wrote.size(); ++i) found |= wrote[i] == watched && i + 1 == writer;
+    EXPECT_TRUE(found);
+    EXPECT_EQ(digest(*emu), states[writer - 1]);
+    emu->breakpoints().remove(0);
+  }
+}
+
+// The journal reaches a second of console time of a CPU-bound cartridge.
+TEST(Exactness, BackwardRunReachesSixtyFramesBack) {
+  auto emu = start({"CPU-bound loop", testsupport::guestImage("cpuloop"), "", 100}, 2);
+  ASSERT_TRUE(emu);
+  emu->history().clear();
+  const GuestSnapshot before = snapshotOf(*emu);
+  const u32 cycles = gCycleCount;
+  gStopMask = kStopRunning;
+  gRunStatus = 0;
+  while (u32(gCycleCount - cycles) < 60 * 282128) emu->runSlice();
+  // Back until the journal runs out: it ends where the forward run began.
+  for (int i = 0; i < 100000 && !(gRunStatus & kStatusJournalExhausted); ++i) emu->stepBack();
+  EXPECT_EQ(gCycleCount, cycles);
+  const GuestSnapshot after = snapshotOf(*emu);
+  EXPECT_TRUE(after == before) << firstDifference(after, before);
 }
 
 }  // namespace
