@@ -100,6 +100,7 @@ void ArmCpu::reset() {
   if (arena_.readBase[4]) {
     for (u32 n = 0; n < 4; ++n) arena_.machine.timerControls[n] = memory_.peek16(0x04000102 + 4 * n);
     timers_->build(arena_.io);
+    followTimerControls();
   }
   flushBlocks();
 }
@@ -119,6 +120,8 @@ void ArmCpu::followTimerControls() {
   }
   // Generating code costs two protection changes: only for a real change.
   if (!same) timers_->build(controls);
+  timersRunning_ = false;
+  for (u32 n = 0; n < 4; ++n) timersRunning_ |= (controls[n] & 0x80) != 0;
 }
 
 void ArmCpu::raise(u32 bits) { changeField(arena_, pendingExceptions, pendingExceptions | bits); }

@@ -114,9 +114,10 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
     trapped = true;
   }
   if (bus.writeTrap(d)) {
+    const bool code = bus.codeWord(d);
     status |= kStatusWrite;
     bus.accessTraps(bus.pc(), d, status);
-    trapped = true;
+    trapped |= !code;
   }
   *clock.runStatus = status;
   return status == 0 && !trapped;

@@ -27,6 +27,9 @@ class DmaBus {
   // Live trap bits; false outside the map.
   virtual bool readTrap(uint32_t address) = 0;
   virtual bool writeTrap(uint32_t address) = 0;
+  // Whether the write trap at an address only guards translated code (the
+  // transfer then goes on).
+  virtual bool codeWord(uint32_t address) { (void)address; return false; }
   virtual void journal(uint32_t first, uint32_t second) = 0;
   // Journals the word of machine state that holds `field`, or the guest
   // register word at an address, before it changes.

@@ -97,7 +97,9 @@ void CodeEmitter::useWaits() {
   usesWaits_ = true;
 }
 
-void CodeEmitter::emitTimerCall() { call(qword[rbx + arena::kTimerEntry]); }
+void CodeEmitter::emitTimerCall() {
+  if (timerCalls) call(qword[rbx + arena::kTimerEntry]);
+}
 
 void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next) {
   emitTimerCall();

@@ -58,6 +58,8 @@ public:
   u32 offset() const { return u32(getSize()); }
   void rewind(u32 offset);          // drops code behind offset (translation limit)
 
+  // Per block: whether instructions call the timer routine.
+  bool timerCalls = true;
   // Per instruction.
   u32 translationFlags = 0;
   u32 instructionIndex = 0;

@@ -41,6 +41,8 @@ Emulator::Emulator()
   trapContext_.lastTrapWidth = &arena_->lastTrapWidth;
   trapContext_.interruptFlags = &cpu_.interruptFlags;
   trapContext_.journal = [this](const void* field) { journalField(field); };
+  trapContext_.codeWritten = [this](u32 pc, u32 address) { cpu_.codeWritten(pc, address); };
+  cpu_.codeTraps = &breakpoints_;
   trapContext_.wait16Sequential = arena_->wait[arena::kWait16Seq];
   trapContext_.timerAccumulators = arena_->timerAccumulators;
   trapContext_.stepOver = &stepOver_;
@@ -178,6 +180,7 @@ void Emulator::writeLocation(uint32_t location, uint32_t value) {
   u32& word = *arena_->word(location);
   const u32 before = word;
   word = value;
+  restoredGuestWord(location);
   // The display follows its undone events on the screen.
   VideoClock& v = arena_->machine.video;
   if (&word == &v.line) video_->lineUndone(before);
@@ -193,9 +196,28 @@ void Emulator::undoCycles(uint32_t cycles) {
   reverseTimers(arena_->io, arena_->timerAccumulators, arena_->pendingTimerInterrupts, controls, cycles);
 }
 
+void Emulator::restoredGuestWord(uint32_t location) {
+  // The areas code can run from that the guest can write, and their regions.
+  const Arena& a = *arena_;
+  struct Area {
+    const u8* base;
+    u32 size, region;
+  };
+  const Area areas[] = {{a.ewram, sizeof a.ewram, 2}, {a.iwram, sizeof a.iwram, 3},
+                        {a.palette, sizeof a.palette, 5}, {a.vram, sizeof a.vram, 6}, {a.oam, sizeof a.oam, 7}};
+  for (const Area& area : areas) {
+    const u32 offset = location - a.offsetOf(area.base);
+    if (offset >= area.size) continue;
+    const u32 address = area.region << 24 | offset;
+    if (breakpoints_.isCode(address)) cpu_.codeWritten(0, address);
+    return;
+  }
+}
+
 uint32_t Emulator::undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) {
   const u32 cycles = dma_.stepBack(channel, *this);
   memory_.poke32(address, old);
+  if (breakpoints_.isCode(address)) cpu_.codeWritten(0, address);
   undoCycles(cycles);
   return cycles;
 }

@@ -75,6 +75,7 @@ private:
   uint32_t wait32(uint32_t address) override { return memory_.wait(arena::kWait32Seq, address >> 24); }
   bool readTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 0, address); }
   bool writeTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 1, address); }
+  bool codeWord(uint32_t address) override { return breakpoints_.isCode(address); }
   void journal(uint32_t first, uint32_t second) override { history_.push(first, second); }
   void journalField(const void* field) override;
   void journalGuest(uint32_t address) override;
@@ -103,6 +104,9 @@ private:
   void afterBackwardSlice() override;
 
   void giveClock();
+  // A guest word the backward step restored: blocks translated from what it
+  // held go.
+  void restoredGuestWord(uint32_t location);
 
   std::unique_ptr<Arena, ArenaDeleter> arena_;
   GbaMemory memory_;

@@ -78,6 +78,7 @@ void ArmCpu::run() {
       changeField(arena_, pendingExceptions, pendingExceptions & ~(1u << k));
       pc = this->pc();
     }
+    if (!pendingWrites_.empty()) settleCodeWrites();
     TranslatedBlock* b = getBlock(pc);
     CHECK(b != nullptr);
     if (!b) break;
@@ -106,6 +107,7 @@ void ArmCpu::run() {
   m.cycleCount += u32(used);
   m.video.cycles -= used;
   if (hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
+  settleCodeWrites();
   if (status & 0x4000) {
     u32 npc = this->pc();
     switchState(npc);

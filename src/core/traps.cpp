@@ -107,7 +107,10 @@ void handleAccessTraps(TrapContext& ctx, uint32_t pc, uint32_t dataAddress, uint
       if (k != 2) status &= ~bit;
       continue;
     }
-    if (k == 1 && ctx.ioActions) ioWriteAction(ctx, pc, a);
+    if (k == 1 && ctx.ioActions) {
+      if (ctx.codeWritten && ctx.breakpoints->isCode(a)) ctx.codeWritten(pc, a);
+      ioWriteAction(ctx, pc, a);
+    }
     if (!testTrapBit(map, 3 + k, a)) {
       status &= ~bit;  // a built-in trap only: no stop
     } else if (!decided) {

@@ -38,6 +38,9 @@ struct TrapContext {
   // Journals the machine-state word holding a byte before an action changes
   // it (running back undoes the actions with the store that caused them).
   std::function<void(const void* field)> journal;
+  // A guest write reached a word that holds translated code (pc: where the
+  // program goes on).
+  std::function<void(uint32_t pc, uint32_t address)> codeWritten;
   // Whether I/O actions run: the backward step re-tests breakpoints only.
   bool ioActions = true;
 };

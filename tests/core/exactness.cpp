@@ -75,6 +75,7 @@ std::vector<Program> programs() {
       {"mixed guest program", testsupport::guestImage("backmix"), "", 200},
       {"timer interrupt guest", testsupport::guestImage("timerirq"), "", 300},
       {"interrupt flags guest", testsupport::guestImage("irqflags"), "", 150, true},
+      {"code in RAM guest", testsupport::guestImage("selfmod"), "", 0},
   };
   const std::string shared = testsupport::sharedDir();
   if (!shared.empty()) {
@@ -126,7 +127,9 @@ TEST(Exactness, SingleStepsForwardBackAndForwardAgain) {
         for (int i = 0; i < n; ++i) {
           emu->stepBack();
           ASSERT_EQ(gRunStatus & kStatusJournalExhausted, 0u) << "step " << i;
-          if (i + 1 < n) ASSERT_EQ(digest(*emu), forward[n - 2 - i]) << "back " << i + 1;
+          if (i + 1 < n) {
+            ASSERT_EQ(digest(*emu), forward[n - 2 - i]) << "back " << i + 1;
+          }
         }
         const GuestSnapshot after = snapshotOf(*emu);
         ASSERT_TRUE(after == before) << firstDifference(after, before);
