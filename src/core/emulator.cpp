@@ -114,7 +114,11 @@ void Emulator::runSlice() {
   // A forward run after a backward one drops the undone future first.
   history_.resumeForward();
   history_.account();
-  if (runDma(0) != 0) cpu_.run();
+  // DMA only while a channel is enabled or has units left.
+  const u8* io = arena_->io;
+  const bool dma = (io[0xBB] | io[0xC7] | io[0xD3] | io[0xDF]) & 0x80 || dma_.remaining[0] || dma_.remaining[1] ||
+                   dma_.remaining[2] || dma_.remaining[3];
+  if (!dma || runDma(0) != 0) cpu_.run();
   // The slice's end: running back one step from here lands where it began.
   journalField(&arena_->machine.sliceMark);
   ++arena_->machine.sliceMark;
