@@ -141,7 +141,7 @@ struct alignas(64) Arena {
   u8 bitmaps[6][arena::kBitmapBytes];
 
   // Last, so that every other offset stays small.
-  alignas(64) u32 journal[arena::kJournalWords];
+  alignas(4096) u32 journal[arena::kJournalWords];
 
   // Arena offset of a storage word or byte inside this arena.
   u32 offsetOf(const void* p) const {

@@ -8,10 +8,32 @@
 #include "core/frontend.h"
 #include "core/timers.h"
 
+namespace {
+
+// The journal's start in the arena lands on a large page: the arena is
+// placed so, and its size rounded to whole large pages.
+constexpr size_t kLargePage = size_t(1) << 21;
+constexpr size_t kArenaBytes = (sizeof(Arena) + kLargePage - 1) & ~(kLargePage - 1);
+
+}  // namespace
+
 Arena* Emulator::allocateArena() {
-  void* p = mmap(nullptr, sizeof(Arena), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const size_t spare = 2 * kLargePage;
+  void* p = mmap(nullptr, kArenaBytes + spare, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   CHECK(p != MAP_FAILED);
-  Arena* a = static_cast<Arena*>(p);  // zero-filled; Arena is plain storage
+  if (p == MAP_FAILED) return nullptr;
+  // The arena begins where its journal lands on a large page; the rest of
+  // the mapping goes back.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t journal = (at + offsetof(Arena, journal) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t start = journal - offsetof(Arena, journal);
+  if (start > at) munmap(p, start - at);
+  const uintptr_t end = at + kArenaBytes + spare, used = start + kArenaBytes;
+  if (end > used) munmap(reinterpret_cast<void*>(used), end - used);
+  Arena* a = reinterpret_cast<Arena*>(start);  // zero-filled; Arena is plain storage
+  // The journal is written straight through: large pages spare it a fault
+  // every 4 KB.
+  madvise(a->journal, sizeof a->journal, MADV_HUGEPAGE);
   buildConditionTable(a->conditionTable);
   buildFlagTable(a->flagsFromAh);
   // A new cartridge's EEPROM is erased.  The journal is left untouched: it
@@ -20,7 +42,7 @@ Arena* Emulator::allocateArena() {
   return a;
 }
 
-void Emulator::ArenaDeleter::operator()(Arena* a) const { munmap(a, sizeof(Arena)); }
+void Emulator::ArenaDeleter::operator()(Arena* a) const { munmap(a, kArenaBytes); }
 
 Emulator::Emulator()
     : arena_(allocateArena()),
