@@ -59,6 +59,10 @@ public:
   // taken in before the next, or here.
   void takeClock();
   void shutdownVideo() { video_->release(); }
+  // Commits the journal's memory now, so that running never waits for the
+  // system to hand out fresh pages (the program's emulator does this once at
+  // start; others fault pages in as they write them).
+  void commitJournal();
   // Where the display unit's finished frames go (the front end's display;
   // nothing by default).
   void setFramePresenter(std::function<void(i32 x, i32 y)> presenter) { presenter_ = std::move(presenter); }
