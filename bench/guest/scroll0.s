@@ -11,8 +11,8 @@
         .syntax unified
         .arm
         .text
-        .equ    ARM_ROUNDS, 1000        @ about 75,000 cycles on the console
-        .equ    THUMB_ROUNDS, 2000      @ about 70,000 cycles
+        .equ    ARM_ROUNDS, 1000        @ the two loops: about 60% of a frame
+        .equ    THUMB_ROUNDS, 2000
         b       start                   @ the cartridge header, blank but for
         .fill   0xB2 - 4, 1, 0          @ its fixed byte and complement check
         .byte   0x96
