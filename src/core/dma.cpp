@@ -70,16 +70,18 @@ uint32_t Dma::stepBack(uint32_t n, DmaBus& bus) {
 
 bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded) {
   const uint32_t s = source[n], d = destination[n];
-  // The old word goes to the journal before it changes: {3, channel}, then
-  // {guest word address, old value}.
-  bus.journal(kDmaRecord, n);
-  bus.journal(d & ~3u, bus.peek32(d & ~3u));
+  const uint32_t old = bus.peek32(d & ~3u);
   const uint32_t cycles = unitCycles(n, bus);
   if (unit[n] == 2) bus.poke16(d, bus.peek16(s));
   else bus.poke32(d, bus.peek32(s));
   *clock.cycleBudget -= int32_t(cycles);
   // A timer interrupt raised during the transfer is requested, not lost.
   if (bus.runTimers(cycles)) bus.requestTimerInterrupts();
+  // The unit in the journal: {3, channel}, then {guest word address, old
+  // value}.  After the timers' records, so that running back takes the
+  // unit's cycles off the timers before their overflows are restored.
+  bus.journal(kDmaRecord, n);
+  bus.journal(d & ~3u, old);
   destination[n] += uint32_t(destinationStep[n]);
   source[n] += uint32_t(sourceStep[n]);
   if (--remaining[n] == 0) {
