@@ -182,7 +182,7 @@ void createMainWindow() {
   // The older program's window is not kept above the others.
   Window* window = createWindow(kMainWindowTitle, &windowProc, !variant::kOlder);
   if (!window) {
-    std::fprintf(stderr, "%s: the main window could not be created.\n", variant::kProductTitle);
+    std::fprintf(stderr, "%s: no display can be opened (%s).\n", variant::kProductTitle, windowError());
     std::exit(1);
   }
   gWindowRect = windowRect(window);

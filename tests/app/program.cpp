@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -83,6 +84,18 @@ TEST_P(Program, RunsInARealWindowUnderXvfb) {
                                    {"SDL_VIDEODRIVER=x11", "DISPLAY=" + x.display(), script})),
             0);
   EXPECT_NE(fileText("dbgout.txt").find("===End of memory dump.\n"), std::string::npos);
+}
+
+TEST_P(Program, WithoutADisplaySaysSoOnceAndFails) {
+  // Nothing names a display or a driver, so SDL would fall back on one that
+  // shows nothing.
+  const Child r = startChild({programPath(GetParam())},
+                             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}, "stderr.txt");
+  const int status = finishChild(r, 60);
+  EXPECT_GT(status, 0) << "the program ran on unseen or was killed";
+  const std::string err = fileText("stderr.txt");
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("no display can be opened"), std::string::npos) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, Program, ::testing::Values("vandrel", "ostrel"));
