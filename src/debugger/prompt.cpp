@@ -113,6 +113,12 @@ void close() {
 
 }  // namespace
 
+void releaseDialogPictures() {
+  gDialogFrame.release();
+  gDialogBackground.release();
+  gFrameLoaded = false;
+}
+
 void setDialogClock(float (*clock)()) { gClock = clock ? clock : &readCycleSeconds; }
 
 DialogGeometry dialogGeometry() {

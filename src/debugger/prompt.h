@@ -18,6 +18,9 @@ extern float gKeyDelay;
 extern float gDialogOpenedAt;
 extern u32 gDialogRedrawMask;
 
+// Gives back the frame and the saved background (shut-down).
+void releaseDialogPictures();
+
 void showMessageBox(const FixedIString& title, const FixedIString& text, float delay);
 void promptForInput(const FixedIString& title, void (*command)());
 

@@ -211,6 +211,10 @@ int winMain(const char* commandLine, const Application& application) {
   runTasks();
 
   if (gApplication.shutdown) gApplication.shutdown();
+  // The switch lists are static objects; their storage goes before the
+  // allocation report.
+  gCommandSwitches.clear();
+  gESwitchValues.clear();
   runShutdownHooks();
   dumpOutstandingAllocations();
   if (!variant::kOlder) releaseSound();

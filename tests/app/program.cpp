@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/child.h"
 #include "support/tempdir.h"
@@ -32,6 +33,7 @@ TEST_P(Program, EndsWithZeroOnAltQAndReportsOutstandingAllocations) {
   const std::string log = fileText("dbgout.txt");
   EXPECT_NE(log.find("===Outstanding memory allocations:\n"), std::string::npos) << log;
   EXPECT_NE(log.find("===End of memory dump.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("------ Total outstanding memory:  0.\n"), std::string::npos) << log;
   // The settings and the language table are written back at exit.
   EXPECT_NE(fileText("kez.cfg").find("Video Width\t640\n"), std::string::npos);
   // Vandrel's sound set-up translates its failure text; the older program
@@ -39,6 +41,28 @@ TEST_P(Program, EndsWithZeroOnAltQAndReportsOutstandingAllocations) {
   if (std::string(GetParam()) == "vandrel") {
     EXPECT_NE(fileText("english.csv").find("\"Unable to initialize DirectSound.\""), std::string::npos);
   }
+}
+
+TEST_P(Program, ASessionEndsWithNothingOutstanding) {
+  // A cartridge and a breakpoint from the command line, a run and its stop,
+  // every tab of the three windows, a prompt, the decoded I/O registers and
+  // (Vandrel) the reset box, then Alt+Q.
+  const std::string script = eventScript(
+      "wait 300\npress F5\nwait 300\npress F5\nwait 200\n"
+      "click left 120 5\nclick left 170 5\nclick left 240 5\nclick left 320 5\nclick left 370 5\n"
+      "click left 40 5\nclick left 20 300\nclick left 180 300\nclick left 260 300\nclick left 100 300\n"
+      "click left 460 300\nclick left 540 300\nclick left 410 300\nwait 200\n"
+      "press B\npress X\npress Space\npress 8\npress 0\npress 0\npress 0\npress 0\npress 5\npress 0\n"
+      "press Return\nwait 100\nclick left 100 300\n"
+      "down Left Shift\npress G\nup Left Shift\npress 4\npress 0\npress 0\npress 0\npress 0\npress 0\n"
+      "press 0\npress Return\nwait 100\ndown Left Shift\npress Page Down\nup Left Shift\n"
+      "press F9\npress F4\nwait 200\npress Return\nwait 200\n" +
+      std::string(kAltQ));
+  const std::vector<std::string> args = {programPath(GetParam()), "-ar" + guestImage("keypad"),
+                                         "-abw3000000"};
+  EXPECT_EQ(finishChild(startChild(args, {"SDL_VIDEODRIVER=dummy", script})), 0);
+  const std::string log = fileText("dbgout.txt");
+  EXPECT_NE(log.find("------ Total outstanding memory:  0.\n"), std::string::npos) << log;
 }
 
 TEST_P(Program, KeepsTheSettingsItFound) {
