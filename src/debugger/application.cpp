@@ -48,6 +48,15 @@ namespace {
 // nothing and waits for the window-closed road to end the program.
 bool gSetupFailed = false;
 
+// Passes of the main loop since one found a key waiting: a key is taken
+// after the drawing of its pass, so its effect reaches the two display
+// pages only in the two passes after it.
+u32 gPassesSinceKey = 0;
+
+// The longest the main task sleeps when nothing happens; a close request
+// from outside (SIGTERM) is seen within this time.
+constexpr u32 kIdleMilliseconds = 250;
+
 bool fullScreen() { return gRunAppWindowed.value() == 0; }
 
 bool setDebuggerMode() {
@@ -380,6 +389,10 @@ void startMainTask() {
 }
 
 void mainLoopPass() {
+  if (keyAvailable())
+    gPassesSinceKey = 0;
+  else if (gPassesSinceKey < 2)
+    ++gPassesSinceKey;
   switch (gDisplayMode) {
     case 0: {
       const bool inRun = runInProgress() && !variant::kOlder;
@@ -429,3 +442,22 @@ void runEmulator(uint32_t) {
 }
 
 intptr_t handleIpcMessage(uint32_t, intptr_t) { return 0; }
+
+uint32_t idleMilliseconds() {
+  if (gSetupFailed) return kIdleMilliseconds;
+  // A run or a repeated step goes on by itself; a waiting key is read in the
+  // next pass.
+  if (gRunning || gRepeatKey != 0 || keyAvailable() || gPassesSinceKey < 2) return 0;
+  switch (gDisplayMode) {
+    case 0:  // the debugger waits for the user
+    case 1:  // run mode, paused
+      return kIdleMilliseconds;
+    case 2: {
+      // A prompt's cursor blinks: the pass that draws its next phase is due.
+      const u32 ms = dialogIdleMilliseconds();
+      return ms < kIdleMilliseconds ? ms : kIdleMilliseconds;
+    }
+    default:
+      return 0;
+  }
+}

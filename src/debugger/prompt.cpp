@@ -1,5 +1,7 @@
 #include "debugger/prompt.h"
 
+#include <cmath>
+
 #include "debugger/app.h"
 #include "general/draw.h"
 #include "general/language.h"
@@ -112,6 +114,14 @@ void close() {
 }
 
 }  // namespace
+
+uint32_t dialogIdleMilliseconds() {
+  if (gIsMessageBox && !variant::kOlder) return 0xFFFFFFFF;
+  // The cursor changes colour at every quarter second of the clock.
+  const double quarters = double(gClock()) * 4;
+  const double left = (std::floor(quarters) + 1 - quarters) * 250;
+  return left < 1 ? 1 : uint32_t(left) + 1;
+}
 
 void releaseDialogPictures() {
   gDialogFrame.release();

@@ -114,8 +114,13 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
 }
 
 void messagePumpTask(uint32_t) {
+  // Turns of the pump since the last message: what a message changed is
+  // drawn into both display pages by the main task's next passes before
+  // the pump may wait.
+  uint32_t quietTurns = 0;
   for (;;) {
     Message m;
+    bool took = false;
     while (peekMessage(&m)) {
       if (m.message == WM_QUIT) {
         killAllTasks();
@@ -123,7 +128,13 @@ void messagePumpTask(uint32_t) {
       }
       // No character messages are used, so there is nothing to translate.
       dispatchMessage(m);
+      took = true;
     }
+    quietTurns = took ? 0 : quietTurns < 2 ? quietTurns + 1 : quietTurns;
+    // With nothing to do the thread sleeps until input comes, instead of
+    // turning the scheduler over at full speed.
+    if (quietTurns >= 2 && gApplication.idleMilliseconds)
+      if (const uint32_t ms = gApplication.idleMilliseconds(); ms > 0) waitForMessage(ms);
     yieldTask();
   }
 }

@@ -458,6 +458,16 @@ bool peekMessage(Message* message) {
   return false;
 }
 
+bool waitForMessage(uint32_t timeoutMs) {
+  if (!sQueue.empty() || sQuitPosted || sCloseSignals.load() != sCloseSignalsSeen) return true;
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  if (eventScriptPending() && timeoutMs > 1) timeoutMs = 1;
+  SDL_Event e;
+  if (SDL_WaitEventTimeout(&e, int(timeoutMs > 0x7FFFFFFF ? 0x7FFFFFFF : timeoutMs)) == 0) return false;
+  translate(e);
+  return true;
+}
+
 intptr_t dispatchMessage(const Message& message) {
   return sendMessage(message.window, message.message, message.wParam, message.lParam);
 }

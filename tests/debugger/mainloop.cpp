@@ -424,6 +424,54 @@ TEST_F(MainLoop, HeldF5StopsARunInTheDebuggerViewAndIsNotReadAgain) {
   gLayerMask = layers;
 }
 
+TEST_F(MainLoop, WaitsForInputOnlyWhenNothingGoesOnByItself) {
+  auto settle = [] {
+    for (int i = 0; i < 3; ++i) mainLoopPass();
+  };
+  settle();
+  const u32 idle = idleMilliseconds();
+  EXPECT_GT(idle, 0u);
+  // A key waits in the ring, and its effect is drawn into both pages in
+  // the two passes after the one that reads it.
+  windowProc(nullptr, platform::WM_KEYDOWN, 'S', 1);
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), idle);
+  windowProc(nullptr, platform::WM_KEYDOWN, 'S', 1);
+  settle();
+  // A step that repeats, and a run in the debugger view, go on by themselves.
+  gRepeatKey = 0x75;
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRepeatKey = 0;
+  debuggerKey(0x75);
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRunning = 0;
+  // Run mode waits only while paused.
+  setDisplayMode(1);
+  gRunning = 1;
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRunning = 0;
+  EXPECT_EQ(idleMilliseconds(), idle);
+  setDisplayMode(0);
+  // A prompt wakes for its cursor's next phase, a quarter second apart.
+  setDialogClock([] { return 10.1f; });
+  press('B');
+  ASSERT_EQ(gDisplayMode, 2u);
+  const u32 toBlink = idleMilliseconds();
+  EXPECT_GE(toBlink, 140u);
+  EXPECT_LE(toBlink, 160u);
+  press(platform::VK_ESCAPE);
+  // The reset box has no cursor.
+  press(0x73);
+  ASSERT_EQ(gDisplayMode, 2u);
+  EXPECT_EQ(idleMilliseconds(), idle);
+  press(platform::VK_RETURN);
+}
+
 TEST_F(MainLoop, RunModeWritesTheHeldKeypadKeysEveryPass) {
   setDisplayMode(1);
   gRunning = 0;                       // paused: the keypad is still written
