@@ -29,6 +29,9 @@ struct BlitOptions {
   uint32_t colour2 = 0;
   // The picture under the destination rectangle for the blending modes.
   RootPtr<Bitmap> background;
+  // When set, writes are kept inside this rectangle of the destination too.
+  bool clipped = false;
+  Rect clip;
 };
 
 class Image {

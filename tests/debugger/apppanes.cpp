@@ -5,6 +5,9 @@
 #include "debugger/formats.h"
 #include "frontend.h"
 
+#include <algorithm>
+#include <vector>
+
 using namespace frontend;
 
 namespace {
@@ -97,6 +100,38 @@ TEST_F(AppPanes, RegisterFormats) {
             "\x05R00:\x08"
             "00111111100000000000000000000000  \x05");
   EXPECT_EQ(regLine(12).substr(0, 5), "\x05R12:");
+}
+
+// The pixels of a pane's rectangle on the page shown last.
+std::vector<u16> shownPixels(platform::MemoryDisplay& display, const PaneContainer& pane) {
+  std::vector<u16> out;
+  const u16* page = display.buffers().shown();
+  const u32 width = display.buffers().width();
+  for (u32 y = pane.y; y < pane.y + pane.h; ++y)
+    for (u32 x = pane.x; x < pane.x + pane.w; ++x) out.push_back(page[y * width + x]);
+  return out;
+}
+
+TEST_F(AppPanes, DecodedIoLinesStayInsideTheMemoryPane) {
+  click(470, gAppWindow->y + 4);  // the Registers title
+  ASSERT_EQ(gAppWindow->currentTab(), u32(AppWindow::kRegisters));
+  // The I/O registers, a page on: the matrix and mosaic lines are far
+  // longer than the pane is wide.
+  press('G', kKeyShift);
+  type("4000000");
+  press(platform::VK_RETURN);
+  press(platform::VK_NEXT, kKeyShift);
+  const MemoryPane& memory = gDataWindow->memory;
+  ASSERT_GT(memory.start, 0x04000000u);
+  u32 longest = 0;
+  for (u32 i = 0; i < memory.lineCount(); ++i) longest = std::max(longest, memory.lines[i].length());
+  ASSERT_GT(longest * fontWidth(gFontNumber), memory.w);
+  const std::vector<u16> drawn = shownPixels(*display, regs());
+  // The Registers pane drawn again by itself on both pages.
+  regs().markDirty();
+  mainLoopPass();
+  mainLoopPass();
+  EXPECT_EQ(shownPixels(*display, regs()), drawn);
 }
 
 TEST_F(AppPanes, GoToSetsTheProgramCounter) {
