@@ -286,6 +286,31 @@ void stopRun() {
   gRunning = 0;
 }
 
+void showMachine() {
+  if (gCodeWindow) gCodeWindow->showPc();
+  if (gDataWindow) gDataWindow->refreshAll();
+  if (gAppWindow) gAppWindow->refreshCurrent();
+  gEmulator.video().redrawPicture();
+}
+
+bool loadCartridge(const std::string& path) {
+  const bool loaded = gEmulator.loadRom(path);
+  if (loaded) {
+    // The status line names only a cartridge that is really in.
+    gRomName.clear();
+    for (char c : path)
+      if (gRomName.length() < FixedIString::kCapacity) gRomName.appendChar(c);
+  }
+  showMachine();
+  return loaded;
+}
+
+bool loadCartridge(const FixedIString& path) {
+  std::string narrow;
+  for (u32 i = 0; i < path.length(); ++i) narrow.push_back(char(path[i] & 0xFF));
+  return loadCartridge(narrow);
+}
+
 void emulateStep() {
   if (!gRunning) return;
   if (gRunDirection == 1)
@@ -330,17 +355,13 @@ SwitchResult actOnSwitches() {
       case 'R': {
         std::string name;
         for (u32 k = 2; k < s.length() && name.size() < 256; ++k) name.push_back(char(s[k] & 0xFF));
-        if (!gEmulator.loadRom(name)) {
+        if (!loadCartridge(name)) {
           FixedIString warning;
           warning.assignTextClipped(translate("Unable to open the cartridge file:"));
           warning.appendChar(' ');
           for (char c : name)
             if (warning.length() < FixedIString::kCapacity) warning.appendChar(c);
           postWarning(warning);
-        } else {
-          // The status line names only a cartridge that is really in.
-          gRomName.clear();
-          for (char c : name) gRomName.appendChar(c);
         }
         r.showStartDialog = false;
         break;
@@ -361,8 +382,7 @@ void startMainTask() {
   trackedAlloc(gAppWindow, 1, __FILE__, __LINE__);
   addTabFrame(gAppWindow);
   if (variant::kOlder) {
-    gEmulator.loadRom("roms/iridion.gba");
-    gRomName.assignText("roms/iridion.gba");
+    loadCartridge("roms/iridion.gba");
     gRunAppModeSwitch.value() = 0;
     setDisplayMode(0);
     return;

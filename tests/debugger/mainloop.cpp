@@ -472,6 +472,72 @@ TEST_F(MainLoop, WaitsForInputOnlyWhenNothingGoesOnByItself) {
   press(platform::VK_RETURN);
 }
 
+// The video unit's 240 x 160 picture and its colours for this display.
+void setUpPicture() {
+  Video& video = gEmulator.video();
+  video.reset();
+  Video::fillColourTable(video.debuggerColours, [](float r, float g, float b) { return gView.rgb(r, g, b); });
+}
+
+// A pixel of the App pane's picture.
+u16 appPixel(u32 x, u32 y) {
+  PlainBitmap& picture = gAppWindow->screen.picture;
+  picture.lock(1);
+  const u16 p = picture.pixel(x, y);
+  picture.unlock();
+  return p;
+}
+
+TEST_F(MainLoop, AResetShowsTheNewMachineAtOnce) {
+  setUpPicture();
+  // Somewhere else in the code, with a coloured picture, the Registers tab up.
+  for (int i = 0; i < 5; ++i) press(0x78);  // F9
+  for (int i = 0; i < 30; ++i) press(platform::VK_DOWN, 0, 1);
+  gEmulator.memory().poke16(0x04000000, 0);       // no layers:
+  gEmulator.memory().poke16(0x05000000, 0x7C00);  // a blue backdrop
+  gEmulator.video().redrawPicture();
+  ASSERT_NE(appPixel(10, 10), 0u);
+  click(470, gAppWindow->y + 4);
+  ASSERT_EQ(gAppWindow->currentTab(), u32(AppWindow::kRegisters));
+  const u32 away = gCodeWindow->disassembly.cursor;
+  ASSERT_NE(away, 0x08000000u);
+  press(0x73);  // F4
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gEmulator.cpu().pc(), 0x08000000u);
+  EXPECT_EQ(gCodeWindow->disassembly.cursor, 0x08000000u);
+  EXPECT_NE(bytes(gAppWindow->registers.lines[7]).find("08000000"), std::string::npos);
+  // The picture is the cleared machine's, in the pane and in the screenshot.
+  EXPECT_EQ(appPixel(10, 10), 0u);
+  press('P');
+  PlainBitmap shot;
+  ASSERT_TRUE(shot.loadBitmapFile("screen.bmp"));
+  shot.lock(1);
+  EXPECT_EQ(shot.pixel(10, 10), 0u);
+  shot.unlock();
+}
+
+TEST_F(MainLoop, LayerAndGridKeysShowAtOnceWhileStopped) {
+  const u32 layers = gLayerMask;
+  const i32 grid = gGridOption.value();
+  gGridOption.value() = 0;
+  setUpPicture();
+  // Mode 3 with background 2 on, its first pixel red.
+  gEmulator.memory().poke16(0x04000000, 0x0403);
+  gEmulator.memory().poke16(0x06000000, 0x001F);
+  gEmulator.video().redrawPicture();
+  const u16 red = appPixel(0, 0);
+  ASSERT_NE(red, 0u);
+  press('2');
+  EXPECT_EQ(appPixel(0, 0), 0u);
+  press('2');
+  EXPECT_EQ(appPixel(0, 0), red);
+  const u16 plain = appPixel(5, 0);
+  press('X');  // a grid line along the top
+  EXPECT_NE(appPixel(5, 0), plain);
+  gGridOption.value() = grid;
+  gLayerMask = layers;
+}
+
 TEST_F(MainLoop, RunModeWritesTheHeldKeypadKeysEveryPass) {
   setDisplayMode(1);
   gRunning = 0;                       // paused: the keypad is still written
