@@ -244,9 +244,12 @@ void setDisplayMode(u32 mode) {
 }
 
 void toggleWindowed() {
+  // Run mode on its own screen is full screen whatever the option says, so
+  // Alt+Enter there would change the option unseen: it is left alone.  In
+  // the debugger's mode, a box open or not, the switch shows at once.
+  if (gDisplayMode == 1 && gRunAppModeSwitch.value() != 0) return;
   i32& windowed = gRunAppWindowed.value();
   windowed = windowed ? 0 : 1;
-  if (gDisplayMode != 0 && gRunAppModeSwitch.value() != 0) return;
   setDebuggerMode();
   markAllWidgetsDirty();
 }

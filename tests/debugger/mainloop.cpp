@@ -562,16 +562,42 @@ TEST_F(MainLoop, RunModeOnItsOwnScreenKeepsClicksFromTheHiddenPanes) {
   gRunAppModeSwitch.value() = 0;
 }
 
-TEST_F(MainLoop, AltEnterInRunModeOnlyFlipsTheOption) {
+TEST_F(MainLoop, AltEnterSwitchesAtOnceOrLeavesTheOptionAlone) {
+  const i32 windowed = gRunAppWindowed.value();
+  gAltEnterHandler = &toggleWindowed;
+  auto altEnter = [] {
+    platform::setKeyState(platform::VK_MENU, true);
+    windowProc(nullptr, platform::WM_SYSKEYDOWN, platform::VK_RETURN, 1);
+    platform::setKeyState(platform::VK_MENU, false);
+  };
+  // The debugger's view, and a box over it: the display switches at once.
+  gRunAppWindowed.value() = 0;
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 1);
+  EXPECT_FALSE(display->fullScreen());
+  press('B');
+  ASSERT_EQ(gDisplayMode, 2u);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 0);
+  EXPECT_TRUE(display->fullScreen());
+  press(platform::VK_ESCAPE);
+  // Run mode on its own full screen: nothing changes, the option neither.
   gRunAppModeSwitch.value() = 1;
   setDisplayMode(1);
-  const i32 windowed = gRunAppWindowed.value();
-  toggleWindowed();
-  EXPECT_EQ(gRunAppWindowed.value(), windowed ? 0 : 1);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 0);
   EXPECT_EQ(gView.width(), 320u);
-  toggleWindowed();
   setDisplayMode(0);
+  EXPECT_TRUE(display->fullScreen());
   gRunAppModeSwitch.value() = 0;
+  // Run mode on the debugger's display switches it like the debugger's view.
+  setDisplayMode(1);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 1);
+  EXPECT_FALSE(display->fullScreen());
+  setDisplayMode(0);
+  gAltEnterHandler = nullptr;
+  gRunAppWindowed.value() = windowed;
 }
 
 }  // namespace
