@@ -326,6 +326,7 @@ void emulateStep() {
 SwitchResult actOnSwitches() {
   SwitchResult r;
   if (variant::kOlder) return r;
+  bool loaded = false;
   for (u32 i = 0; i < gCommandSwitches.count(); ++i) {
     const FixedIString& s = gCommandSwitches[i];
     if (s.length() < 2 || (s[0] != 'a' && s[0] != 'A')) continue;
@@ -358,7 +359,9 @@ SwitchResult actOnSwitches() {
       case 'R': {
         std::string name;
         for (u32 k = 2; k < s.length() && name.size() < 256; ++k) name.push_back(char(s[k] & 0xFF));
-        if (!loadCartridge(name)) {
+        if (loadCartridge(name)) {
+          loaded = true;
+        } else {
           FixedIString warning;
           warning.assignTextClipped(translate("Unable to open the cartridge file:"));
           warning.appendChar(' ');
@@ -373,6 +376,9 @@ SwitchResult actOnSwitches() {
         break;
     }
   }
+  // A run at once of an empty cartridge area would show a black screen
+  // without a word.
+  if (r.runAtOnce && !loaded) postWarningText("No cartridge loaded");
   return r;
 }
 

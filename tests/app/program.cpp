@@ -65,6 +65,13 @@ TEST_P(Program, ASessionEndsWithNothingOutstanding) {
   EXPECT_NE(log.find("------ Total outstanding memory:  0.\n"), std::string::npos) << log;
 }
 
+TEST_P(Program, RunningAtOnceWithoutACartridgeIsWarnedAbout) {
+  if (std::string(GetParam()) != "vandrel") GTEST_SKIP() << "the older program takes no switches";
+  const std::string script = eventScript(kAltQ);
+  EXPECT_EQ(finishChild(startChild({programPath(GetParam()), "-ag"}, {"SDL_VIDEODRIVER=dummy", script})), 0);
+  EXPECT_NE(fileText("dbgout.txt").find("Warning: No cartridge loaded\n"), std::string::npos);
+}
+
 TEST_P(Program, KeepsTheSettingsItFound) {
   std::ofstream("kez.cfg") << "Video Width\t800\nVideo Height\t600\n";
   const std::string script = eventScript(kAltQ);

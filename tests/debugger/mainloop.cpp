@@ -93,6 +93,21 @@ TEST_F(Switches, LoadingAloneSkipsTheStartDialog) {
   EXPECT_FALSE(r.runAtOnce);
 }
 
+TEST_F(Switches, RunningAtOnceWithoutACartridgeSaysSo) {
+  clearWarnings();
+  act({"ag"});
+  EXPECT_EQ(lastWarning(), "No cartridge loaded");
+  EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kWarnings));
+  clearWarnings();
+  act({"arno-such-file.gba", "ag"});
+  EXPECT_EQ(lastWarning(), "No cartridge loaded");
+  clearWarnings();
+  act({("ar" + testsupport::guestImage("keypad")).c_str(), "ag"});
+  EXPECT_EQ(lastWarning(), "");
+  act({});
+  EXPECT_EQ(lastWarning(), "");  // the start dialog comes instead
+}
+
 TEST_F(Switches, AMissingCartridgeIsWarnedAbout) {
   const std::string before = bytes(gRomName);
   act({"arno-such-file.gba"});
