@@ -13,5 +13,6 @@ intptr_t handleIpcMessage(uint32_t code, intptr_t value);
 uint32_t idleMilliseconds();
 
 inline Application theApplication() {
-  return Application{&initApplication, &shutdownApplication, &runEmulator, &handleIpcMessage, &idleMilliseconds};
+  return Application{&initApplication, &shutdownApplication, &runEmulator, &handleIpcMessage,
+                     &idleMilliseconds};
 }

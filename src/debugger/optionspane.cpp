@@ -194,7 +194,8 @@ void OptionsPane::setRect(u32 left, u32 top, u32 width, u32 height) {
 bool OptionsPane::everyItemInside() const {
   for (u32 i = 0; i < children.count(); ++i) {
     const DialogItem& item = *children.atConst(i);
-    if (item.x < x || item.y < y || item.x - x + item.width() > w || item.y - y + item.height() > h) return false;
+    if (item.x < x || item.y < y || item.x - x + item.width() > w || item.y - y + item.height() > h)
+      return false;
   }
   return true;
 }
@@ -232,7 +233,8 @@ void OptionsPane::layOutBlocks() {
   for (u32 i = 0; i < children.count();) {
     Block b{i, 1, {}};
     const bool checks = isCheck(children.at(i));
-    while (checks && b.first + b.count < children.count() && isCheck(children.at(b.first + b.count))) ++b.count;
+    while (checks && b.first + b.count < children.count() && isCheck(children.at(b.first + b.count)))
+      ++b.count;
     for (u32 k = b.first; k < b.first + b.count; ++k) {
       b.box.w = std::max(b.box.w, children.at(k)->width());
       b.box.h += children.at(k)->height();
@@ -242,7 +244,8 @@ void OptionsPane::layOutBlocks() {
   }
   std::vector<Block*> order;
   for (Block& b : blocks) order.push_back(&b);
-  std::stable_sort(order.begin(), order.end(), [](const Block* a, const Block* b) { return a->box.h > b->box.h; });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Block* a, const Block* b) { return a->box.h > b->box.h; });
   std::vector<Box> placed;
   for (Block* b : order) {
     std::vector<u32> xs{4}, ys{2};

@@ -20,7 +20,6 @@ Span clipSpan(int64_t at, uint32_t length, int64_t low, int64_t high) {
   return {uint32_t(first), uint32_t(end)};
 }
 
-
 }  // namespace
 
 void PlainBitmap::blitBitmap(Bitmap& d, int32_t x, int32_t y, const BlitOptions& o) {

@@ -120,8 +120,9 @@ TEST_P(Program, RunsInARealWindowUnderXvfb) {
 TEST_P(Program, WithoutADisplaySaysSoOnceAndFails) {
   // Nothing names a display or a driver, so SDL would fall back on one that
   // shows nothing.
-  const Child r = startChild({programPath(GetParam())},
-                             {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}, "stderr.txt");
+  const Child r =
+      startChild({programPath(GetParam())},
+                 {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}, "stderr.txt");
   const int status = finishChild(r, 60);
   EXPECT_GT(status, 0) << "the program ran on unseen or was killed";
   const std::string err = fileText("stderr.txt");

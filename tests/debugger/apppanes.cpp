@@ -1,12 +1,12 @@
 // The app window's panes: the emulated screen, the registers of the current
 // mode with their change colours, and the DMA channels.
 
+#include <algorithm>
+#include <vector>
+
 #include "debugger/commands.h"
 #include "debugger/formats.h"
 #include "frontend.h"
-
-#include <algorithm>
-#include <vector>
 
 using namespace frontend;
 
@@ -92,14 +92,21 @@ TEST_F(AppPanes, RegisterFormats) {
             "1         \x05");
   gRegisterFormat.value() = 10;  // unsigned decimal: two a line, the last blanks off the edge
   regs().refresh();
-  EXPECT_EQ(regLine(0), "\x05R00:\x08" "1065353216  \x05R01:\x08" "0000000000  \x05");
+  EXPECT_EQ(regLine(0),
+            "\x05R00:\x08"
+            "1065353216  \x05R01:\x08"
+            "0000000000  \x05");
   gRegisterFormat.value() = 14;  // signed decimal: two a line only with no blanks between
   regs().refresh();
   EXPECT_EQ(regLine(0), "\x05R00:\x08+1065353216\x05R01:\x08+0000000000  \x05");
   gRegisterFormat.value() = 18;  // binary, wider than the pane: in two halves
   regs().refresh();
-  EXPECT_EQ(regLine(0), "\x05R00:\x08" "0011111110000000\x05");
-  EXPECT_EQ(regLine(1), "\x05    \x08" "0000000000000000  \x05");
+  EXPECT_EQ(regLine(0),
+            "\x05R00:\x08"
+            "0011111110000000\x05");
+  EXPECT_EQ(regLine(1),
+            "\x05    \x08"
+            "0000000000000000  \x05");
   EXPECT_EQ(regLine(2).substr(0, 5), "\x05R01:");
 }
 

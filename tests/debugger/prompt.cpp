@@ -139,9 +139,7 @@ TEST_F(Prompt, EveryPromptBoxHidesWhatLiesUnderIt) {
   gCodeWindow->selectTab(CodeWindow::kDisassembly);
   for (int i = 0; i < 3; ++i) mainLoopPass();
   // B, G, D and Shift+E, each with a typed line, over the listing.
-  const struct {
-    u32 key, modifiers;
-  } prompts[] = {{'B', 0}, {'G', 0}, {'D', 0}, {'E', kKeyShift}};
+  const struct { u32 key, modifiers; } prompts[] = {{'B', 0}, {'G', 0}, {'D', 0}, {'E', kKeyShift}};
   for (const auto& p : prompts) {
     SCOPED_TRACE(char(p.key));
     press(p.key, p.modifiers);

@@ -58,7 +58,8 @@ inline Child startChild(const std::vector<std::string>& args, const std::vector<
   Child r;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (stderrFile) posix_spawn_file_actions_addopen(&actions, 2, stderrFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (stderrFile)
+    posix_spawn_file_actions_addopen(&actions, 2, stderrFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (posix_spawn(&r.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return r;
