@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   }
   const unsigned frames = unsigned(std::strtoul(argv[2], nullptr, 10));
   Emulator& emu = gEmulator;
+  emu.commitJournal();  // as the program does when it starts
   // A "gba.rom" picked up from the working directory must not change the run.
   std::memset(emu.memory().bios(), 0, arena::kBiosSize);
   if (argc > 3 && !emu.memory().loadBios(argv[3])) {
