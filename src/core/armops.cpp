@@ -597,7 +597,13 @@ void ArmCpu::translateThumbLongBranch(u32 address, u32 op, CodeEmitter& e) {
   e.and_(eax, ~1u);
   e.mov(e.dword[rbx + i32(kPcOffset)], eax);
   e.mov(e.dword[rbx + i32(lr)], thumbLongBranchReturn(address));
-  e.epilogue(e.translationFlags | kStatusBase | 0x8000, instructionCost(address, 1, 0, 0));
+  // Behind its first half in the same block, the pair's target is known,
+  // and the branch may be linked to it (taken only when LR still held what
+  // the first half left).
+  const u16 firstHalf = memory_.peek16(address - 2);
+  const bool pair = e.instructionIndex > 0 && (firstHalf & 0xF800) == 0xF000;
+  const u32 target = (thumbLongBranchHigh(address - 2, firstHalf) + (op & 0x7FF) * 2) & ~1u;
+  e.epilogue(e.translationFlags | kStatusBase | 0x8000, instructionCost(address, 1, 0, 0), pair, target, true);
 }
 
 // ---------------------------------------------------------------- single transfers

@@ -117,7 +117,7 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
   ret();
 }
 
-void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget) {
+void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget, bool onlyAtTarget) {
   Xbyak::Label next;
   const u32 failStatus = translationFlags | kStatusBase;
   const u32 pcNext = address_ + size_;
@@ -137,6 +137,12 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
       link.testOffset = offset() - 4;
       Xbyak::Label leave;
       jnz(leave, T_NEAR);
+      // A branch whose target is known only as likely takes the link only
+      // when the PC it wrote is that target.
+      if (onlyAtTarget) {
+        cmp(dword[rbx + kPc], linkTarget);
+        jne(leave, T_NEAR);
+      }
       link.slotOffset = offset();
       ret();  // the slot: a near jump once linked
       db(0x90);

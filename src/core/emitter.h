@@ -88,7 +88,7 @@ public:
   void addsWaits() { usesWaits_ = true; }
   // The epilogue; a status with 0x8000 returns unconditionally (the body
   // wrote PC).  `linkTarget` records a branch link for a taken B/BL.
-  void epilogue(u32 status, u32 cost, bool recordLink = false, u32 linkTarget = 0);
+  void epilogue(u32 status, u32 cost, bool recordLink = false, u32 linkTarget = 0, bool onlyAtTarget = false);
   // The common tail without the branch part, given the cost register
   // loaded; endMark is ORed into the end record's cost word (1 marks the
   // partial steps of LDM/STM).
