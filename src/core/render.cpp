@@ -394,29 +394,36 @@ void Video::compositeLine(uint32_t line) {
   const uint32_t b = (reg16(kBldalpha) >> 8) & 31;
   const uint32_t backdrop = paletteColour(palette, 0);
   auto top = [&](unsigned x) { return slots_[x] ? gTopColour[x] : backdrop; };
+  // Each pixel is kept in console colours and written out in one go.
+  const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
+  gScreenBitmap.lock(2);
+  uint16_t* row = gScreenBitmap.rowData(line);
+  auto put = [&](unsigned x, uint32_t c) {
+    out[x] = uint16_t(c);
+    row[x] = table[c];
+  };
 
   if ((mode == 2 || mode == 3) && y >= 16) {
-    const uint16_t pixel = uint16_t(mode == 2 ? kWhite : 0);
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = pixel;
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, mode == 2 ? kWhite : 0);
   } else if (mode == 2 && y >= 1) {
     for (unsigned x = 0; x < kScreenWidth; ++x) {
       const uint32_t c = top(x);
-      out[x] = uint16_t(c + fade(y, kWhite - c));
+      put(x, c + fade(y, kWhite - c));
     }
   } else if (mode == 3 && y >= 1) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = uint16_t(fade(16 - y, top(x)));
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, fade(16 - y, top(x)));
   } else if (mode == 0 || b == 0) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = uint16_t(top(x));
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, top(x));
   } else if (b >= 16) {
     // Alpha with EVB 16 shows the second colour where the top blends.
     for (unsigned x = 0; x < kScreenWidth; ++x)
-      out[x] = uint16_t(slots_[x] == kTopAndSecond ? gSecondColour[x] : top(x));
+      put(x, slots_[x] == kTopAndSecond ? gSecondColour[x] : top(x));
   } else {
     // Alpha: top x (16 - B) / 16 + second x B / 16.
     for (unsigned x = 0; x < kScreenWidth; ++x) {
       const uint32_t t = top(x);
-      out[x] = uint16_t(slots_[x] == kTopAndSecond ? fade(16 - b, t) + fade(b, gSecondColour[x]) : t);
+      put(x, slots_[x] == kTopAndSecond ? fade(16 - b, t) + fade(b, gSecondColour[x]) : t);
     }
   }
-  writeLine(line, out);
+  gScreenBitmap.unlock();
 }
