@@ -91,6 +91,12 @@ void GbaMemory::buildMap() {
 
 void GbaMemory::writeInitialRegisters() {
   poke16(0x04000130, 0x3FF);  // KEYINPUT: no key pressed
+  // BG2 and BG3 matrices at identity, as the BIOS's start-up leaves them:
+  // the bitmap modes are drawn through BG2's.
+  for (u32 pa : {0x04000020u, 0x04000030u}) {
+    poke16(pa, 0x100);
+    poke16(pa + 6, 0x100);
+  }
   poke16(0x0D000000, 1);      // EEPROM ready
 }
 

@@ -1,16 +1,15 @@
-// Scanline renderer: line set-up, backgrounds and the composition of a line.
-// Sprites are in sprites.cpp.
+// Scanline renderer: line set-up, backgrounds, the composition of a line and
+// the reuse of lines drawn before.  Sprites are in sprites.cpp.
 
 #include "core/render.h"
 
+#include <algorithm>
+
+#include "core/linecache.h"
 #include "core/video.h"
 
 uint32_t gTopColour[kScreenWidth];
 uint32_t gSecondColour[kScreenWidth];
-uint32_t gTopTaken[kScreenWidth];
-uint32_t gSecondTaken[kScreenWidth];
-uint32_t gBlendTop[kScreenWidth];
-uint32_t gClaimCount;
 uint32_t gLayerMask = kAllLayers;
 constinit ConfigOption<i32> gGridOption("grid", 0);
 
@@ -38,62 +37,122 @@ constexpr uint32_t kBldcnt = 0x50;
 constexpr uint32_t kBldalpha = 0x52;
 constexpr uint32_t kBldy = 0x54;
 
+constexpr uint32_t kForcedBlank = 0x80;
+
 // Backgrounds see only the first 64 KB of VRAM; tile data beyond it reads as
 // transparent rather than past the end of VRAM.
 constexpr uint32_t kBackgroundVram = 0x10000;
 
 constexpr uint32_t kRed = 31;
+constexpr uint32_t kWhite = 0x7FFF;
 
 // Registers BGxX/BGxY hold 28-bit signed references.
 int32_t reference(uint32_t raw) { return int32_t(raw << 4) >> 4; }
 
-inline bool bothTaken(unsigned x) { return gSecondTaken[x] != 0; }
+// Backgrounds drawn through a matrix: affine maps and, in modes 3-5, the
+// bitmap itself.
+bool transformed(uint32_t type) {
+  return type == kAffineBackground || type == kPaletteBitmap || type == kDirectColour;
+}
+
+uint32_t load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
 
 }  // namespace
 
-void Video::renderLine(uint32_t screenLine) {
-  if (screenLine >= kScreenHeight || !io || gScreenBitmap.height() < kScreenHeight ||
+void Video::renderLine(uint32_t line) {
+  if (line >= kScreenHeight || !io || gScreenBitmap.height() < kScreenHeight ||
       gScreenBitmap.width() < kScreenWidth)
     return;
-  const uint32_t mode = reg16(kDispcnt) & 7;
-  uint32_t source = screenLine;
-  if (mode == 5) {
-    // The 128-line picture sits in the middle; the lines around it keep
-    // whatever they held.
-    if (screenLine < 16 || screenLine >= 144) return;
-    source = screenLine - 16;
+
+  // The state carried from line to line (sprite lists, affine reference
+  // points) moves on for every line, however it is then written out.
+  lineInSequence_ = line != 0 && line == lastLine_ + 1;
+  if (!lineInSequence_) rebuildActiveSprites(line);
+  setupBackgrounds(line);
+  updateSprites(line);
+  lastLine_ = line;
+
+  LineInputs inputs;
+  describeLine(inputs);
+  CachedLine& cached = cache_->lines[line];
+  if (lineCacheEnabled && cached.valid && cached.inputs == inputs && cached.reads.unchanged(vram)) {
+    carrySprites(line);
+    writeLine(line, cached.colours);
+    return;
   }
 
-  const uint32_t backdrop = paletteColour(palette, 0);
-  for (unsigned x = 0; x < kScreenWidth; ++x) {
-    gTopColour[x] = backdrop;
-    gSecondColour[x] = 0;
-    gTopTaken[x] = gSecondTaken[x] = gBlendTop[x] = 0;
+  std::memset(slots_, kSlotsFree, kScreenWidth);
+  // The palette as 15-bit colours, eight at a time.
+  for (unsigned i = 0; i < 512; i += 8) {
+    const __m128i stored = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(palette + 2 * i)),
+                                         _mm_set1_epi16(0x7FFF));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i),
+                     _mm_unpacklo_epi16(stored, _mm_setzero_si128()));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 4),
+                     _mm_unpackhi_epi16(stored, _mm_setzero_si128()));
   }
-  gClaimCount = 0;
 
   const i32 grid = gGridOption.value();
   const uint32_t step = grid == 1 ? 16 : grid == 2 ? 8 : 0;
   if (step) {
-    const bool fullLine = screenLine % step == 0;
+    const bool fullLine = line % step == 0;
     for (unsigned x = 0; x < kScreenWidth; x += fullLine ? 1 : step) {
       gTopColour[x] = kRed;
-      gTopTaken[x] = gSecondTaken[x] = 1;
-      gClaimCount += 2;
+      slots_[x] = kTopOnly;
     }
   }
 
-  // A full grid line draws nothing, but the state carried from line to line
-  // (sprite lists, affine reference points) must still move on.
-  lineInSequence_ = source != 0 && source == lastLine_ + 1;
-  if (!lineInSequence_) rebuildActiveSprites(source);
-  setupBackgrounds(source);
-  updateSprites(source);
-  renderScanline(source);
-  lastLine_ = source;
+  cache_->reads.begin();
+  if (reg16(kDispcnt) & kForcedBlank) {
+    // The console shows white; the grid stays over it.
+    carrySprites(line);
+    for (unsigned x = 0; x < kScreenWidth; ++x)
+      cached.colours[x] = uint16_t(slots_[x] ? gTopColour[x] : kWhite);
+    writeLine(line, cached.colours);
+  } else {
+    // A full grid line draws nothing, but its sprites are still carried on.
+    renderScanline(line);
+    compositeLine(line);
+  }
 
+  cached.valid = !cache_->reads.overflowed() && lineCacheEnabled;
+  if (cached.valid) {
+    cached.inputs = inputs;
+    cache_->reads.keep(vram, cached.reads);
+  }
+}
+
+void Video::describeLine(LineInputs& inputs) {
+  std::memset(&inputs, 0, sizeof inputs);
+  std::memcpy(inputs.registers, io + kDispcnt, 2);
+  std::memcpy(inputs.registers + 2, io + kBgControl, 0x40 - kBgControl);
+  std::memcpy(inputs.registers + 2 + 0x40 - kBgControl, io + kBldcnt, 6);
+  const uint32_t mode = reg16(kDispcnt) & 7;
+  for (unsigned n = 2; n < 4; ++n) {
+    if (!transformed(gBackgroundTypes[mode][n])) continue;
+    inputs.references[2 * (n - 2)] = gBackgrounds[n].lineX;
+    inputs.references[2 * (n - 2) + 1] = gBackgrounds[n].lineY;
+  }
+  inputs.layerMask = gLayerMask;
+  inputs.grid = gGridOption.value();
+  inputs.paletteGeneration = cache_->watchPalette(palette);
+  inputs.oamGeneration = cache_->oamGeneration;
+}
+
+void Video::writeLine(uint32_t line, const uint16_t* colours) {
+  const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
   gScreenBitmap.lock(2);
-  compositeLine(screenLine);
+  uint16_t* out = gScreenBitmap.rowData(line);
+  for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = table[colours[x]];
   gScreenBitmap.unlock();
 }
 
@@ -108,7 +167,7 @@ void Video::setupBackgrounds(uint32_t line) {
     const uint32_t type = gBackgroundTypes[mode][n];
     const uint32_t control = reg16(kBgControl + 2 * n);
 
-    if (type == kAffineBackground) {
+    if (transformed(type)) {
       const uint32_t regs = n == 2 ? 0x20 : 0x30;
       bg.pa = int16_t(reg16(regs + 0));
       bg.pb = int16_t(reg16(regs + 2));
@@ -137,7 +196,7 @@ void Video::setupBackgrounds(uint32_t line) {
 
     bg.colours256 = (control & 0x80) != 0;
     bg.type = type;
-    bg.affine = type == kAffineBackground;
+    bg.affine = transformed(type);
     bg.next = gBackgroundLists[control & 3];
     gBackgroundLists[control & 3] = &bg;
     if (type == kTextBackground || type == kAffineBackground) {
@@ -156,6 +215,11 @@ void Video::setupBackgrounds(uint32_t line) {
       bg.widthMask = bg.heightMask = (128u << (control >> 14)) - 1;
       bg.mapRowShift = (control >> 14) + 4;
       bg.wrap = (control & 0x2000) != 0;
+    } else {
+      // The bitmap: 240 x 160 in modes 3 and 4, 160 x 128 in mode 5.
+      bg.widthMask = (mode == 5 ? 160 : 240) - 1;
+      bg.heightMask = (mode == 5 ? 128 : 160) - 1;
+      bg.wrap = false;
     }
   }
 }
@@ -163,42 +227,17 @@ void Video::setupBackgrounds(uint32_t line) {
 void Video::renderScanline(uint32_t line) {
   const uint32_t dispcnt = reg16(kDispcnt);
   const uint32_t bldcnt = reg16(kBldcnt);
-  const uint32_t parity = line & 1;
-  for (auto& counts : gActiveSpriteCount) counts[parity ^ 1] = 0;
-
+  startCarrying(line);
   for (uint32_t p = 0; p < 4; ++p) {
-    // Sprites carried from the line before merged with those starting here,
-    // by ascending number.
-    SpriteRecord** active = gActiveSprites[p][parity];
-    const uint32_t activeCount = gActiveSpriteCount[p][parity];
-    uint32_t a = 0;
-    SpriteRecord* started = line < kScreenHeight ? gSpriteStartLists[p][line] : nullptr;
-    while (a < activeCount || started) {
-      SpriteRecord* sprite;
-      if (a < activeCount && (!started || active[a]->number <= started->number)) {
-        sprite = active[a++];
-      } else {
-        sprite = started;
-        started = started->next;
-        sprite->flags |= kSpriteActive;
-      }
-      const int32_t row = sprite->y >= 161 ? int32_t(line) + 256 - int32_t(sprite->y)
-                                           : int32_t(line) - int32_t(sprite->y);
-      const int32_t height = int32_t(sprite->displayHeight);
-      if (row >= 0 && row < height) drawSprite(*sprite, row, dispcnt, bldcnt);
-      if (line < kScreenHeight - 1 && row >= 0 && row < height - 1) {
-        gActiveSprites[p][parity ^ 1][gActiveSpriteCount[p][parity ^ 1]++] = sprite;
-      } else {
-        sprite->flags &= ~kSpriteActive;
-      }
-    }
-
+    spritesOfPriority(p, line, true, dispcnt, bldcnt);
     for (const BackgroundRecord* bg = gBackgroundLists[p]; bg; bg = bg->next) {
-      if (gClaimCount >= 2 * kScreenWidth) break;
+      if (lineDone()) break;
       switch (bg->type) {
         case kTextBackground: drawTextBackground(*bg, line); break;
         case kAffineBackground: drawAffineBackground(*bg); break;
-        default: drawBitmapBackground(*bg, line, dispcnt); break;
+        default:
+          drawBitmapBackground(*bg, dispcnt);
+          break;
       }
     }
   }
@@ -210,30 +249,69 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   // The lower half of a tall map is the next screen block for a 256-pixel
   // wide map, the block after next for a 512-pixel one.
   const uint32_t rowEntries = (mapRow & 31) * 32 + ((mapRow & 32) ? (bg.widthMask == 511 ? 2048 : 1024) : 0);
-  for (unsigned x = 0; x < kScreenWidth; ++x) {
-    if (bothTaken(x)) continue;
-    const uint32_t px = (x + bg.hscroll) & bg.widthMask;
+  const uint32_t tileRow = py & 7;
+  const bool blend = bg.blend;
+
+  // The map row: one screen block's row of 32 entries, two for a wide map.
+  for (uint32_t half = 0; half <= (bg.widthMask >> 8); ++half)
+    reads_->span(bg.mapBase + 2 * (rowEntries + half * 1024), 64);
+  // Then a word (two in 256 colours) for each tile row drawn.
+  uint32_t spare[64];
+  uint32_t* const logged = reads_->reserve(64);
+  uint32_t* log = logged ? logged : spare;
+
+  // One map entry and one row of its tile for each 8 pixels: the first and
+  // last spans may be partial.
+  uint32_t px = bg.hscroll & bg.widthMask;
+  for (unsigned x = 0; x < kScreenWidth;) {
+    const unsigned first = px & 7;
+    const unsigned count = std::min(8 - first, kScreenWidth - x);
+    const unsigned at0 = x;
     const uint32_t column = px >> 3;
+    x += count;
+    px = (px + count) & bg.widthMask;
+    if (spanDone(at0, count)) continue;
+
     const uint32_t entryOffset = bg.mapBase + 2 * (rowEntries + (column & 32) * 32 + (column & 31));
     const uint32_t entry = uint32_t(vram[entryOffset]) | uint32_t(vram[entryOffset + 1]) << 8;
-    const uint32_t tx = entry & 0x400 ? 7 - (px & 7) : px & 7;
-    const uint32_t ty = entry & 0x800 ? 7 - (py & 7) : py & 7;
-    uint32_t index;
+    const uint32_t ty = entry & 0x800 ? 7 - tileRow : tileRow;
+    const bool mirrored = entry & 0x400;
+    // The tile row in screen order (mirrored when the entry says so), from
+    // the span's first column on.
     if (bg.colours256) {
-      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 64 + ty * 8 + tx;
+      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 64 + ty * 8;
       if (at >= kBackgroundVram) continue;
-      index = vram[at];
-      if (!index) continue;
+      *log++ = at;
+      *log++ = at + 4;
+      const uint64_t stored = load64(vram + at);
+      if (!stored) continue;
+      const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
+      auto colour = [this](uint32_t index) { return colours_[index]; };
+      if (count == 8) {
+        drawEight(at0, pixels, blend, colour);
+      } else {
+        drawSpan(
+            at0, count, blend, [pixels](unsigned i) { return uint32_t(pixels >> (8 * i)) & 0xFF; }, colour);
+      }
     } else {
-      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 32 + ty * 4 + tx / 2;
+      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 32 + ty * 4;
       if (at >= kBackgroundVram) continue;
-      const uint32_t nibble = tx & 1 ? vram[at] >> 4 : vram[at] & 15;
-      // Transparency is the tile's own index 0, whatever the palette bank.
-      if (!nibble) continue;
-      index = nibble + ((entry >> 8) & 0xF0);
+      *log++ = at;
+      const uint32_t stored = load32(vram + at);
+      if (!stored) continue;
+      const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
+      // Transparency is the tile's own index 0, whatever the bank.
+      const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
+      auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
+      if (count == 8) {
+        drawEight(at0, nibblesToBytes(pixels), blend, colour);
+      } else {
+        drawSpan(
+            at0, count, blend, [pixels](unsigned i) { return (pixels >> (4 * i)) & 15; }, colour);
+      }
     }
-    takeColour(x, paletteColour(palette, index), bg.blend);
   }
+  if (logged) reads_->commit(log);
 }
 
 void Video::drawAffineBackground(const BackgroundRecord& bg) {
@@ -241,7 +319,7 @@ void Video::drawAffineBackground(const BackgroundRecord& bg) {
   int32_t v = bg.lineY;
   const int32_t mask = int32_t(bg.widthMask);
   for (unsigned x = 0; x < kScreenWidth; ++x, u += bg.pa, v += bg.pc) {
-    if (bothTaken(x)) continue;
+    if (done(x)) continue;
     int32_t px = u >> 8;
     int32_t py = v >> 8;
     if (bg.wrap) {
@@ -250,61 +328,102 @@ void Video::drawAffineBackground(const BackgroundRecord& bg) {
     } else if (px < 0 || py < 0 || px > mask || py > mask) {
       continue;
     }
-    const uint32_t tile = vram[bg.mapBase + (uint32_t(py >> 3) << bg.mapRowShift) + ((px >> 3) & 127)];
-    const uint32_t index = vram[bg.characterBase + tile * 64 + (py & 7) * 8 + (px & 7)];
-    if (index) takeColour(x, paletteColour(palette, index), bg.blend);
+    const uint32_t mapAt = bg.mapBase + (uint32_t(py >> 3) << bg.mapRowShift) + ((px >> 3) & 127);
+    reads_->word(mapAt);
+    const uint32_t at = bg.characterBase + vram[mapAt] * 64 + (py & 7) * 8 + (px & 7);
+    reads_->word(at);
+    const uint32_t index = vram[at];
+    if (index) take(x, colours_[index], bg.blend);
   }
 }
 
-void Video::drawBitmapBackground(const BackgroundRecord& bg, uint32_t line, uint32_t dispcnt) {
+void Video::drawBitmapBackground(const BackgroundRecord& bg, uint32_t dispcnt) {
   const uint32_t mode = dispcnt & 7;
-  const uint32_t page = dispcnt & 0x10 ? 0xA000 : 0;
-  if (bg.type == kPaletteBitmap) {
-    const uint8_t* row = vram + page + line * 240;
-    for (unsigned x = 0; x < kScreenWidth; ++x)
-      if (!bothTaken(x) && row[x]) takeColour(x, paletteColour(palette, row[x]), false);
-  } else if (mode == 3) {
-    const uint8_t* row = vram + line * 480;
-    for (unsigned x = 0; x < kScreenWidth; ++x)
-      if (!bothTaken(x)) takeColour(x, paletteColour(row, x), false);
-  } else {
-    // Mode 5: 160 pixels wide, in the middle of the line.
-    const uint8_t* row = vram + page + line * 320;
-    for (unsigned x = 40; x < 200; ++x)
-      if (!bothTaken(x)) takeColour(x, paletteColour(row, x - 40), false);
+  const uint32_t base = mode != 3 && (dispcnt & 0x10) ? 0xA000 : 0;
+  const bool direct = bg.type == kDirectColour;
+  const uint32_t bytesPerPixel = direct ? 2 : 1;
+  const int32_t width = int32_t(bg.widthMask) + 1, height = int32_t(bg.heightMask) + 1;
+  const uint32_t pitch = uint32_t(width) * bytesPerPixel;
+
+  // The colour of bitmap pixel (px, py); direct colours are all opaque.
+  auto draw = [&](unsigned x, uint32_t at) {
+    if (direct) {
+      take(x, paletteColour(vram + at, 0), false);
+    } else if (vram[at]) {
+      take(x, colours_[vram[at]], false);
+    }
+  };
+
+  if (bg.pa == 0x100 && bg.pc == 0) {
+    // Unrotated and unscaled: one stretch of a bitmap row.
+    const int32_t py = bg.lineY >> 8;
+    if (py < 0 || py >= height) return;
+    const int32_t px0 = bg.lineX >> 8;
+    const int32_t from = std::max(0, -px0), to = std::min<int32_t>(kScreenWidth, width - px0);
+    if (from >= to) return;
+    const uint32_t rowAt = base + uint32_t(py) * pitch;
+    reads_->span(rowAt + uint32_t(px0 + from) * bytesPerPixel, uint32_t(to - from) * bytesPerPixel);
+    for (int32_t x = from; x < to; ++x)
+      if (!done(unsigned(x))) draw(unsigned(x), rowAt + uint32_t(px0 + x) * bytesPerPixel);
+    return;
+  }
+
+  int32_t u = bg.lineX;
+  int32_t v = bg.lineY;
+  for (unsigned x = 0; x < kScreenWidth; ++x, u += bg.pa, v += bg.pc) {
+    if (done(x)) continue;
+    const int32_t px = u >> 8, py = v >> 8;
+    // Outside the bitmap is transparent: it does not repeat.
+    if (px < 0 || py < 0 || px >= width || py >= height) continue;
+    const uint32_t at = base + uint32_t(py) * pitch + uint32_t(px) * bytesPerPixel;
+    reads_->word(at);
+    draw(x, at);
   }
 }
 
-void Video::compositeLine(uint32_t screenLine) {
-  const uint16_t* colours = presentMode == 1 ? fullScreenColours : debuggerColours;
-  uint16_t* out = gScreenBitmap.rowData(screenLine);
+bool Video::lineDone() const {
+  for (unsigned x = 0; x < kScreenWidth; x += 8)
+    if (!spanDone(x, 8)) return false;
+  return true;
+}
+
+void Video::compositeLine(uint32_t line) {
+  uint16_t* out = cache_->lines[line].colours;
   const uint32_t mode = (reg16(kBldcnt) >> 6) & 3;
   const uint32_t y = reg16(kBldy) & 31;
   const uint32_t b = (reg16(kBldalpha) >> 8) & 31;
+  const uint32_t backdrop = paletteColour(palette, 0);
+  auto top = [&](unsigned x) { return slots_[x] ? gTopColour[x] : backdrop; };
+  // Each pixel is kept in console colours and written out in one go.
+  const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
+  gScreenBitmap.lock(2);
+  uint16_t* row = gScreenBitmap.rowData(line);
+  auto put = [&](unsigned x, uint32_t c) {
+    out[x] = uint16_t(c);
+    row[x] = table[c];
+  };
 
   if ((mode == 2 || mode == 3) && y >= 16) {
-    const uint16_t pixel = colours[mode == 2 ? 0x7FFF : 0];
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = pixel;
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, mode == 2 ? kWhite : 0);
   } else if (mode == 2 && y >= 1) {
     for (unsigned x = 0; x < kScreenWidth; ++x) {
-      const uint32_t c = gTopColour[x];
-      out[x] = colours[c + fade(y, 0x7FFF - c)];
+      const uint32_t c = top(x);
+      put(x, c + fade(y, kWhite - c));
     }
   } else if (mode == 3 && y >= 1) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = colours[fade(16 - y, gTopColour[x])];
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, fade(16 - y, top(x)));
   } else if (mode == 0 || b == 0) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) out[x] = colours[gTopColour[x]];
+    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, top(x));
+  } else if (b >= 16) {
+    // Alpha with EVB 16 shows the second colour where the top blends.
+    for (unsigned x = 0; x < kScreenWidth; ++x)
+      put(x, slots_[x] == kTopAndSecond ? gSecondColour[x] : top(x));
   } else {
-    // Alpha: top x (16 - B) / 16 + second x B / 16; B = 16 shows the second.
+    // Alpha: top x (16 - B) / 16 + second x B / 16.
     for (unsigned x = 0; x < kScreenWidth; ++x) {
-      const uint32_t top = gTopColour[x];
-      if (!(gBlendTop[x] && gSecondTaken[x])) {
-        out[x] = colours[top];
-      } else if (b >= 16) {
-        out[x] = colours[gSecondColour[x]];
-      } else {
-        out[x] = colours[fade(16 - b, top) + fade(b, gSecondColour[x])];
-      }
+      const uint32_t t = top(x);
+      put(x, slots_[x] == kTopAndSecond ? fade(16 - b, t) + fade(b, gSecondColour[x]) : t);
     }
   }
+  gScreenBitmap.unlock();
 }

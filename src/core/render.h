@@ -12,13 +12,10 @@
 constexpr unsigned kScreenWidth = 240;
 constexpr unsigned kScreenHeight = 160;
 
-// Per-pixel line buffers.
-extern uint32_t gTopColour[kScreenWidth];     // preset to the backdrop
+// Per-pixel line buffers; what each pixel holds so far is kept beside them
+// (PixelSlots, below), and a colour counts only where its slot is taken.
+extern uint32_t gTopColour[kScreenWidth];     // topmost opaque colour (a free pixel shows the backdrop)
 extern uint32_t gSecondColour[kScreenWidth];  // next opaque colour under the top one
-extern uint32_t gTopTaken[kScreenWidth];
-extern uint32_t gSecondTaken[kScreenWidth];  // nothing further below matters
-extern uint32_t gBlendTop[kScreenWidth];     // top is to be blended with the second
-extern uint32_t gClaimCount;                 // slots taken on the line, 480 when all are
 
 // Layers the front end lets through, in DISPCNT's bit positions.
 enum : uint32_t {
@@ -107,23 +104,8 @@ extern const SpriteMatrix gFlipMatrices[4];
 enum SpriteMapping : unsigned { kMapping2d256 = 0, kMapping1d = 1, kMapping2d16 = 2 };
 extern const uint16_t* gSpriteOffsetTables[3][16];
 
-// The rule for a colour drawn at pixel x: it becomes the top colour while the
-// top is free, else the second while that is still wanted.
-inline void takeColour(unsigned x, uint32_t colour, bool blends) {
-  if (!gTopTaken[x]) {
-    gTopColour[x] = colour;
-    gTopTaken[x] = 1;
-    if (blends) {
-      gBlendTop[x] = 1;
-      gClaimCount += 1;
-    } else {
-      gBlendTop[x] = 0;
-      gSecondTaken[x] = 1;
-      gClaimCount += 2;
-    }
-  } else if (!gSecondTaken[x]) {
-    gSecondColour[x] = colour;
-    gSecondTaken[x] = 1;
-    gClaimCount += 1;
-  }
-}
+// What a pixel holds while its line is drawn, one byte a pixel: nothing yet;
+// a top colour that blends, with the one under it still wanted; a top colour
+// that does not blend; a top colour and the one under it.  The last two need
+// nothing more, so eight pixels are tested at once.
+enum PixelSlots : uint8_t { kSlotsFree = 0, kTopBlends = 1, kTopOnly = 2, kTopAndSecond = 3 };

@@ -5,11 +5,12 @@
 // on it is carried from line to line in the active arrays, so a line touches
 // only the sprites that start on it or continue from the line before.
 
+#include <algorithm>
+
+#include "core/linecache.h"
 #include "core/render.h"
 #include "core/video.h"
 #include "general/base.h"
-
-#include <algorithm>
 
 SpriteRecord gSprites[128];
 const uint8_t gSpriteWidths[16] = {8, 16, 32, 64, 16, 32, 32, 64, 8, 8, 16, 32, 0, 0, 0, 0};
@@ -47,6 +48,16 @@ int32_t spriteRow(const SpriteRecord& s, uint32_t line) {
 }
 
 uint16_t halfword(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+uint64_t load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
 
 void unlinkStart(SpriteRecord& s) {
   if (s.flags & kSpriteUnlisted) return;
@@ -112,6 +123,7 @@ void Video::resetRenderer() {
   gLayerMask = kAllLayers;
   spritesStale_ = true;
   lastLine_ = ~0u;
+  cache_->clear();
 }
 
 void Video::removeActive(SpriteRecord& sprite, uint32_t parity) {
@@ -168,6 +180,7 @@ void Video::updateSprites(uint32_t line) {
   // shadow too so an unchanged OAM compares equal on the next line.
   std::memcpy(gOamShadow, oam, kOamSize);
   spritesStale_ = false;
+  ++cache_->oamGeneration;
 }
 
 void Video::decodeSprite(uint32_t n, uint32_t line) {
@@ -211,55 +224,148 @@ void Video::decodeSprite(uint32_t n, uint32_t line) {
   if (startLine(s) != line && row >= 1 && row < int32_t(s.displayHeight)) insertActive(s, line & 1);
 }
 
+void Video::startCarrying(uint32_t line) {
+  for (auto& counts : gActiveSpriteCount) counts[(line & 1) ^ 1] = 0;
+}
+
+void Video::carrySprites(uint32_t line) {
+  startCarrying(line);
+  for (uint32_t p = 0; p < 4; ++p) spritesOfPriority(p, line, false, 0, 0);
+}
+
+void Video::spritesOfPriority(uint32_t p, uint32_t line, bool draw, uint32_t dispcnt, uint32_t bldcnt) {
+  // Sprites carried from the line before merged with those starting here,
+  // by ascending number.
+  const uint32_t parity = line & 1;
+  SpriteRecord** active = gActiveSprites[p][parity];
+  const uint32_t activeCount = gActiveSpriteCount[p][parity];
+  SpriteRecord** next = gActiveSprites[p][parity ^ 1];
+  uint32_t& nextCount = gActiveSpriteCount[p][parity ^ 1];
+  uint32_t a = 0;
+  SpriteRecord* started = line < kScreenHeight ? gSpriteStartLists[p][line] : nullptr;
+  while (a < activeCount || started) {
+    SpriteRecord* sprite;
+    if (a < activeCount && (!started || active[a]->number <= started->number)) {
+      sprite = active[a++];
+    } else {
+      sprite = started;
+      started = started->next;
+      sprite->flags |= kSpriteActive;
+    }
+    const int32_t row = spriteRow(*sprite, line);
+    const int32_t height = int32_t(sprite->displayHeight);
+    if (draw && row >= 0 && row < height) drawSprite(*sprite, row, dispcnt, bldcnt);
+    if (line < kScreenHeight - 1 && row >= 0 && row < height - 1) {
+      next[nextCount++] = sprite;
+    } else {
+      sprite->flags &= ~kSpriteActive;
+    }
+  }
+}
+
 void Video::drawSprite(SpriteRecord& s, int32_t row, uint32_t dispcnt, uint32_t bldcnt) {
   if (!(dispcnt & 0x1000) || !(gLayerMask & kLayerObj)) return;
   const bool colours16 = s.flags & kSprite16Colours;
   const uint32_t paletteBase = colours16 ? s.paletteOffset : 0;
   const bool blends = (s.flags & kSpriteSemiTransparent) || (((bldcnt >> 6) & 3) == 1 && (bldcnt & 0x10));
-
-  SpriteMatrix m;
-  if (s.matrix < 128) {
-    const uint8_t* group = oam + 32 * s.matrix;
-    m = {int16_t(halfword(group + 6)), int16_t(halfword(group + 14)), int16_t(halfword(group + 22)),
-         int16_t(halfword(group + 30))};
-  } else {
-    m = gFlipMatrices[s.matrix - 128];
-  }
-
   const int32_t width = gSpriteWidths[s.sizeIndex], height = gSpriteHeights[s.sizeIndex];
+  const unsigned mapping = dispcnt & 0x40 ? kMapping1d : colours16 ? kMapping2d16 : kMapping2d256;
+  const uint16_t* offsets = gSpriteOffsetTables[mapping][s.sizeIndex];
+
+  // The sprite's columns on screen: from `column` on, `count` of them.
   const int32_t displayWidth = int32_t(s.displayWidth);
-  // Positions in half pixels from the sprite's centre.
-  int32_t dx = -(displayWidth >> 1) * 2 + 1;
-  const int32_t dy = (row - int32_t(s.displayHeight >> 1)) * 2 + 1;
-  int32_t count;
+  int32_t column, count;
   unsigned screenX;
   if (s.x >= 384) {
-    dx += (512 - int32_t(s.x)) * 2;
-    count = displayWidth - (512 - int32_t(s.x));
+    column = 512 - int32_t(s.x);
+    count = displayWidth - column;
     screenX = 0;
   } else {
+    column = 0;
     count = std::min<int32_t>(displayWidth, 240 - int32_t(s.x));
     screenX = s.x;
   }
+
+  if (s.matrix >= 128) {
+    // Flipped or not, a sprite row is one row of its tiles: eight pixels of
+    // a tile row at a time.
+    const uint32_t flip = s.matrix - 128;
+    const int32_t ty = flip & 2 ? height - 1 - row : row;
+    const uint16_t* rowOffsets = offsets + ty * width;
+    for (int32_t i = 0; i < count;) {
+      const int32_t c = column + i;
+      const int32_t tx = flip & 1 ? width - 1 - c : c;
+      // Pixels of this tile row left in the direction the row is walked; a
+      // whole row (8) is drawn at once, in screen order.
+      const int32_t span = std::min(count - i, flip & 1 ? (tx & 7) + 1 : 8 - (tx & 7));
+      const uint32_t x0 = screenX + uint32_t(i);
+      i += span;
+      if (spanDone(x0, unsigned(span))) continue;
+      const uint32_t k = rowOffsets[tx & ~7];
+      if (colours16) {
+        const uint32_t at = (s.characters + (k >> 1)) & kObjVramMask;
+        reads_->word(0x10000 + at);
+        const uint32_t pixels = load32(objVram + at);
+        if (!pixels) continue;
+        const uint32_t* bank = colours_ + 256 + paletteBase;
+        auto colour = [bank](uint32_t index) { return bank[index]; };
+        if (span == 8) {
+          drawEight(x0, nibblesToBytes(flip & 1 ? mirrorNibbles(pixels) : pixels), blends, colour);
+          continue;
+        }
+        for (int32_t j = 0; j < span; ++j) {
+          const int32_t bit = flip & 1 ? (tx & 7) - j : (tx & 7) + j;
+          const uint32_t index = (pixels >> (4 * bit)) & 15;
+          if (index && !done(x0 + j)) take(x0 + j, colour(index), blends);
+        }
+      } else {
+        const uint32_t at = (s.characters + k) & kObjVramMask;
+        reads_->word(0x10000 + at);
+        reads_->word(0x10000 + at + 4);
+        const uint64_t pixels = load64(objVram + at);
+        if (!pixels) continue;
+        const uint32_t* bank = colours_ + 256;
+        auto colour = [bank](uint32_t index) { return bank[index]; };
+        if (span == 8) {
+          drawEight(x0, flip & 1 ? __builtin_bswap64(pixels) : pixels, blends, colour);
+          continue;
+        }
+        for (int32_t j = 0; j < span; ++j) {
+          const int32_t bit = flip & 1 ? (tx & 7) - j : (tx & 7) + j;
+          const uint32_t index = uint32_t(pixels >> (8 * bit)) & 0xFF;
+          if (index && !done(x0 + j)) take(x0 + j, colour(index), blends);
+        }
+      }
+    }
+    return;
+  }
+
+  const uint8_t* group = oam + 32 * s.matrix;
+  const SpriteMatrix m = {int16_t(halfword(group + 6)), int16_t(halfword(group + 14)),
+                          int16_t(halfword(group + 22)), int16_t(halfword(group + 30))};
+  // Positions in half pixels from the sprite's centre.
+  const int32_t dx = -(displayWidth >> 1) * 2 + 1 + column * 2;
+  const int32_t dy = (row - int32_t(s.displayHeight >> 1)) * 2 + 1;
   int32_t u = (m.pa * dx + m.pb * dy) >> 1;
   int32_t v = (m.pc * dx + m.pd * dy) >> 1;
-
-  const unsigned mapping = dispcnt & 0x40 ? kMapping1d : colours16 ? kMapping2d16 : kMapping2d256;
-  const uint16_t* offsets = gSpriteOffsetTables[mapping][s.sizeIndex];
   for (int32_t i = 0; i < count; ++i, ++screenX, u += m.pa, v += m.pc) {
-    if (gSecondTaken[screenX]) continue;
+    if (done(screenX)) continue;
     const int32_t tx = (u + (width - 1) * 128) >> 8;
     const int32_t ty = (v + (height - 1) * 128) >> 8;
     if (tx < 0 || ty < 0 || tx >= width || ty >= height) continue;
     const uint32_t k = offsets[ty * width + tx];
     uint32_t index;
     if (colours16) {
-      const uint8_t byte = objVram[(s.characters + (k >> 1)) & kObjVramMask];
+      const uint32_t at = (s.characters + (k >> 1)) & kObjVramMask;
+      reads_->word(0x10000 + at);
+      const uint8_t byte = objVram[at];
       index = k & 1 ? byte >> 4 : byte & 15;
     } else {
-      index = objVram[(s.characters + k) & kObjVramMask];
+      const uint32_t at = (s.characters + k) & kObjVramMask;
+      reads_->word(0x10000 + at);
+      index = objVram[at];
     }
     if (!index) continue;
-    takeColour(screenX, paletteColour(objPalette, paletteBase + index), blends);
+    take(screenX, colours_[256 + paletteBase + index], blends);
   }
 }

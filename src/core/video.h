@@ -1,12 +1,15 @@
 #pragma once
 // The video unit: colour and fade tables and the scanline renderer.
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
 #include <vector>
 
 #include "core/arena.h"
+#include "core/linecache.h"
 #include "core/render.h"
 #include "general/bitmap.h"
 #include "general/config.h"
@@ -144,8 +147,10 @@ public:
   uint32_t fullScreenGrey = 0;
   uint32_t presentMode = 0;
   uint32_t direction = 0;
+  // Off: every line is drawn afresh (tests compare the two).
+  bool lineCacheEnabled = true;
 
-private:
+ private:
   void drawWholePicture();
   void handOffFrame();
   void presentAt();
@@ -189,10 +194,94 @@ private:
   }
   uint32_t fade(uint32_t k, uint32_t colour) const { return fadeTables[k - 1][colour]; }
 
+  // The rule for a colour drawn at pixel x, whose slots are not yet done: it
+  // becomes the top colour while the top is free, else the second.  (A
+  // colour is read only where its slot says it is there; a free pixel shows
+  // the backdrop.)
+  void take(unsigned x, uint32_t colour, bool blends) {
+    if (slots_[x] == kSlotsFree) {
+      gTopColour[x] = colour;
+      slots_[x] = blends ? kTopBlends : kTopOnly;
+    } else {
+      gSecondColour[x] = colour;
+      slots_[x] = kTopAndSecond;
+    }
+  }
+  bool done(unsigned x) const { return slots_[x] >= kTopOnly; }
+  // Whether all `count` (1-8) pixels from x are done.
+  bool spanDone(unsigned x, unsigned count) const {
+    uint64_t v;
+    std::memcpy(&v, slots_ + x, 8);
+    const uint64_t mask = (count >= 8 ? ~0ull : (1ull << (8 * count)) - 1) & 0x0202020202020202ull;
+    return (v & mask) == mask;
+  }
+  bool lineDone() const;
+  // Draws `count` (1-8) pixels from x: pixel i has colour index index(i), 0
+  // for transparent, and then colour colour(index).
+  template <class Index, class Colour>
+  void drawSpan(unsigned x, unsigned count, bool blend, Index index, Colour colour) {
+    for (unsigned i = 0; i < count; ++i) {
+      const uint32_t k = index(i);
+      if (k && !done(x + i)) take(x + i, colour(k), blend);
+    }
+  }
+  // The eight nibbles of a 16-colour tile row spread into bytes, pixel 0 in
+  // the lowest; and a tile row's pixels in the opposite order.
+  static uint64_t nibblesToBytes(uint32_t row) {
+    const __m128i even = _mm_cvtsi32_si128(int32_t(row & 0x0F0F0F0F));
+    const __m128i odd = _mm_cvtsi32_si128(int32_t(row >> 4 & 0x0F0F0F0F));
+    return uint64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(even, odd)));
+  }
+  static uint32_t mirrorNibbles(uint32_t row) {
+    const uint32_t swapped = __builtin_bswap32(row);
+    return (swapped >> 4 & 0x0F0F0F0F) | (swapped & 0x0F0F0F0F) << 4;
+  }
+  // Eight pixels from x whose colour indexes are the bytes of `indexes`
+  // (0 for transparent), with colour(index) their colours.  The pixels of a
+  // tile row are as likely to be transparent or covered as not, so all eight
+  // choices are made at once with masks rather than branches.
+  template <class Colour>
+  void drawEight(unsigned x, uint64_t indexes, bool blend, Colour colour) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i held = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x));
+    const __m128i opaque =
+        _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
+    const __m128i toTop = _mm_and_si128(opaque, _mm_cmpeq_epi8(held, zero));
+    const __m128i toSecond = _mm_and_si128(opaque, _mm_cmpeq_epi8(held, _mm_set1_epi8(kTopBlends)));
+    const __m128i slots =
+        _mm_add_epi8(held, _mm_or_si128(_mm_and_si128(toTop, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)),
+                                        _mm_and_si128(toSecond, _mm_set1_epi8(2))));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x), slots);
+    uint32_t c[8];
+    for (unsigned i = 0; i < 8; ++i) c[i] = colour(uint32_t(indexes >> (8 * i)) & 0xFF);
+    const __m128i top16 = _mm_unpacklo_epi8(toTop, toTop), second16 = _mm_unpacklo_epi8(toSecond, toSecond);
+    const __m128i topMask[2] = {_mm_unpacklo_epi16(top16, top16), _mm_unpackhi_epi16(top16, top16)};
+    const __m128i secondMask[2] = {_mm_unpacklo_epi16(second16, second16),
+                                   _mm_unpackhi_epi16(second16, second16)};
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m128i colours = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 4 * h));
+      __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x + 4 * h);
+      __m128i* seconds = reinterpret_cast<__m128i*>(gSecondColour + x + 4 * h);
+      _mm_storeu_si128(tops, _mm_or_si128(_mm_and_si128(topMask[h], colours),
+                                          _mm_andnot_si128(topMask[h], _mm_loadu_si128(tops))));
+      _mm_storeu_si128(seconds, _mm_or_si128(_mm_and_si128(secondMask[h], colours),
+                                             _mm_andnot_si128(secondMask[h], _mm_loadu_si128(seconds))));
+    }
+  }
+  // The inputs of the line being drawn but its VRAM.
+  void describeLine(LineInputs& inputs);
+  // Writes a line of console colours into gScreenBitmap through the colour
+  // table of the present mode.
+  void writeLine(uint32_t line, const uint16_t* colours);
+  // The sprites of one priority on a line, drawn or only carried on to the
+  // next line's lists; startCarrying empties those lists first.
+  void spritesOfPriority(uint32_t p, uint32_t line, bool draw, uint32_t dispcnt, uint32_t bldcnt);
+  void startCarrying(uint32_t line);
+  void carrySprites(uint32_t line);
   void drawSprite(SpriteRecord& sprite, int32_t row, uint32_t dispcnt, uint32_t bldcnt);
   void drawTextBackground(const BackgroundRecord& bg, uint32_t line);
   void drawAffineBackground(const BackgroundRecord& bg);
-  void drawBitmapBackground(const BackgroundRecord& bg, uint32_t line, uint32_t dispcnt);
+  void drawBitmapBackground(const BackgroundRecord& bg, uint32_t dispcnt);
   void removeActive(SpriteRecord& sprite, uint32_t parity);
   void insertActive(SpriteRecord& sprite, uint32_t parity);
   void rebuildActiveSprites(uint32_t line);
@@ -202,4 +291,8 @@ private:
   uint32_t lastLine_ = ~0u;
   bool lineInSequence_ = false;
   bool spritesStale_ = true;  // decode every entry on the next line
+  std::unique_ptr<LineCache> cache_ = std::make_unique<LineCache>();
+  VramReads* reads_ = &cache_->reads;     // what the line being drawn reads
+  uint8_t slots_[kScreenWidth + 8] = {};  // PixelSlots; 8 more for whole-word reads
+  uint32_t colours_[512] = {};            // the palette's colours for the line being drawn
 };

@@ -174,22 +174,17 @@ TEST_F(Backgrounds, BitmapModes) {
     uint16_t expected;
   };
   // Mode 3: halfword 0x9234 at (10, 20); mode 4: index 5 on page 0, 6 on
-  // page 1; mode 5: a 160x128 picture from (40, 16), 0x1111 on page 0 and
+  // page 1; mode 5: a 160x128 picture from (0, 0), 0x1111 on page 0 and
   // 0x2222 on page 1 at its top-left pixel.
   const Case cases[] = {
       {3 | kBg2On, 10, 20, 0x1234},  // bit 15 is not part of the colour
-      {3 | kBg2On, 11, 20, 0x0000},
-      {4 | kBg2On, 10, 20, bgColour(5)},
-      {4 | kBg2On | kPage1, 10, 20, bgColour(6)},
+      {3 | kBg2On, 11, 20, 0x0000},      {3 | kBg2On | kPage1, 10, 20, 0x1234},  // mode 3 has one page
+      {4 | kBg2On, 10, 20, bgColour(5)}, {4 | kBg2On | kPage1, 10, 20, bgColour(6)},
       {4 | kBg2On, 11, 20, kBackdrop},  // index 0 is transparent
-      {5 | kBg2On, 40, 16, 0x1111},
-      {5 | kBg2On | kPage1, 40, 16, 0x2222},
-      {5 | kBg2On, 39, 16, kBackdrop},
-      {5 | kBg2On, 200, 16, kBackdrop},
-      {5 | kBg2On, 199, 143, 0x0333},  // bottom-right pixel of the picture
-      {5 | kBg2On, 0, 0, 0x5555},      // lines outside keep what they held
-      {5 | kBg2On, 100, 159, 0x5555},
-      {5 | kBg2On, 0, 143, kBackdrop},
+      {5 | kBg2On, 0, 0, 0x1111},        {5 | kBg2On | kPage1, 0, 0, 0x2222},
+      {5 | kBg2On, 159, 127, 0x0333},   // bottom-right pixel of the picture
+      {5 | kBg2On, 160, 0, kBackdrop},  // beyond it the backdrop shows
+      {5 | kBg2On, 0, 128, kBackdrop},   {5 | kBg2On, 239, 159, kBackdrop},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "dispcnt " << c.dispcnt << " at " << c.x << "," << c.y);
@@ -207,6 +202,145 @@ TEST_F(Backgrounds, BitmapModes) {
     frame();
     EXPECT_EQ(px(c.x, c.y), c.expected);
   }
+}
+
+TEST_F(Backgrounds, BitmapsAreDrawnThroughTheBg2Matrix) {
+  // Bitmap pixel (px, py) holds colour (or index) 1 + px + 2 x py in every
+  // mode; the cases give the bitmap pixel expected at a screen pixel, or
+  // none where the matrix leads outside the bitmap (transparent, no wrap).
+  struct Case {
+    const char* what;
+    unsigned mode;
+    int16_t pa, pb, pc, pd;
+    int32_t x, y;  // BG2X, BG2Y in 8.8 fixed point
+    unsigned screenX, screenY;
+    int bitmapX, bitmapY;  // -1: transparent
+  };
+  const Case cases[] = {
+      {"identity", 3, 0x100, 0, 0, 0x100, 0, 0, 30, 40, 30, 40},
+      {"moved", 3, 0x100, 0, 0, 0x100, 10 << 8, 20 << 8, 30, 40, 40, 60},
+      {"moved past the right edge", 3, 0x100, 0, 0, 0x100, 10 << 8, 0, 230, 0, -1, -1},
+      {"moved left of the bitmap", 3, 0x100, 0, 0, 0x100, -5 << 8, 0, 4, 0, -1, -1},
+      {"moved left of the bitmap", 3, 0x100, 0, 0, 0x100, -5 << 8, 0, 5, 0, 0, 0},
+      {"moved above the bitmap", 4, 0x100, 0, 0, 0x100, 0, -3 << 8, 7, 2, -1, -1},
+      {"moved above the bitmap", 4, 0x100, 0, 0, 0x100, 0, -3 << 8, 7, 3, 7, 0},
+      {"half a pixel on", 3, 0x100, 0, 0, 0x100, 0x80, 0x80, 9, 9, 9, 9},
+      {"magnified twice", 3, 0x80, 0, 0, 0x80, 10 << 8, 20 << 8, 7, 5, 13, 22},
+      {"magnified twice", 5, 0x80, 0, 0, 0x80, 10 << 8, 20 << 8, 6, 4, 13, 22},
+      {"shrunk to half", 4, 0x200, 0, 0, 0x200, 0, 0, 50, 40, 100, 80},
+      {"shrunk past the edge", 4, 0x200, 0, 0, 0x200, 0, 0, 120, 0, -1, -1},
+      {"quarter turn", 3, 0, -0x100, 0x100, 0, 100 << 8, 0, 30, 10, 90, 30},
+      {"quarter turn past the bottom", 3, 0, -0x100, 0x100, 0, 100 << 8, 0, 200, 10, -1, -1},
+      {"quarter turn in mode 5", 5, 0, -0x100, 0x100, 0, 100 << 8, 0, 127, 10, 90, 127},
+      {"quarter turn past mode 5's bottom", 5, 0, -0x100, 0x100, 0, 100 << 8, 0, 128, 10, -1, -1},
+      {"mirrored", 4, -0x100, 0, 0, 0x100, 239 << 8, 0, 0, 5, 239, 5},
+      {"moved past the bottom", 3, 0x100, 0, 0, 0x100, 0, 1 << 8, 0, 158, 0, 159},
+      {"moved past the bottom", 3, 0x100, 0, 0, 0x100, 0, 1 << 8, 0, 159, -1, -1},
+      {"sheared to the bottom row", 3, 0x100, 0, 1, 0x100, 0, 1 << 8, 0, 158, 0, 159},
+      {"sheared past the bottom", 3, 0x100, 0, 1, 0x100, 0, 1 << 8, 0, 159, -1, -1},
+      {"sheared past the right edge", 5, 0x100, 0, 1, 0x100, 0, 0, 160, 0, -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.what << ", mode " << c.mode << " at " << c.screenX << ","
+                                    << c.screenY);
+    SetUp();
+    const unsigned width = c.mode == 5 ? 160 : 240, height = c.mode == 5 ? 128 : 160;
+    for (unsigned y = 0; y < height; ++y)
+      for (unsigned x = 0; x < width; ++x) {
+        const uint16_t value = uint16_t(1 + x + 2 * y);
+        if (c.mode == 4)
+          vram[y * 240 + x] = uint8_t(value);
+        else
+          vram16(y * width * 2 + 2 * x, value);
+      }
+    reg(DISPCNT, uint16_t(c.mode | kBg2On));
+    reg(BG2PA, uint16_t(c.pa));
+    reg(BG2PB, uint16_t(c.pb));
+    reg(BG2PC, uint16_t(c.pc));
+    reg(BG2PD, uint16_t(c.pd));
+    reg32(BG2X, uint32_t(c.x));
+    reg32(BG2Y, uint32_t(c.y));
+    frame();
+    uint16_t expected = kBackdrop;
+    if (c.bitmapX >= 0) {
+      const unsigned value = 1 + c.bitmapX + 2 * c.bitmapY;
+      expected = c.mode == 4 ? bgColour(value & 0xFF) : uint16_t(value);
+    }
+    EXPECT_EQ(px(c.screenX, c.screenY), expected);
+  }
+}
+
+TEST_F(Backgrounds, BitmapReferencePointReloadsWhenWritten) {
+  reg(DISPCNT, 3 | kBg2On);
+  for (unsigned y = 0; y < 160; ++y) vram16(y * 480, uint16_t(100 + y));
+  for (uint32_t line = 0; line < 50; ++line) video->renderLine(line);
+  reg32(BG2Y, 60 << 8);  // line 50 shows bitmap row 60, line 51 row 61
+  for (uint32_t line = 50; line < kScreenHeight; ++line) video->renderLine(line);
+  EXPECT_EQ(px(0, 49), 149);
+  EXPECT_EQ(px(0, 50), 160);
+  EXPECT_EQ(px(0, 51), 161);
+  EXPECT_EQ(px(0, 149), 259);
+  EXPECT_EQ(px(0, 150), kBackdrop);  // row 160: below the bitmap
+}
+
+TEST_F(Backgrounds, OutsideTheBitmapTheLayersBelowShow) {
+  // BG2 at priority 0 over a sprite of priority 1.
+  reg(DISPCNT, 3 | kBg2On | kObjOn | kObj1d);
+  reg(BG2PA, 0x200);                      // shrunk: screen x 120 on lies outside
+  std::memset(&vram[0x14000], 0x11, 32);  // sprite tile 512
+  sprite(0, 0, 120, uint16_t(512 | 1 << 10));
+  vram16(2 * 118, 0x0123);
+  frame();
+  EXPECT_EQ(px(59, 0), 0x0123);
+  EXPECT_EQ(px(120, 0), objColour(1));
+  EXPECT_EQ(px(128, 0), kBackdrop);
+}
+
+TEST_F(Backgrounds, ForcedBlankShowsWhite) {
+  struct Case {
+    const char* what;
+    uint16_t dispcnt, bldcnt;
+    int grid;
+    unsigned x, y;
+    uint16_t expected;
+  };
+  const Case cases[] = {
+      {"mode 3", 0x80 | 3 | kBg2On, 0, 0, 10, 20, 0x7FFF},
+      {"mode 0", 0x80 | kBg0On | kObjOn, 0, 0, 0, 0, 0x7FFF},
+      {"no layer on", 0x80, 0, 0, 100, 100, 0x7FFF},
+      {"darkened", 0x80 | 3 | kBg2On, 0x00C0, 0, 10, 20, 0x7FFF},
+      {"grid over it", 0x80 | 3 | kBg2On, 0, 1, 16, 20, 31},
+      {"grid over it", 0x80 | 3 | kBg2On, 0, 1, 17, 20, 0x7FFF},
+      {"not blank", 3 | kBg2On, 0, 0, 10, 20, 0x1234},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    vram16(20 * 480 + 2 * 10, 0x1234);
+    reg(BG0CNT, 8 << 8);
+    solidTile4(32, 1);
+    mapEntry(8, 0, 0, 1);
+    reg(BLDCNT, c.bldcnt);
+    reg(BLDY, 16);
+    gGridOption.value() = c.grid;
+    reg(DISPCNT, c.dispcnt);
+    frame();
+    EXPECT_EQ(px(c.x, c.y), c.expected);
+  }
+
+  // Sprites and reference points go on under it: a sprite of lines 10-17
+  // shows on lines 13-17 when the blank ends at line 13.
+  SetUp();
+  std::memset(&vram[0x10000 + 32], 0x11, 32);
+  sprite(0, 10, 20, 1);
+  reg(DISPCNT, 0x80 | kObjOn | kObj1d);
+  for (uint32_t line = 0; line < 13; ++line) video->renderLine(line);
+  reg(DISPCNT, kObjOn | kObj1d);
+  for (uint32_t line = 13; line < kScreenHeight; ++line) video->renderLine(line);
+  EXPECT_EQ(px(20, 12), 0x7FFF);
+  EXPECT_EQ(px(20, 13), objColour(1));
+  EXPECT_EQ(px(20, 17), objColour(1));
+  EXPECT_EQ(px(20, 18), kBackdrop);
 }
 
 TEST_F(Backgrounds, ColoursAreMaskedTo15Bits) {

@@ -30,6 +30,7 @@ inline uint16_t objColour(unsigned index) { return uint16_t(0x4000 + index); }
 
 constexpr uint32_t DISPCNT = 0x00, BG0CNT = 0x08, BG0HOFS = 0x10, BG0VOFS = 0x12;
 constexpr uint32_t BG2PA = 0x20, BG2PB = 0x22, BG2PC = 0x24, BG2PD = 0x26, BG2X = 0x28, BG2Y = 0x2C;
+constexpr uint32_t BG3PA = 0x30;
 constexpr uint32_t BLDCNT = 0x50, BLDALPHA = 0x52, BLDY = 0x54;
 
 constexpr uint16_t kObj1d = 0x40, kPage1 = 0x10;
@@ -60,8 +61,13 @@ protected:
     setBgPalette(0, kBackdrop);
     for (unsigned i = 1; i < 256; ++i) setBgPalette(i, bgColour(i));
     for (unsigned i = 0; i < 256; ++i) setObjPalette(i, objColour(i));
-    // Every sprite starts hidden (y = 160), as a game's start-up leaves them.
+    // Every sprite starts hidden (y = 160), as a game's start-up leaves them,
+    // and the BG2 and BG3 matrices at identity, as the console starts.
     for (unsigned n = 0; n < 128; ++n) sprite(n, 160, 0, 0);
+    for (uint32_t pa : {BG2PA, BG3PA}) {
+      reg(pa, 0x100);
+      reg(pa + 6, 0x100);
+    }
   }
   void TearDown() override { gGridOption.value() = 0; }
 

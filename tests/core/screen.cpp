@@ -43,8 +43,9 @@ TEST_F(Screen, ColourTablesComeFromTheDisplay) {
 TEST_F(Screen, FrameShownOnTheDisplayAndSavedAsScreenshot) {
   const uint16_t backdrop = 0x001F;  // red
   std::memcpy(&pal[0], &backdrop, 2);
-  io[0] = 3;  // mode 3, BG2 on: a pixel of its own at (10, 20)
+  io[0] = 3;  // mode 3, BG2 on with an identity matrix: a pixel of its own at (10, 20)
   io[1] = 4;
+  io[0x21] = io[0x27] = 1;
   const uint16_t green = 0x03E0;
   std::memcpy(&vram[20 * 480 + 20], &green, 2);
   video->setPresentMode(1);
