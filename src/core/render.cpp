@@ -90,6 +90,7 @@ void Video::renderLine(uint32_t line) {
     return;
   }
 
+  pictureChanged_ = true;
   std::memset(slots_, kSlotsFree, kScreenWidth);
   // The palette as 15-bit colours, eight at a time.
   for (unsigned i = 0; i < 512; i += 8) {

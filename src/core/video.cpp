@@ -73,7 +73,8 @@ void Video::reset() {
   gVideoCycles = 228;
   resetRenderer();
   clock_->line = 0;
-  for (Shown& f : shown_) f.frame = ~0u;
+  for (Shown& f : shown_) f.frame = f.picture = ~0u;
+  pictureChanged_ = true;
 }
 
 void Video::release() { gScreenBitmap.clear(); }
@@ -125,8 +126,15 @@ void Video::handOffFrame() {
 
 void Video::keepShown() {
   if (gScreenBitmap.width() < kScreenWidth || gScreenBitmap.height() < kScreenHeight) return;
+  const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
+  if (pictureChanged_ || table != pictureTable_) ++picture_;
+  pictureChanged_ = false;
+  pictureTable_ = table;
   Shown& f = shown_[clock_->frames % kShownFrames];
   f.frame = clock_->frames;
+  // A still picture is copied once into each place.
+  if (f.picture == picture_ && !f.pixels.empty()) return;
+  f.picture = picture_;
   f.pixels.resize(kScreenWidth * kScreenHeight);
   gScreenBitmap.lock(1);
   for (uint32_t y = 0; y < kScreenHeight; ++y)
@@ -180,6 +188,7 @@ void Video::tick() {
 
 void Video::lineUndone(uint32_t from) {
   eventUndone_ = true;
+  pictureChanged_ = true;
   if (presentMode == 0 || from >= kScreenHeight) return;
   // Before this line began, its row still showed the frame handed off last.
   if (const Shown* f = shown(clock_->frames)) {

@@ -165,6 +165,7 @@ public:
   // frame before.  Indexed by frame number.
   struct Shown {
     uint32_t frame = ~0u;
+    uint32_t picture = ~0u;  // which picture its pixels are
     std::vector<uint16_t> pixels;
   };
   static constexpr uint32_t kShownFrames = 64;
@@ -176,6 +177,11 @@ public:
   VideoClock* clock_ = &ownClock_;
   Shown shown_[kShownFrames];
   bool eventUndone_ = false;
+  // Pictures handed off are numbered; a frame whose every line came from the
+  // line cache, through the same colour table, is the picture before again.
+  uint32_t picture_ = 0;
+  bool pictureChanged_ = true;
+  const uint16_t* pictureTable_ = nullptr;
 
   uint16_t reg16(uint32_t offset) const {
     uint16_t v;
