@@ -102,6 +102,20 @@ struct MachineState {
   u8 eepromStore[1024];   // the cartridge EEPROM's contents
 };
 
+// A block entry generated code may jump to without leaving: where a branch
+// with a computed target (BX, a load or move into PC) finds the code of the
+// instruction it goes to.  Filled by the run loop as it enters blocks.
+struct DispatchEntry {
+  u32 pc;
+  u32 key;
+  u64 host;
+};
+
+namespace arena {
+inline constexpr u32 kDispatchEntries = 1024;
+inline constexpr u32 dispatchIndex(u32 pc, u32 key) { return ((pc >> 1) ^ (pc >> 9) ^ key) & (kDispatchEntries - 1); }
+}  // namespace arena
+
 struct alignas(64) Arena {
   u32 guard[8];  // offset 0 stays unused: no location is 0-4
 
@@ -118,6 +132,7 @@ struct alignas(64) Arena {
   u64 timerEntry;               // host address of the timer routine
 
   MachineState machine;
+  DispatchEntry dispatch[arena::kDispatchEntries];
 
   // Region tables, indexed by the guest address's top byte (0-15).  Bases are
   // arena offsets (0 = none).
@@ -169,6 +184,7 @@ inline constexpr i32 kJournalWriteIndex = i32(offsetof(Arena, journalWriteIndex)
 inline constexpr i32 kDummyWord = i32(offsetof(Arena, dummyWord));
 inline constexpr i32 kTimerEntry = i32(offsetof(Arena, timerEntry));
 inline constexpr i32 kLastTrapWidth = i32(offsetof(Arena, lastTrapWidth));
+inline constexpr i32 kDispatch = i32(offsetof(Arena, dispatch));
 inline constexpr i32 kReadBase = i32(offsetof(Arena, readBase));
 inline constexpr i32 kWriteBase = i32(offsetof(Arena, writeBase));
 inline constexpr i32 kReadSize = i32(offsetof(Arena, readSize));

@@ -534,10 +534,9 @@ void ArmCpu::translateSwap(u32 address, u32 op, CodeEmitter& e) {
 void ArmCpu::translateBranchExchange(u32 address, u32 op, CodeEmitter& e) {
   const u32 rm = op & 15;
   const bool thumb = isThumb();
-  u32 status = e.translationFlags | kStatusBase | 0x4000 | 0x8000;
+  u32 status = e.translationFlags | kStatusBase | 0x8000;
   prologue(address, op, e, op >> 28);
-  // CPSR is journaled although unchanged here: the run loop's state switch
-  // writes it and a backward step must undo that.
+  // The state switch by bit 0 of the target writes CPSR: journaled first.
   e.journalLocation(kCpsrOffset);
   e.journalConst(kPcOffset, address);
   u32 cost;
@@ -558,7 +557,20 @@ void ArmCpu::translateBranchExchange(u32 address, u32 op, CodeEmitter& e) {
     e.add(r15d, e.dword[rbx + rax * 4 + table]);
     cost = instructionCost(address, 0, 0, 2);
   }
-  e.epilogue(status, cost);
+  // Bit 0 of the target chooses Thumb; the PC is aligned for the state.
+  Xbyak::Label arm, switched;
+  e.mov(eax, e.dword[rbx + i32(kPcOffset)]);
+  e.test(eax, 1);
+  e.jz(arm);
+  e.or_(e.dword[rbx + i32(kCpsrOffset)], 0x20);
+  e.and_(eax, ~1u);
+  e.jmp(switched);
+  e.L(arm);
+  e.and_(e.dword[rbx + i32(kCpsrOffset)], ~0x20u);
+  e.and_(eax, ~3u);
+  e.L(switched);
+  e.mov(e.dword[rbx + i32(kPcOffset)], eax);
+  e.dispatchEpilogue(status, cost, e.blockKey, true);
 }
 
 void ArmCpu::translateBranch(u32 address, u32 op, CodeEmitter& e) {

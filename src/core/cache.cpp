@@ -102,6 +102,10 @@ void ArmCpu::dropOverlappedBlocks(TranslatedBlock* b, u32 position) {
 }
 
 void ArmCpu::releaseBlock(TranslatedBlock* b) {
+  forgetRecent();
+  // Dispatch entries into it go.
+  for (DispatchEntry& d : arena_.dispatch)
+    if (d.host - reinterpret_cast<u64>(b->code) < kBlockCodeLimit) d = DispatchEntry{0, kEmptyKey, 0};
   // Links into it go back to plain exits; its own links leave their targets.
   for (auto [from, exit] : b->incoming) {
     code_.makeWritable(from->code, kBlockCodeLimit);
@@ -128,6 +132,7 @@ void ArmCpu::translateBlock(TranslatedBlock* b, u32 key, u32 address, u32 size) 
   CodeEmitter& e = *emitter_;
   e.begin();
   e.timerCalls = (key & kTimerCallsKey) != 0;
+  e.blockKey = key;
   b->key = key;
   b->start = address;
   b->probes = 0;
@@ -324,6 +329,8 @@ void ArmCpu::settleCodeWrites() {
 }
 
 void ArmCpu::flushBlocks() {
+  forgetRecent();
+  for (DispatchEntry& d : arena_.dispatch) d = DispatchEntry{0, kEmptyKey, 0};
   for (u32 i = 0; i < kBlockCount; ++i) {
     index_[i] = &pool_[i];
     pool_[i].key = kEmptyKey;

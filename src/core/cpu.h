@@ -92,12 +92,13 @@ public:
 
   // Registers of the current mode.
   u32 mode() const { return cpsr() & 31; }
-  u32 cpsr() const { return *bank_.slot(kRegCpsr, 0); }
+  // CPSR and PC are one word in every bank.
+  u32 cpsr() const { return arena_.registers[kRegCpsr]; }
   bool isThumb() const { return (cpsr() >> 5) & 1; }
   u32 instructionSize() const { return isThumb() ? 2 : 4; }
   u32 currentBank() const { return RegisterBank::bankOfMode(mode()); }
   u32 reg(u32 n) const { return bank_.get(n, currentBank()); }
-  u32 pc() const { return reg(15); }
+  u32 pc() const { return arena_.registers[15]; }
   u32* regAddress(u32 n) { return bank_.slot(n, currentBank()); }
   u32 regOffset(u32 n) const { return bank_.offset(n, currentBank()); }
   void setReg(u32 n, u32 value) { bank_.set(n, currentBank(), value); }
@@ -117,10 +118,10 @@ public:
   void run();
   // Backward slice: installed by the history journal.
   void stepBack();
-  // The guest debug service after a MOV R0, R0 (status 0x80000).
-  void debugService(u32& status);
   // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
   void switchState(u32& pc);
+  // The guest debug service after a MOV R0, R0 (status 0x80000).
+  void debugService(u32& status);
   CpuHooks hooks;
   // Where the write traps on guest words of translated code are kept.
   BreakpointTable* codeTraps = nullptr;
@@ -193,7 +194,10 @@ private:
   void translateTransferBody(u32 address, u32 op, CodeEmitter& e, AccessWidth width, bool load, bool registerOffset,
                              u32 immediate, u32 extraStatus, bool userBank);
   void prologue(u32 address, u32 op, CodeEmitter& e, u32 condition);
-  u32 entryInBlock(TranslatedBlock* b, u32 pc);
+  u32 entryInBlock(TranslatedBlock* b, u32 pc, bool resuming);
+  // The block of the current key holding pc: a small table of recent
+  // lookups in front of the index.
+  TranslatedBlock* blockAt(u32 pc, u32 key);
   void translateBlock(TranslatedBlock* block, u32 key, u32 address, u32 size);
   void installBlock(TranslatedBlock* block);
   void releaseBlock(TranslatedBlock* block);
@@ -211,6 +215,13 @@ private:
   std::array<TranslatedBlock*, kBlockCount> index_{};
   u32 blocksInUse_ = 0;
   u64 entries_ = 0;
+  struct RecentBlock {
+    u32 pc = 0, key = kEmptyKey;
+    TranslatedBlock* block = nullptr;
+  };
+  static constexpr u32 kRecentBlocks = 256;
+  std::array<RecentBlock, kRecentBlocks> recent_{};
+  void forgetRecent() { recent_.fill(RecentBlock{}); }
   bool timersRunning_ = false;
   // A code write inside the fetched instructions: the word and the range the
   // program must leave first.

@@ -118,6 +118,9 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
 }
 
 void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget, bool onlyAtTarget) {
+  // A computed target in the same state goes on through the dispatch table;
+  // a write of CPSR returns to the run loop (which takes interrupts).
+  if ((status & 0x8000) && !recordLink && !(status & 0x20000)) return dispatchEpilogue(status, cost, blockKey, false);
   Xbyak::Label next;
   const u32 failStatus = translationFlags | kStatusBase;
   const u32 pcNext = address_ + size_;
@@ -168,6 +171,49 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
       L(*fail_);
       exitTail(failStatus, 0, pcNext, next);
     }
+  }
+  emitCold();
+  L(next);
+}
+
+void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCpsr) {
+  Xbyak::Label next, leave;
+  const u32 failStatus = translationFlags | kStatusBase;
+  mov(r14d, cost << 20);
+  if (usesWaits_) add(r14d, r15d);
+  usesWaits_ = false;
+  emitTimerCall();
+  journalValue(0, r14d);
+  sub(r12d, r14d);
+  mov(eax, status);
+  test(r12d, status & ~0x8000u);
+  jnz(leave, T_NEAR);
+  mov(ecx, dword[rbx + kPc]);
+  if (keyFromCpsr) {
+    mov(edx, dword[rbx + kCpsr]);
+    and_(edx, 63);
+    if (key & 0x40) or_(edx, 0x40);
+  } else {
+    mov(edx, key);
+  }
+  mov(esi, ecx);
+  shr(esi, 1);
+  mov(edi, ecx);
+  shr(edi, 9);
+  xor_(esi, edi);
+  xor_(esi, edx);
+  and_(esi, arena::kDispatchEntries - 1);
+  shl(esi, 4);
+  cmp(dword[rbx + rsi + arena::kDispatch], ecx);
+  jne(leave, T_NEAR);
+  cmp(dword[rbx + rsi + arena::kDispatch + 4], edx);
+  jne(leave, T_NEAR);
+  jmp(qword[rbx + rsi + arena::kDispatch + 8]);
+  L(leave);
+  ret();
+  if (failTail_) {
+    L(*fail_);
+    exitTail(failStatus, 0, address_ + size_, next);
   }
   emitCold();
   L(next);

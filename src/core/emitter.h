@@ -58,8 +58,9 @@ public:
   u32 offset() const { return u32(getSize()); }
   void rewind(u32 offset);          // drops code behind offset (translation limit)
 
-  // Per block: whether instructions call the timer routine.
+  // Per block: whether instructions call the timer routine, and its key.
   bool timerCalls = true;
+  u32 blockKey = 0;
   // Per instruction.
   u32 translationFlags = 0;
   u32 instructionIndex = 0;
@@ -89,6 +90,11 @@ public:
   // The epilogue; a status with 0x8000 returns unconditionally (the body
   // wrote PC).  `linkTarget` records a branch link for a taken B/BL.
   void epilogue(u32 status, u32 cost, bool recordLink = false, u32 linkTarget = 0, bool onlyAtTarget = false);
+  // The epilogue of an instruction that wrote PC with a computed target:
+  // unless it must leave, it goes on at the target through the dispatch
+  // table.  The target's key is `key`, or read from CPSR when it may have
+  // changed the state (BX).
+  void dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCpsr);
   // The common tail without the branch part, given the cost register
   // loaded; endMark is ORed into the end record's cost word (1 marks the
   // partial steps of LDM/STM).

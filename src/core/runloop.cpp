@@ -38,18 +38,31 @@ void ArmCpu::switchState(u32& pc) {
   setReg(kRegCpsr, c);
 }
 
-u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc) {
-  u32 i = (pc - b->start) / instructionSize();
+u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc, bool resuming) {
+  u32 i = (pc - b->start) >> ((b->key & 0x20) ? 1 : 2);
   CHECK(i < kBlockInstructions);
   if (i >= kBlockInstructions) i = 0;
   u32 entry = b->codeOffsets[i];
   // The one-shot skip applies only where it was armed, and only past a probe
   // that is really there.  A partly done LDM/STM (its resume offset not 0) is
   // going on, not starting: its breakpoint was tested when it started.
-  const bool skip = (gSkipBreakpointOnce.armed && gSkipBreakpointOnce.address == pc) || reg(kRegResume) != 0;
-  if (skip && ((b->probes >> i) & 1)) entry += kExecuteProbeLength;
-  gSkipBreakpointOnce = SkipBreakpointOnce{};
+  if (b->probes) {
+    const bool skip = (gSkipBreakpointOnce.armed && gSkipBreakpointOnce.address == pc) || resuming;
+    if (skip && ((b->probes >> i) & 1)) entry += kExecuteProbeLength;
+  }
+  gSkipBreakpointOnce.armed = false;
   return entry;
+}
+
+TranslatedBlock* ArmCpu::blockAt(u32 pc, u32 key) {
+  RecentBlock& r = recent_[(pc >> 1 ^ pc >> 9 ^ key) & (kRecentBlocks - 1)];
+  if (r.pc == pc && r.key == key) return r.block;
+  TranslatedBlock* b = getBlock(pc);
+  // getBlock may have translated, and so released blocks: the table is
+  // filled again only afterwards.  The older build's fallback block is
+  // another block at each use.
+  if (b && b->key == key && !variant::kOlder) r = RecentBlock{pc, key, b};
+  return b;
 }
 
 void ArmCpu::run() {
@@ -67,10 +80,11 @@ void ArmCpu::run() {
     // transfers of an LDM/STM (its resume registers would be reused).  The
     // IRQ line is IF against IE and IME as they stand now.
     u32 c = cpsr();
+    const bool resuming = bank_.get(kRegResume, RegisterBank::bankOfMode(c & 31)) != 0;
     u32 p = pendingExceptions | (irqLine() ? 8u : 0u);
     if (c & 0x40) p &= ~4u;
     if (c & 0x80) p &= ~8u;
-    if (p && reg(kRegResume) == 0) {
+    if (p && !resuming) {
       u32 k = u32(std::countr_zero(p));
       setRegJournaled(kRegCpsr, (c & ~63u) | kModeByte[k]);
       setRegJournaled(14, pc + kReturnOffset[k]);
@@ -80,11 +94,18 @@ void ArmCpu::run() {
       pc = this->pc();
     }
     if (!pendingWrites_.empty()) settleCodeWrites();
-    TranslatedBlock* b = getBlock(pc);
+    TranslatedBlock* b = blockAt(pc, blockKey());
     CHECK(b != nullptr);
     if (!b) break;
     touchBlock(b);
-    const u32 entry = entryInBlock(b, pc);
+    const bool skipping = gSkipBreakpointOnce.armed || resuming;
+    const u32 entry = entryInBlock(b, pc, resuming);
+    // The entry, for branches with computed targets to find without leaving
+    // generated code (only a plain one: no probe skipped, no transfer resumed).
+    if (!skipping && b != &fallback_) {
+      const u32 key = b->key;
+      arena_.dispatch[arena::dispatchIndex(pc, key)] = DispatchEntry{pc, key, reinterpret_cast<u64>(b->code + entry)};
+    }
     u32 budgetReg = (u32(gCycleBudget) << 20) | (gStopMask & 0xFFFFBu);
     u32 journal = (arena_.journalWriteIndex & (arena::kJournalWords - 1)) * 4;
     u32 result = callWithCpuRegisters(&arena_, b->code + entry, budgetReg, journal);
@@ -98,10 +119,6 @@ void ArmCpu::run() {
     gCycleBudget = i32(budgetReg) >> 20;
     if (status & ~kContinue) break;
     pc = this->pc();
-    if (status & 0x4000) {
-      switchState(pc);
-      setReg(15, pc);
-    }
   }
   // The clock moves by the cycles the slice used, bounded or not, so that
   // running back (which adds each instruction's cycles back) meets it exactly.
@@ -110,11 +127,6 @@ void ArmCpu::run() {
   m.video.cycles -= used;
   if (hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
   settleCodeWrites();
-  if (status & 0x4000) {
-    u32 npc = this->pc();
-    switchState(npc);
-    setReg(15, npc);
-  }
   if (status & 0x80000) debugService(status);
   if (status & 0x800) raise(32);
   if (status & 0x4) {
