@@ -484,7 +484,7 @@ void ArmCpu::translateMultiplyLong(u32 address, u32 op, CodeEmitter& e) {
   e.mov(r8d, eax);
   e.mov(r9d, edx);
   if (s) {
-    // N and Z from the 64-bit result, C and V cleared.
+    // N and Z from the 64-bit result, C cleared, V kept.
     Xbyak::Label nonZero;
     e.mov(eax, r9d);
     e.and_(eax, 0x80000000);
@@ -494,7 +494,7 @@ void ArmCpu::translateMultiplyLong(u32 address, u32 op, CodeEmitter& e) {
     e.or_(eax, 0x40000000);
     e.L(nonZero);
     e.journalLocation(kCpsrOffset);
-    e.and_(r11d, 0x0FFFFFFF);
+    e.and_(r11d, 0x1FFFFFFF);
     e.or_(r11d, eax);
     e.mov(e.dword[rbx + i32(kCpsrOffset)], r11d);
   }
