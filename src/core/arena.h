@@ -34,7 +34,7 @@
 
 namespace arena {
 
-inline constexpr u32 kRegisterWords = 55;
+inline constexpr u32 kRegisterWords = 49;
 inline constexpr u32 kJournalWords = 16384;
 inline constexpr u32 kBitmapBytes = 278600;
 

@@ -32,13 +32,32 @@ TEST_F(CpuState, BanksShareWhatTheyShould) {
   RegisterBank& b = cpu().bank();
   b.set(8, 1, 0x88);      // FIQ's own R8
   EXPECT_EQ(b.get(8, 0), 0u);
-  b.set(13, 6, 0x1313);   // System's own R13
-  EXPECT_EQ(b.get(13, 0), 0x03007FE0u);
+  // System mode has User's registers, R8-R14 included.
+  for (u32 n = 8; n <= 14; ++n) {
+    b.set(n, 6, 0x100 + n);
+    EXPECT_EQ(b.get(n, 0), 0x100 + n) << n;
+    EXPECT_EQ(b.slot(n, 6), b.slot(n, 0)) << n;
+  }
+  EXPECT_EQ(b.get(13, 2), 0x03007FA0u);  // IRQ keeps its own
   b.set(0, 3, 7);         // R0 is one word for all
   for (u32 s = 0; s < 7; ++s) EXPECT_EQ(b.get(0, s), 7u);
-  b.set(17, 2, 0x1F);     // IRQ's SPSR
-  EXPECT_EQ(b.get(17, 0), 0u);  // User reads the shared word 17
+  // The exception modes each have an SPSR; User and System have none: their
+  // register 17 reads CPSR and takes no writes.
+  for (u32 s = 1; s <= 5; ++s) b.set(17, s, 0x10 + s);
+  for (u32 s = 1; s <= 5; ++s) EXPECT_EQ(b.get(17, s), 0x10 + s) << s;
+  b.set(16, 0, 0x6000001F);
+  b.set(17, 0, 0x13);
+  b.set(17, 6, 0x13);
+  EXPECT_EQ(b.get(16, 0), 0x6000001Fu);
+  EXPECT_EQ(b.get(17, 0), 0x6000001Fu);
+  EXPECT_EQ(b.get(17, 6), 0x6000001Fu);
+  const u32 journal = emu->arena().journalWriteIndex;
+  cpu().setRegJournaled(17, 0x13);  // in System mode: nothing written, nothing journaled
+  EXPECT_EQ(cpu().cpsr(), 0x6000001Fu);
+  EXPECT_EQ(emu->arena().journalWriteIndex, journal);
+  for (u32 s = 1; s <= 5; ++s) EXPECT_EQ(b.get(17, s), 0x10 + s) << s;
   EXPECT_EQ(RegisterBank::bankOfMode(0x1B), 5u);
+  EXPECT_EQ(RegisterBank::bankOfMode(0x1F), 6u);
   EXPECT_EQ(RegisterBank::bankOfMode(0x00), 0u);
   EXPECT_EQ(RegisterBank::bankOfMode(0x15), 0u);
 }
