@@ -95,9 +95,12 @@ void ArmCpu::reset() {
   gSkipBreakpointOnce = SkipBreakpointOnce{};
   bool noBios = memory_.peek32(0) == 0;
   if (noBios || (!variant::kOlder && skipStartupOption() != 0)) {
-    bank_.set(13, 2, 0x03007FA0);
-    bank_.set(13, 3, 0x03007FE0);
-    bank_.set(13, 0, 0x03007FE0);
+    // What the console's BIOS leaves when it hands over to the cartridge:
+    // System mode, ARM state, interrupts enabled, and the three stacks.
+    bank_.set(kRegCpsr, 0, 0x1F);
+    bank_.set(13, 0, 0x03007F00);  // User and System
+    bank_.set(13, 2, 0x03007FA0);  // IRQ
+    bank_.set(13, 3, 0x03007FE0);  // Supervisor
     bank_.set(15, 0, 0x08000000);
   } else {
     bank_.set(15, 0, 0);
