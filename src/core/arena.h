@@ -36,13 +36,17 @@ namespace arena {
 
 inline constexpr u32 kRegisterWords = 49;
 inline constexpr u32 kJournalWords = 16384;
-inline constexpr u32 kBitmapBytes = 278600;
+inline constexpr u32 kBitmapBytes = 278604;
 
 // Memory area sizes.
 inline constexpr u32 kBiosSize = 0x4000;
 inline constexpr u32 kEwramSize = 0x40000;
 inline constexpr u32 kIwramSize = 0x8000;
 inline constexpr u32 kIoSize = 0x400;
+// The I/O area: the registers' 1 KB, then the memory control register (at
+// 0x04000800 and every 64 KB on) in the four bytes behind them.
+inline constexpr u32 kMemoryControl = 0x800;
+inline constexpr u32 kIoAreaSize = kIoSize + 4;
 inline constexpr u32 kPaletteSize = 0x400;
 inline constexpr u32 kVramSize = 0x20000;
 inline constexpr u32 kOamSize = 0x4000;
@@ -90,7 +94,7 @@ struct alignas(64) Arena {
   alignas(64) u8 bios[arena::kBiosSize];
   u8 ewram[arena::kEwramSize];
   u8 iwram[arena::kIwramSize];
-  u8 io[arena::kIoSize];
+  u8 io[arena::kIoAreaSize];
   u8 palette[arena::kPaletteSize];
   u8 vram[arena::kVramSize];
   u8 oam[arena::kOamSize];
@@ -126,6 +130,7 @@ inline constexpr i32 kFlagsFromAh = i32(offsetof(Arena, flagsFromAh));
 inline constexpr i32 kConditionTable = i32(offsetof(Arena, conditionTable));
 inline constexpr i32 kJournal = i32(offsetof(Arena, journal));
 inline constexpr i32 kIo = i32(offsetof(Arena, io));
+inline constexpr i32 kVram = i32(offsetof(Arena, vram));
 }  // namespace arena
 
 // Fills the condition table and the host-flag table (done once per arena).

@@ -203,7 +203,10 @@ void CodeEmitter::store(AccessWidth width, bool sequential) { accessPiece(true, 
 void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) {
   CHECK(usesWaits_);  // the body zeroed the wait register
   Xbyak::Label& unmapped = newLabel();
+  Xbyak::Label& outside = newLabel();
+  Xbyak::Label& inside = newLabel();
   Xbyak::Label& access = newLabel();
+  Xbyak::Label& done = newLabel();
   journalValue(isStore ? 2 : 1, esi);
   mov(dword[rbx + arena::kLastDataAddress], esi);
   cmp(esi, 0x0FFFFFFF);
@@ -232,7 +235,8 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   } else {
     cmp(edi, dword[rbx + rax * 4 + sizeTable]);
   }
-  jae(unmapped, T_NEAR);
+  jae(outside, T_NEAR);
+  L(inside);
   add(r15d, dword[rbx + rax * 4 + waitTable(isStore, width, sequential)]);
   mov(r8d, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
   mov(ecx, edi);
@@ -306,7 +310,9 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
       }
     }
   }
-  coldAccesses_.push_back({&unmapped, &access});
+  L(done);
+  coldAccesses_.push_back({&unmapped, &outside, &inside, &access, &done, isStore,
+                           waitTable(isStore, width, sequential) + 4 * 4});
 }
 
 void CodeEmitter::journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second) {
@@ -320,6 +326,24 @@ Xbyak::Label& CodeEmitter::newLabel() {
 
 void CodeEmitter::emitCold() {
   for (auto& c : coldAccesses_) {
+    // Beyond the region's size: in the I/O region the memory control
+    // register (its four bytes behind the others) or a gap, which reads 0,
+    // takes no writes and costs what an I/O access costs; elsewhere unmapped.
+    Xbyak::Label gap;
+    L(*c.outside);
+    cmp(eax, 4);
+    jne(*c.unmapped, T_NEAR);
+    mov(ecx, edi);
+    and_(ecx, 0xFFFC);
+    cmp(ecx, arena::kMemoryControl);
+    jne(gap);
+    and_(edi, 3);
+    or_(edi, arena::kIoSize);
+    jmp(*c.inside, T_NEAR);
+    L(gap);
+    add(r15d, dword[rbx + c.ioWait]);
+    if (!c.isStore) xor_(r9d, r9d);
+    jmp(*c.done, T_NEAR);
     // Unmapped: leave at once when the stop mask asks for it, else cost 8
     // cycles, raise no trap and use a dummy word.
     Xbyak::Label dummy;

@@ -11,8 +11,6 @@ namespace {
 using Memory = testsupport::CoreFixture;
 
 TEST_F(Memory, MirrorsAndUnmappedRegions) {
-  mem().poke32(0x04000000, 0x12345678);
-  EXPECT_EQ(mem().peek32(0x04000400), 0x12345678u);  // I/O every 1 KB
   mem().poke16(0x06000000, 0xBEEF);
   EXPECT_EQ(mem().peek16(0x06020000), 0xBEEFu);      // VRAM every 128 KB
   // VRAM is 96 KB: the last 32 KB of each 128 KB block mirror the 32 KB before.
@@ -25,6 +23,98 @@ TEST_F(Memory, MirrorsAndUnmappedRegions) {
   EXPECT_EQ(mem().peek32(0x01000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek32(0x10000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek8(0x0F000000), 0xFFu);
+}
+
+// The I/O registers lie at 0x04000000-0x040003FF only; the memory control
+// register at 0x04000800 comes again every 64 KB; every other address of the
+// region reads 0 and takes no writes.
+TEST_F(Memory, IoRegistersDoNotRepeat) {
+  mem().poke32(0x04000000, 0x12345678);
+  mem().poke16(0x04000200, 0x3FFF);
+  mem().poke32(0x04000800, 0x0D000020);
+  struct Case {
+    u32 address, word;
+  };
+  const Case cases[] = {
+      {0x04000000, 0x12345678}, {0x04000200, 0x3FFF},     {0x04000400, 0},          {0x04000600, 0},
+      {0x04001000, 0},          {0x04FFF600, 0},          {0x04FFFE00, 0},          {0x04000804, 0},
+      {0x04000800, 0x0D000020}, {0x04010800, 0x0D000020}, {0x04FF0800, 0x0D000020}, {0x04010000, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(mem().peek32(c.address), c.word) << std::hex << c.address;
+    EXPECT_EQ(mem().peek16(c.address), c.word & 0xFFFF) << std::hex << c.address;
+    EXPECT_EQ(mem().peek8(c.address + 3), c.word >> 24) << std::hex << c.address;
+  }
+  // Writes to the gaps change nothing; through a repeat of the control register they land in it.
+  for (u32 a : {0x04000400u, 0x04000600u, 0x04FFF600u, 0x04000804u}) mem().poke32(a, 0xFFFFFFFF);
+  mem().poke16(0x04FF0802, 0x0E00);
+  EXPECT_EQ(mem().peek32(0x04000000), 0x12345678u);
+  EXPECT_EQ(mem().peek16(0x04000200), 0x3FFFu);
+  EXPECT_EQ(mem().peek32(0x04000800), 0x0E000020u);
+  EXPECT_EQ(mem().peek32(0x04000400), 0u);
+  // No access reaches over the registers' end into the control register.
+  EXPECT_EQ(mem().peek32(0x040003FE), 0u);
+}
+
+// DMA reads and writes through the same map: a gap gives 0s and takes nothing.
+TEST_F(Memory, DmaSeesTheIoMap) {
+  for (u32 a = 0x03000000; a < 0x03000010; a += 4) mem().poke32(a, 0xFFFFFFFF);
+  mem().poke16(0x04000200, 0x1234);
+  mem().poke32(0x040000D4, 0x04000530);       // channel 3 from a gap (1 KB past KEYINPUT)
+  mem().poke32(0x040000D8, 0x03000000);       // to IWRAM
+  mem().poke32(0x040000DC, 0x84000000 | 4);   // enabled, immediate, words, 4 units
+  gStopMask = kStopRunning;
+  slice();
+  for (u32 a = 0x03000000; a < 0x03000010; a += 4) EXPECT_EQ(mem().peek32(a), 0u) << std::hex << a;
+  mem().poke32(0x040000D4, 0x03000000);
+  mem().poke32(0x040000D8, 0x04FFF600);       // into a gap at the region's top
+  mem().poke32(0x040000DC, 0x84000000 | 4);
+  slice();
+  EXPECT_EQ(mem().peek16(0x04000200), 0x1234u);
+  EXPECT_EQ(mem().peek32(0x04FFF600), 0u);
+}
+
+// Generated code sees the same I/O map: stores into the gaps change nothing
+// and loads from them give 0, without stopping and at an I/O access's cost;
+// the control register takes every width.
+TEST_F(Memory, GuestCodeSeesTheIoMap) {
+  struct Case {
+    u32 address;
+    bool control;  // the memory control register, else a gap
+  };
+  const Case cases[] = {
+      {0x04FFF600, false}, {0x04000410, false}, {0x04000600, false}, {0x04001208, false},
+      {0x04000804, false}, {0x04000800, true},  {0x04010800, true},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    code({0xE5810000,    // str r0, [r1]
+          0xE1C100B0,    // strh r0, [r1]
+          0xE5C10000,    // strb r0, [r1]
+          0xE5912000,    // ldr r2, [r1]
+          0xE1D120B0,    // ldrh r2, [r1]
+          0xE5D12003});  // ldrb r2, [r1, #3]
+    gStopMask = kStopStep | 0x100;  // an unmapped access would stop
+    mem().poke16(0x04000200, 0x1234);
+    mem().poke16(0x04000208, 1);
+    set(0, 0xAABBCCDD);
+    set(1, c.address);
+    for (int i = 0; i < 3; ++i) {
+      const u32 before = gCycleCount;
+      EXPECT_EQ(slice() & 0x100, 0u) << std::hex << c.address;
+      EXPECT_EQ(gCycleCount - before, 8u + 1u) << std::hex << c.address;  // ROM N-cycle + I/O access
+    }
+    EXPECT_EQ(mem().peek16(0x04000200), 0x1234u) << std::hex << c.address;  // IE
+    EXPECT_EQ(mem().peek16(0x04000208), 1u) << std::hex << c.address;       // IME
+    EXPECT_EQ(mem().peek16(0x04000010), 0u) << std::hex << c.address;       // BG0HOFS
+    EXPECT_EQ(mem().peek32(0x04000800), c.control ? 0xAABBCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xAABBCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xAAu : 0u) << std::hex << c.address;
+  }
 }
 
 // Generated code sees the same mirrors as the accessors.
