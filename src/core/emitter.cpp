@@ -284,10 +284,44 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
       case AccessWidth::SignedByte: movsx(r9d, byte[rbx + rdi]); break;
     }
   } else {
-    mov(ecx, edi);
-    and_(ecx, ~3u);
-    mov(edx, dword[rbx + rcx]);
-    journalPair(ecx, edx);
+    // The aligned host word holds every byte a store changes: journaled first.
+    auto journalAligned = [&] {
+      mov(ecx, edi);
+      and_(ecx, ~3u);
+      mov(edx, dword[rbx + rcx]);
+      journalPair(ecx, edx);
+    };
+    const bool isByte = width == AccessWidth::Byte || width == AccessWidth::SignedByte;
+    if (isByte) {
+      // The console widens or drops byte stores to video memory: palette RAM
+      // takes the byte into both bytes of its halfword, OAM ignores it, and
+      // so does the sprite part of video RAM (from 64 KB in the tile modes
+      // 0-2, from 80 KB in the bitmap modes), whose lower part widens it.
+      Xbyak::Label plain, bothHalves;
+      cmp(eax, 5);
+      jb(plain, T_NEAR);
+      cmp(eax, 7);
+      ja(plain, T_NEAR);
+      je(done, T_NEAR);
+      cmp(eax, 6);
+      jne(bothHalves);
+      movzx(ecx, byte[rbx + arena::kIo]);  // the display mode at the time of the store
+      and_(ecx, 7);
+      cmp(ecx, 3);
+      mov(ecx, u32(arena::kVram) + 0x10000);
+      mov(edx, u32(arena::kVram) + 0x14000);
+      cmovae(ecx, edx);
+      cmp(edi, ecx);
+      jae(done, T_NEAR);
+      L(bothHalves);
+      journalAligned();
+      mov(byte[rbx + rdi], r9b);
+      xor_(edi, 1);
+      mov(byte[rbx + rdi], r9b);
+      jmp(done, T_NEAR);
+      L(plain);
+    }
+    journalAligned();
     switch (width) {
       case AccessWidth::Word:
       case AccessWidth::BlockWord:
@@ -297,17 +331,7 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
       case AccessWidth::Halfword:
       case AccessWidth::SignedHalfword: mov(word[rbx + rdi], r9w); break;
       case AccessWidth::Byte:
-      case AccessWidth::SignedByte: {
-        // Video RAM takes a byte store into both bytes of its halfword.
-        Xbyak::Label single;
-        cmp(eax, 6);
-        jne(single);
-        mov(byte[rbx + rdi], r9b);
-        xor_(edi, 1);
-        L(single);
-        mov(byte[rbx + rdi], r9b);
-        break;
-      }
+      case AccessWidth::SignedByte: mov(byte[rbx + rdi], r9b); break;
     }
   }
   L(done);

@@ -134,6 +134,61 @@ TEST_F(Memory, GuestCodeSeesVideoRamAndOamMirrors) {
   EXPECT_EQ(mem().peek32(0x06018004), 0xCAFEF00Du);
 }
 
+// Byte stores by the processor: palette RAM takes the byte into both bytes of
+// its halfword, OAM ignores it, video RAM widens it below the sprite area and
+// ignores it there (from 0x06010000 in modes 0-2, from 0x06014000 in the
+// bitmap modes 3-5, by the display mode at the time of the store).
+TEST_F(Memory, ByteStoresWidenOrDropWhereTheConsoleDoes) {
+  struct Case {
+    const char* what;
+    u32 address, mode;
+    u16 after;  // the halfword holding the address, 0x1234 before
+  };
+  const Case cases[] = {
+      {"palette, even", 0x05000010, 0, 0xABAB},
+      {"palette, odd", 0x05000011, 0, 0xABAB},
+      {"palette mirror", 0x05000411, 0, 0xABAB},
+      {"OAM", 0x07000010, 0, 0x1234},
+      {"OAM mirror", 0x07000413, 0, 0x1234},
+      {"background VRAM", 0x06000011, 0, 0xABAB},
+      {"background VRAM end, mode 2", 0x0600FFFF, 2, 0xABAB},
+      {"sprite VRAM, mode 0", 0x06010000, 0, 0x1234},
+      {"sprite VRAM, mode 1", 0x06012345, 1, 0x1234},
+      {"sprite VRAM's upper mirror, mode 0", 0x0601C001, 0, 0x1234},
+      {"bitmap VRAM, mode 3", 0x06010000, 3, 0xABAB},
+      {"bitmap VRAM end, mode 4", 0x06013FFF, 4, 0xABAB},
+      {"sprite VRAM, mode 5", 0x06014000, 5, 0x1234},
+      {"sprite VRAM's upper mirror, mode 3", 0x0601C001, 3, 0x1234},
+      {"VRAM repeated, mode 4", 0x06033FFE, 4, 0xABAB},
+      {"IWRAM, odd", 0x03000011, 0, 0xAB34},
+      {"EWRAM, even", 0x02000010, 0, 0x12AB},
+  };
+  // ARM STRB, Thumb STRB and SWPB store the same way.
+  for (int form = 0; form < 3; ++form) {
+    for (const Case& c : cases) {
+      SetUp();
+      if (form == 0) code({0xE5C10000});  // strb r0, [r1]
+      if (form == 1) {
+        code({0xE28F2001, 0xE12FFF12});  // add r2, pc, #1; bx r2 (into Thumb at 0x08000008 + 1)
+        thumbCode({0x7008}, 0x08000008);  // strb r0, [r1]
+      }
+      if (form == 2) code({0xE1412090});  // swpb r2, r0, [r1]
+      const u32 half = c.address & ~1u;
+      mem().poke16(half, 0x1234);
+      mem().poke16(0x04000000, u16(c.mode));
+      set(0, 0xCDAB);
+      set(1, c.address);
+      for (int i = 0; i < (form == 1 ? 3 : 1); ++i) slice();
+      EXPECT_EQ(mem().peek16(half), c.after) << c.what << ", form " << form;
+    }
+  }
+  // The debugger's own byte write stays one byte.
+  SetUp();
+  mem().poke16(0x05000020, 0x1234);
+  mem().poke8(0x05000020, 0xAB);
+  EXPECT_EQ(mem().peek16(0x05000020), 0x12ABu);
+}
+
 TEST_F(Memory, AccessesMustFitInTheRegion) {
   mem().poke32(0x03007FFC, 0xAABBCCDD);
   EXPECT_EQ(mem().peek32(0x03007FFD), 0xFFFFFFFFu);  // offset size - 3
