@@ -12,7 +12,8 @@
 //         the stop mask without 0x4; memory accesses OR in 0x8/0x10 when they
 //         hit a trap bit and the timer routine ORs in 0x4 when it collects an
 //         interrupt.  Every instruction subtracts its cost << 20.
-//   r13d  journal register: write position in bytes (word index x 4), AND 0xFFFF
+//   r13d  journal register: write position in bytes (word index x 4), AND
+//         kJournalBytes - 1
 //   r14d  cost register: the instruction's cost << 20 at its end; scratch in a
 //         body, the shifter's carry-out in bit 29
 //   eax   result register: the status word of an exit
@@ -23,7 +24,7 @@
 // Journal record writer (two words, then advance):
 //   mov dword [rbx + r13 + kJournal], first
 //   mov dword [rbx + r13 + kJournal + 4], second
-//   add r13d, 8 ; and r13d, 0xFFFF
+//   add r13d, 8 ; and r13d, kJournalBytes - 1
 // First words: 0 end of instruction {0, cost << 20}; 1 load {1, guest address};
 // 2 store {2, guest address}; 3 DMA unit; 4 empty; anything else an arena
 // offset whose old content is the second word.
@@ -35,7 +36,11 @@
 namespace arena {
 
 inline constexpr u32 kRegisterWords = 49;
-inline constexpr u32 kJournalWords = 16384;
+// The history journal: 2^25 records of two words (256 MB), a second or more
+// of console time of a CPU-bound program.
+inline constexpr u32 kJournalRecords = u32(1) << 25;
+inline constexpr u32 kJournalWords = 2 * kJournalRecords;
+inline constexpr u32 kJournalBytes = 4 * kJournalWords;
 inline constexpr u32 kBitmapBytes = 278604;
 
 // Memory area sizes.
@@ -59,6 +64,41 @@ enum WaitTable { kWait16Seq, kWait16NonSeq, kWait32Seq, kWait32NonSeq };
 
 }  // namespace arena
 
+// The DMA channels' latched state, eight arrays of four (one per channel).
+struct DmaChannels {
+  u32 source[4];
+  u32 destination[4];
+  u32 remaining[4];  // units left; 0 = idle
+  i32 sourceStep[4];
+  i32 destinationStep[4];
+  u32 unit[4];       // 2 or 4 bytes
+  u32 timing[4];     // 0 immediate, 1 V-blank, 2 H-blank, 3 never
+  u32 repeat[4];
+};
+
+// State of the console beyond registers and memory.  Running backwards must
+// restore all of it, so every change is journaled as a location record
+// before it is made (the timers, the clock and the DMA channels' stepping
+// are undone by arithmetic, see backstep.cpp).
+// The display's line timing.
+struct VideoClock {
+  i32 cycles;   // to the next event
+  u32 line;     // 0-228
+  u32 phase;    // 0 H-draw, 1 H-blank
+  u32 frames;   // frames handed to the display
+};
+
+struct MachineState {
+  u32 cycleCount;         // cycles since the last reset
+  VideoClock video;
+  u32 pendingExceptions;  // bits 1 << k of the exceptions waiting to be entered
+  u32 interruptFlags;     // the processor's copy of IF
+  u32 sliceMark;          // counts forward slices; its records mark their ends
+  u32 timerControls[4];   // the control words the timer routine was built from
+  DmaChannels dma;
+  u8 eepromStore[1024];   // the cartridge EEPROM's contents
+};
+
 struct alignas(64) Arena {
   u32 guard[8];  // offset 0 stays unused: no location is 0-4
 
@@ -71,7 +111,10 @@ struct alignas(64) Arena {
   u32 timerAccumulators[4];     // fixed-point prescaler counts
   u32 dummyWord[2];             // the unmapped path's access goes here
   u32 journalWriteIndex;        // word index of the next record (outside generated code)
+  u32 lastTrapWidth;            // bytes of the last access that hit a write trap
   u64 timerEntry;               // host address of the timer routine
+
+  MachineState machine;
 
   // Region tables, indexed by the guest address's top byte (0-15).  Bases are
   // arena offsets (0 = none).
@@ -88,8 +131,6 @@ struct alignas(64) Arena {
   // Entry NZCV x 16 + condition is 255 when the condition holds.
   u8 conditionTable[256];
 
-  u32 journal[arena::kJournalWords];
-
   // Guest memory, in the console's order.
   alignas(64) u8 bios[arena::kBiosSize];
   u8 ewram[arena::kEwramSize];
@@ -102,6 +143,9 @@ struct alignas(64) Arena {
   u8 sram[arena::kSramSize];
   u8 eepromPorts[arena::kEepromPortSize];
   u8 bitmaps[6][arena::kBitmapBytes];
+
+  // Last, so that every other offset stays small.
+  alignas(4096) u32 journal[arena::kJournalWords];
 
   // Arena offset of a storage word or byte inside this arena.
   u32 offsetOf(const void* p) const {
@@ -119,6 +163,7 @@ inline constexpr i32 kPendingTimer = i32(offsetof(Arena, pendingTimerInterrupts)
 inline constexpr i32 kTimerAccumulators = i32(offsetof(Arena, timerAccumulators));
 inline constexpr i32 kDummyWord = i32(offsetof(Arena, dummyWord));
 inline constexpr i32 kTimerEntry = i32(offsetof(Arena, timerEntry));
+inline constexpr i32 kLastTrapWidth = i32(offsetof(Arena, lastTrapWidth));
 inline constexpr i32 kReadBase = i32(offsetof(Arena, readBase));
 inline constexpr i32 kWriteBase = i32(offsetof(Arena, writeBase));
 inline constexpr i32 kReadSize = i32(offsetof(Arena, readSize));
@@ -146,3 +191,17 @@ inline void journalRecord(Arena& a, u32 first, u32 second) {
   a.journalWriteIndex = (i + 2) & (arena::kJournalWords - 1);
 }
 inline void journalPush(Arena& a, u32 location) { journalRecord(a, location, *a.word(location)); }
+// Journals the aligned word that holds `field` (a word or part of one in the
+// arena), then lets the caller change it.
+template <class T>
+inline void journalField(Arena& a, const T& field) {
+  journalPush(a, a.offsetOf(&field) & ~3u);
+}
+// Journals and sets a word of machine state, when it changes.
+template <class T>
+inline void changeField(Arena& a, T& field, T value) {
+  static_assert(sizeof(T) == 4);
+  if (field == value) return;
+  journalField(a, field);
+  field = value;
+}

@@ -118,4 +118,40 @@ constexpr ThumbFormat classifyThumb(std::uint32_t op) {
   }
 }
 
+// Whether control never falls through to the next instruction: an
+// unconditional branch, BX, software interrupt, or write of the PC (data
+// processing, LDR or LDM).  A translated block ends behind such an
+// instruction.
+constexpr bool armEndsBlock(std::uint32_t op) {
+  if ((op >> 28) != 14) return false;
+  const bool load = (op >> 20) & 1;
+  switch (classifyArm(op)) {
+    case ArmClass::Branch:
+    case ArmClass::BranchExchange:
+    case ArmClass::SoftwareInterrupt: return true;
+    case ArmClass::DataProcessing: {
+      const std::uint32_t opc = (op >> 21) & 15;
+      return classifyDataProcessing(op) == DataProcessingKind::Alu && (opc < 8 || opc >= 12) &&
+             ((op >> 12) & 15) == 15;
+    }
+    case ArmClass::LoadStore: return load && ((op >> 12) & 15) == 15;
+    case ArmClass::BlockTransfer: return load && (op & 0x8000);
+    default: return false;
+  }
+}
+
+constexpr bool thumbEndsBlock(std::uint32_t op) {
+  switch (classifyThumb(op)) {
+    case ThumbFormat::Branch:
+    case ThumbFormat::SoftwareInterrupt: return true;
+    case ThumbFormat::LongBranch: return (op >> 11) & 1;  // the second half
+    case ThumbFormat::HiRegister: {
+      const std::uint32_t sub = (op >> 8) & 3, rd = (op & 7) + 8 * ((op >> 7) & 1);
+      return sub == 3 || (sub != 1 && rd == 15);  // BX; ADD or MOV into PC
+    }
+    case ThumbFormat::PushPop: return (op & 0x0900) == 0x0900;  // POP {..., PC}
+    default: return false;
+  }
+}
+
 }  // namespace armdecode

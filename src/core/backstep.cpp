@@ -1,127 +1,120 @@
 #include "core/backstep.h"
 
-#include <vector>
-
-#include "general/base.h"
-
 namespace {
 
 constexpr int32_t kMaxSlice = 2047;
 constexpr uint32_t kBudgetSpent = 0x80000000;
 constexpr uint32_t kStatusRead = 0x8, kStatusWrite = 0x10, kStatusExecute = 0x20;
 
-struct Undo {
-  enum Kind { kLocation, kLoad, kStore, kDmaWord } kind;
-  uint32_t first, second;
-};
-
-// Whether the record just older than the cursor is a DMA marker {3, channel},
-// which makes the record at the cursor a {guest word, old value} pair.
-bool olderIsDmaMarker(const History& h) {
-  uint32_t f, s;
-  h.peekOlder(f, s);
-  return f == kRecordDma && s < 4;
+// A DMA unit is two records, {3, channel} then {guest word, old value};
+// reading back, the second comes first.  No other record starts with 3.
+bool isDmaMarker(const History& h, uint32_t position) {
+  return h.first(position) == kRecordDma && h.second(position) < 4;
 }
 
-// Reads the records of the newest journaled instruction; false when the ring
-// runs out on the way.
-enum class Read { kOk, kExhausted };
+// The newest step: how many ring words it spans behind the cursor, and
+// whether all of it is still in the ring.
+struct Step {
+  uint32_t words = 0;
+  bool complete = false;
+};
 
-Read readInstruction(History& h, std::vector<Undo>& undo, uint32_t& cost) {
-  uint32_t f, s;
-  cost = 0;
-  // DMA units that ran after the last instruction are undone with it.
+Step findStep(const History& h, BackwardHost& host) {
+  Step step;
+  uint32_t p = h.cursorOrHead();
+  uint32_t left = h.older(p);
+  bool sawEnd = false;
   for (;;) {
-    if (!h.stepBack(f, s)) return Read::kExhausted;
-    if (!olderIsDmaMarker(h)) break;
-    undo.push_back({Undo::kDmaWord, f, s});
-    if (!h.stepBack(f, s)) return Read::kExhausted;
-  }
-  if (f == kRecordEmpty) {
-    h.stepForward(f, s);
-    return Read::kExhausted;
-  }
-  if (f == kRecordEnd) {
-    cost = s;
-  } else {
-    CHECK(f == kRecordEnd);
-    // Out of step: no end record here; the record is undone as part of the
-    // instruction and no cost is charged.
-    h.stepForward(f, s);
-  }
-  for (;;) {
-    if (!h.stepBack(f, s)) return Read::kExhausted;
-    if (olderIsDmaMarker(h)) {
-      undo.push_back({Undo::kDmaWord, f, s});
-      if (!h.stepBack(f, s)) return Read::kExhausted;
+    if (left == 0) {
+      // The oldest record: a boundary only when it is the first ever written.
+      step.complete = step.words != 0 && h.holdsStart();
+      return step;
+    }
+    const uint32_t q = h.before(p);
+    if (left >= 4 && isDmaMarker(h, h.before(q))) {
+      p = h.before(q);
+      left -= 4;
+      step.words += 4;
       continue;
     }
-    if (f == kRecordEnd || f == kRecordEmpty) {
-      h.stepForward(f, s);  // the end of the instruction before stays
-      return Read::kOk;
+    const uint32_t f = h.first(q);
+    const bool any = step.words != 0;
+    // The end of the instruction before, or of the slice before.
+    if ((sawEnd && f == kRecordEnd) || (any && host.isSliceMark(f)) || (any && f == kRecordEmpty)) {
+      step.complete = true;
+      return step;
     }
-    Undo::Kind k = f == kRecordLoad ? Undo::kLoad : f == kRecordStore ? Undo::kStore : Undo::kLocation;
-    undo.push_back({k, f, s});
+    sawEnd |= f == kRecordEnd;
+    p = q;
+    left -= 2;
+    step.words += 2;
   }
 }
 
 }  // namespace
 
 void stepBackSlice(History& history, BackwardHost& host, const BackwardClock& clock) {
-  const bool bounded = *clock.videoCycles < kMaxSlice;
-  *clock.cycleBudget = bounded ? *clock.videoCycles : kMaxSlice;
+  history.account();
+  int32_t budget = kMaxSlice;
   uint32_t status = 0;
-  std::vector<Undo> undo;
   for (;;) {
-    if (!history.canStepBack()) {
+    const Step step = findStep(history, host);
+    if (!step.complete) {
       status = kStatusJournalExhausted;
       break;
     }
     status = 1;
-    bool rewind = true;
-    undo.clear();
-    uint32_t cost;
-    const uint32_t start = history.cursor();
-    if (readInstruction(history, undo, cost) == Read::kExhausted) {
-      // Nothing half undone: the cursor goes back to where this step began.
-      history.setCursor(start);
-      status = kStatusJournalExhausted;
-      break;
-    }
-    for (const Undo& u : undo) {
-      switch (u.kind) {
-        case Undo::kLoad:
-          status |= kStatusRead;
-          host.accessTraps(0, u.second, status);
-          break;
-        case Undo::kStore:
+    bool rewind = false, pcRestored = false;
+    uint32_t p = history.cursorOrHead();
+    for (uint32_t w = 0; w < step.words;) {
+      const uint32_t q = history.before(p);
+      if (w + 4 <= step.words && isDmaMarker(history, history.before(q))) {
+        const uint32_t address = history.first(q);
+        budget -= int32_t(host.undoDmaUnit(history.second(history.before(q)), address, history.second(q)));
+        if (host.writeTrap(address)) {
           status |= kStatusWrite;
-          host.accessTraps(0, u.second, status);
+          host.accessTraps(host.pc(), address, status);
+        }
+        p = history.before(q);
+        w += 4;
+        continue;
+      }
+      const uint32_t f = history.first(q), s = history.second(q);
+      switch (f) {
+        case kRecordEnd:
+          host.undoCycles(s >> 20);
+          budget -= int32_t(s >> 20);
+          // The partial transfers of an LDM/STM share the instruction's address.
+          rewind = !(s & kPartialEndMark);
           break;
-        case Undo::kDmaWord:
-          host.poke32(u.first, u.second);
+        case kRecordLoad:
+          status |= kStatusRead;
+          host.accessTraps(0, s, status);
           break;
-        case Undo::kLocation:
-          if (host.isPcLocation(u.first)) rewind = false;
-          host.writeLocation(u.first, u.second);
+        case kRecordStore:
+          status |= kStatusWrite;
+          host.accessTraps(0, s, status);
+          break;
+        case kRecordEmpty:
+          break;
+        default:
+          if (host.isPcLocation(f)) pcRestored = true;
+          host.writeLocation(f, s);
           break;
       }
+      p = q;
+      w += 2;
     }
-    // The partial transfers of an LDM/STM share the instruction's address.
-    if (rewind && !(cost & kPartialEndMark)) host.setPc(host.pc() - host.instructionSize());
+    history.setCursor(p);
+    if (rewind && !pcRestored) host.setPc(host.pc() - host.instructionSize());
     uint32_t execute = kStatusExecute;
     host.accessTraps(host.pc(), 0, execute);
     status |= execute;
-    *clock.cycleBudget -= int32_t(cost >> 20);
-    if (*clock.cycleBudget < 0) status |= kBudgetSpent;
+    if (budget < 0) status |= kBudgetSpent;
     // Read and write breakpoints that counted down to a stop stop a backward run too.
     status &= *clock.stopMask | kBudgetSpent | kStatusRead | kStatusWrite;
     if (status) break;
   }
   *clock.runStatus = status;
-  if (bounded) {
-    *clock.videoCycles = *clock.cycleBudget;
-    if (status & kBudgetSpent) host.tickReverse();
-  }
   host.afterBackwardSlice();
 }

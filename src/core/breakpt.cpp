@@ -116,6 +116,9 @@ void BreakpointTable::rebuildLive(int k, uint32_t region, uint32_t first, uint32
     for (uint32_t w = std::max(rf, first); w <= std::min(rl, last); ++w) putBit(persistent, w, true);
   }
   for (uint32_t w = first; w <= last; ++w) putBit(live, w, getBit(persistent, w));
+  if (k == 1 && !code_[region].empty())
+    for (uint32_t w = first; w <= last; ++w)
+      if (getBit(code_[region].data(), w)) putBit(live, w, true);
   // The built-in traps inside the range, found by key rather than word by word.
   const uint32_t lo = key(k, region, first << 2), hi = key(k, region, last << 2);
   for (const auto* traps : {&dynamicTraps_, &ioTraps_}) {
@@ -221,7 +224,6 @@ void BreakpointTable::toggleAt(uint32_t address, bool thumb) {
 }
 
 void BreakpointTable::installIoTraps() {
-  eraseEepromStoreOnce();
   for (uint32_t a : kIoTrapAddresses) {
     uint32_t r, first, last;
     if (!wordSpan(map_, 1, a, 2, r, first, last)) continue;
@@ -229,6 +231,38 @@ void BreakpointTable::installIoTraps() {
     rebuildLive(1, r, first, last);
   }
   flushBlocks_();
+}
+
+void BreakpointTable::markCode(uint32_t address, bool on) {
+  uint32_t r, first, last;
+  if (!wordSpan(map_, 1, address, 1, r, first, last)) return;
+  if (code_[r].empty()) {
+    if (!on) return;
+    code_[r].assign((map_.writeSize[r] + 31) / 32, 0);
+  }
+  putBit(code_[r].data(), first, on);
+  anyCode_ |= on;
+  if (on) putBit(map_.bitmaps[1][r], first, true);
+  else rebuildLive(1, r, first, first);
+}
+
+bool BreakpointTable::isCode(uint32_t address) const {
+  uint32_t r, first, last;
+  if (!anyCode_ || !wordSpan(map_, 1, address, 1, r, first, last) || code_[r].empty()) return false;
+  return getBit(code_[r].data(), first);
+}
+
+void BreakpointTable::clearCode() {
+  if (!anyCode_) return;
+  anyCode_ = false;
+  for (uint32_t r = 0; r < 16; ++r) {
+    std::vector<uint8_t>& bits = code_[r];
+    for (uint32_t byte = 0; byte < bits.size(); ++byte) {
+      if (!bits[byte]) continue;
+      bits[byte] = 0;
+      rebuildLive(1, r, byte * 8, byte * 8 + 7);
+    }
+  }
 }
 
 bool BreakpointTable::countHit(uint32_t address) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "general/ptr.h"
 
@@ -84,6 +85,13 @@ class BreakpointTable {
   // Counts a user breakpoint's hit at a: true when it stops.
   bool countHit(uint32_t address);
 
+  // Write traps on guest words that hold translated code, so that a store
+  // or DMA over them reaches the block cache.  Built-in like the I/O traps,
+  // but set and cleared without flushing the cache (the cache sets them).
+  void markCode(uint32_t address, bool on);
+  bool isCode(uint32_t address) const;
+  void clearCode();
+
   BreakpointList& list() { return list_; }
   const BreakpointList& list() const { return list_; }
   TrapMap& map() { return map_; }
@@ -97,6 +105,8 @@ class BreakpointTable {
   BreakpointList list_;
   std::map<uint32_t, uint32_t> dynamicTraps_;  // step-over and other built-in calls
   std::map<uint32_t, uint32_t> ioTraps_;       // the permanent I/O write traps
+  std::vector<uint8_t> code_[16];              // code words, in the write bitmaps' layout
+  bool anyCode_ = false;
   std::function<void()> flushBlocks_;
   std::function<void(const char*)> warn_;
 };

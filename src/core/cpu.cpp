@@ -60,7 +60,9 @@ u32 RegisterBank::bankOfMode(u32 mode) {
 void RegisterBank::reset() { std::memset(arena_.registers, 0, sizeof arena_.registers); }
 
 ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
-    : arena_(arena),
+    : pendingExceptions(arena.machine.pendingExceptions),
+      interruptFlags(arena.machine.interruptFlags),
+      arena_(arena),
       memory_(memory),
       bank_(arena),
       timers_(std::make_unique<TimerCode>(
@@ -89,6 +91,7 @@ void ArmCpu::reset() {
   pendingExceptions = 0;
   interruptFlags = 0;
   arena_.pendingTimerInterrupts = 0;
+  for (u32& c : arena_.machine.timerControls) c = 0;
   // Nor may a prescaler's part count or the last run's data address.
   for (u32& a : arena_.timerAccumulators) a = 0;
   arena_.lastDataAddress = 0;
@@ -106,20 +109,48 @@ void ArmCpu::reset() {
     bank_.set(15, 0, 0);
     bank_.set(kRegCpsr, 0, 0xD3);
   }
-  if (arena_.readBase[4]) buildTimerCode();
+  if (arena_.readBase[4]) {
+    for (u32 n = 0; n < 4; ++n) arena_.machine.timerControls[n] = memory_.peek16(0x04000102 + 4 * n);
+    timers_->build(arena_.io);
+    followTimerControls();
+  }
   flushBlocks();
 }
 
-void ArmCpu::buildTimerCode() { timers_->build(arena_.io); }
+void ArmCpu::buildTimerCode() {
+  u32* controls = arena_.machine.timerControls;
+  for (u32 n = 0; n < 4; ++n) changeField(arena_, controls[n], u32(memory_.peek16(0x04000102 + 4 * n)));
+  followTimerControls();
+}
+
+void ArmCpu::followTimerControls() {
+  u16 controls[4];
+  bool same = true;
+  for (u32 n = 0; n < 4; ++n) {
+    controls[n] = u16(arena_.machine.timerControls[n]);
+    same &= controls[n] == timers_->controls()[n];
+  }
+  // Generating code costs two protection changes: only for a real change.
+  if (!same) timers_->build(controls);
+  timersRunning_ = false;
+  for (u32 n = 0; n < 4; ++n) timersRunning_ |= (controls[n] & 0x80) != 0;
+}
+
+void ArmCpu::raise(u32 bits) { changeField(arena_, pendingExceptions, pendingExceptions | bits); }
 
 void ArmCpu::requestInterrupt(u32 bits) {
-  u32 ie = memory_.peek16(0x04000200);
-  u32 ime = memory_.peek8(0x04000208);
-  if (ime != 0 && (bits & ie) != 0) {
-    interruptFlags |= bits & ie;
-    memory_.poke16(0x04000202, u16(interruptFlags));
-    raise(8);
-  }
+  bits &= 0x3FFF;
+  if ((interruptFlags | bits) == interruptFlags) return;
+  journalField(arena_, interruptFlags);
+  interruptFlags |= bits;
+  // IE and IF share a word.
+  journalPush(arena_, arena_.offsetOf(arena_.io + 0x200));
+  memory_.poke16(0x04000202, u16(interruptFlags));
+}
+
+bool ArmCpu::irqLine() const {
+  const u32 ie = u32(arena_.io[0x200]) | u32(arena_.io[0x201]) << 8;
+  return (arena_.io[0x208] & 1) && (ie & interruptFlags & 0x3FFF);
 }
 
 u32 ArmCpu::instructionCost(u32 address, u32 n, u32 i, u32 s) const {

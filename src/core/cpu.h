@@ -6,12 +6,14 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/arena.h"
 #include "core/codebuffer.h"
 #include "core/emitter.h"
 #include "platform/variant.h"
 
+class BreakpointTable;
 class GbaMemory;
 class TimerCode;
 
@@ -43,9 +45,24 @@ private:
 inline constexpr u32 kBlockCount = variant::kOlder ? 128 : 512;
 inline constexpr u32 kBlockInstructions = 64;
 inline constexpr u32 kEmptyKey = 0x80000000;
+// Beside CPSR's mode and T bits, a block's key says whether its instructions
+// call the timer routine: they do only while a timer runs.
+inline constexpr u32 kTimerCallsKey = 0x40;
+
+struct TranslatedBlock;
+
+// A taken-branch exit of a block whose target lies outside it.  Linked, its
+// exit jumps straight into the target block's code.
+struct ExitLink {
+  u32 slotOffset;    // the 5-byte slot behind the taken exit
+  u32 statusOffset;  // the status immediate
+  u32 testOffset;    // the status test immediate
+  u32 target;        // guest address
+  TranslatedBlock* to = nullptr;
+};
 
 struct TranslatedBlock {
-  u32 lruPosition = 0;
+  u64 lastEntered = 0;  // entry count at the last entry, for eviction
   u32 key = kEmptyKey;
   u32 start = 0;
   u32 end = 0;
@@ -53,6 +70,9 @@ struct TranslatedBlock {
   u64 probes = 0;     // bit i: instruction i starts with an execute probe
   u8* code = nullptr; // kBlockCodeLimit bytes of executable memory
   u32 codeSize = 0;
+  std::vector<ExitLink> exits;
+  // Links of other blocks into this one: the block and its exit's index.
+  std::vector<std::pair<TranslatedBlock*, u32>> incoming;
 };
 
 // One-shot probe skip: the next block entry at `address` enters past that
@@ -89,8 +109,13 @@ public:
   void setRegJournaled(u32 n, u32 value);
   RegisterBank& bank() { return bank_; }
 
-  void raise(u32 bits) { pendingExceptions |= bits; }
+  // Journaled: running back takes an exception request back too.
+  void raise(u32 bits);
+  // Sets the bits in IF (journaled), whatever IE and IME hold; IE, IME and
+  // CPSR's I bit decide only whether the exception is entered.
   void requestInterrupt(u32 bits);
+  // IME on and an enabled interrupt flagged: the IRQ line is asserted.
+  bool irqLine() const;
   void reset();
 
   // Run loop (one forward slice; result in gRunStatus).
@@ -102,18 +127,28 @@ public:
   // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
   void switchState(u32& pc);
   CpuHooks hooks;
+  // Where the write traps on guest words of translated code are kept.
+  BreakpointTable* codeTraps = nullptr;
 
-  // Block cache.
+  // Block cache.  Blocks are indexed by key and start: blocks of different
+  // keys may cover the same addresses.
+  u32 blockKey() const;
   TranslatedBlock* getBlock(u32 address);
-  TranslatedBlock* findBlock(u32 address, u32 key, u32& position, bool& keyMismatch);
-  void translateBlock(TranslatedBlock* block, u32 key, u32 address, u32 size);
-  void dropOverlappedBlock(TranslatedBlock* block, u32 position);
-  void linkBlock(TranslatedBlock* block);
-  void touchBlock(TranslatedBlock* block);
+  // The block of the key holding the address, or null; `position` is where
+  // a new block for it goes in the index.
+  TranslatedBlock* findBlock(u32 address, u32 key, u32& position) const;
+  void touchBlock(TranslatedBlock* block) { block->lastEntered = ++entries_; }
   void flushBlocks();
+  // A guest write reached translated code: every block holding the word goes
+  // (not before the two instructions after the store, which the processor
+  // has already fetched, have run).
+  void codeWritten(u32 pc, u32 address);
+  // At the end of a slice: the blocks a write left for later go now, once
+  // the program has moved past the instructions it had fetched.
+  void settleCodeWrites();
   u32 blocksInUse() const { return blocksInUse_; }
   TranslatedBlock* indexEntry(u32 i) { return index_[i]; }
-  TranslatedBlock* lruEntry(u32 i) { return lru_[i]; }
+  TranslatedBlock* oldestBlock() const;
 
   // Cost model: cycles of n non-sequential, s sequential accesses at the
   // instruction's region plus i internal cycles.
@@ -146,10 +181,15 @@ public:
 
   // The timer routine generated code calls.
   TimerCode& timers() { return *timers_; }
+  // After the guest wrote a timer register: the routine follows the control
+  // words (journaled as the ones it runs with) when they changed.
   void buildTimerCode();
+  // After running back: the routine follows the restored control words.
+  void followTimerControls();
 
-  u32 pendingExceptions = 0;
-  u32 interruptFlags = 0;
+  // In the machine state, so that running back restores them.
+  u32& pendingExceptions;
+  u32& interruptFlags;  // the processor's copy of IF
 
   GbaMemory& memory() { return memory_; }
   Arena& arena() { return arena_; }
@@ -159,6 +199,13 @@ private:
                              u32 immediate, u32 extraStatus, bool userBank);
   void prologue(u32 address, u32 op, CodeEmitter& e, u32 condition);
   u32 entryInBlock(TranslatedBlock* b, u32 pc);
+  void translateBlock(TranslatedBlock* block, u32 key, u32 address, u32 size);
+  void installBlock(TranslatedBlock* block);
+  void releaseBlock(TranslatedBlock* block);
+  void dropOverlappedBlocks(TranslatedBlock* block, u32 position);
+  void patchExit(TranslatedBlock* from, u32 exit, TranslatedBlock* to, u8* code);
+  void markCode(const TranslatedBlock* block, bool on);
+  bool waitsForAWrite(const TranslatedBlock* block) const;
 
   Arena& arena_;
   GbaMemory& memory_;
@@ -167,8 +214,15 @@ private:
   std::array<TranslatedBlock, kBlockCount> pool_;
   TranslatedBlock fallback_;  // the older build's block for every address beyond the pool
   std::array<TranslatedBlock*, kBlockCount> index_{};
-  std::array<TranslatedBlock*, kBlockCount> lru_{};
   u32 blocksInUse_ = 0;
+  u64 entries_ = 0;
+  bool timersRunning_ = false;
+  // A code write inside the fetched instructions: the word and the range the
+  // program must leave first.
+  struct PendingWrite {
+    u32 address, from, to;
+  };
+  std::vector<PendingWrite> pendingWrites_;
   CodeBuffer code_;
   std::unique_ptr<u8[]> staging_;
   std::unique_ptr<CodeEmitter> emitter_;

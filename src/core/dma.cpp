@@ -20,7 +20,15 @@ bool takeBudget(const DmaClock& c) {
 
 }  // namespace
 
-Dma::Dma() {
+Dma::Dma(DmaChannels& state)
+    : source(state.source),
+      destination(state.destination),
+      remaining(state.remaining),
+      sourceStep(state.sourceStep),
+      destinationStep(state.destinationStep),
+      unit(state.unit),
+      timing(state.timing),
+      repeat(state.repeat) {
   for (uint32_t n = 0; n < 4; ++n) {
     source[n] = destination[n] = remaining[n] = unit[n] = timing[n] = repeat[n] = 0;
     sourceStep[n] = destinationStep[n] = 0;
@@ -28,15 +36,30 @@ Dma::Dma() {
 }
 
 void Dma::latch(uint32_t n, uint32_t c, DmaBus& bus) {
-  repeat[n] = (c >> 25) & 1;
-  unit[n] = (c & (1u << 26)) ? 4 : 2;
-  source[n] = bus.peek32(sadOf(n)) & ~(unit[n] - 1);
-  destination[n] = bus.peek32(dadOf(n)) & ~(unit[n] - 1);
-  remaining[n] = c & dmaCountMask(n);
+  change(bus, repeat[n], (c >> 25) & 1);
+  change(bus, unit[n], (c & (1u << 26)) ? 4u : 2u);
+  change(bus, source[n], bus.peek32(sadOf(n)) & ~(unit[n] - 1));
+  change(bus, destination[n], bus.peek32(dadOf(n)) & ~(unit[n] - 1));
+  change(bus, remaining[n], c & dmaCountMask(n));
   const int32_t u = int32_t(unit[n]);
   static const int32_t kDest[4] = {1, -1, 0, 1}, kSource[4] = {1, -1, 0, 0};
-  destinationStep[n] = u * kDest[(c >> 21) & 3];
-  sourceStep[n] = u * kSource[(c >> 23) & 3];
+  change(bus, destinationStep[n], u * kDest[(c >> 21) & 3]);
+  change(bus, sourceStep[n], u * kSource[(c >> 23) & 3]);
+}
+
+uint32_t Dma::unitCycles(uint32_t n, DmaBus& bus) const {
+  const uint32_t s = source[n], d = destination[n];
+  return unit[n] == 2 ? (bus.wait16(s) + bus.wait16(d)) >> 20 : (bus.wait32(s) + bus.wait32(d)) >> 20;
+}
+
+uint32_t Dma::stepBack(uint32_t n, DmaBus& bus) {
+  // The stepping of a transfer is not journaled unit by unit: it is taken
+  // back by the channel's own steps, which change only when it is latched.
+  n &= 3;
+  remaining[n] += 1;
+  destination[n] -= uint32_t(destinationStep[n]);
+  source[n] -= uint32_t(sourceStep[n]);
+  return unitCycles(n, bus);
 }
 
 bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded) {
@@ -45,14 +68,9 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
   // {guest word address, old value}.
   bus.journal(kDmaRecord, n);
   bus.journal(d & ~3u, bus.peek32(d & ~3u));
-  uint32_t cycles;
-  if (unit[n] == 2) {
-    cycles = (bus.wait16(s) + bus.wait16(d)) >> 20;
-    bus.poke16(d, bus.peek16(s));
-  } else {
-    cycles = (bus.wait32(s) + bus.wait32(d)) >> 20;
-    bus.poke32(d, bus.peek32(s));
-  }
+  const uint32_t cycles = unitCycles(n, bus);
+  if (unit[n] == 2) bus.poke16(d, bus.peek16(s));
+  else bus.poke32(d, bus.peek32(s));
   *clock.cycleBudget -= int32_t(cycles);
   // A timer interrupt raised during the transfer is requested, not lost.
   if (bus.runTimers(cycles)) bus.requestTimerInterrupts();
@@ -60,11 +78,10 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
   source[n] += uint32_t(sourceStep[n]);
   if (--remaining[n] == 0) {
     uint32_t c = bus.peek32(controlOf(n));
-    // The register write-back is journaled like a unit, so running back
-    // over the transfer restores the registers too.
+    // The register write-back is journaled, so running back over the
+    // transfer restores the registers too.
     auto writeBack = [&](uint32_t reg, uint32_t value) {
-      bus.journal(kDmaRecord, n);
-      bus.journal(reg, bus.peek32(reg));
+      bus.journalGuest(reg);
       bus.poke32(reg, value);
     };
     if (n != 0) writeBack(dadOf(n), destination[n]);
@@ -73,8 +90,10 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
     if (c & (1u << 30)) bus.requestInterrupt(0x100u << n);
   }
   uint32_t status = 1;
+  // The countdown moves by every unit's cycles, bounded or not, as running
+  // back gives them back.
+  *clock.videoCycles -= int32_t(cycles);
   if (bounded) {
-    *clock.videoCycles = *clock.cycleBudget;
     if (*clock.cycleBudget < 0) {
       status |= kBudgetSpent;
       bus.videoTick();
@@ -95,9 +114,10 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
     trapped = true;
   }
   if (bus.writeTrap(d)) {
+    const bool code = bus.codeWord(d);
     status |= kStatusWrite;
     bus.accessTraps(bus.pc(), d, status);
-    trapped = true;
+    trapped |= !code;
   }
   *clock.runStatus = status;
   return status == 0 && !trapped;
@@ -111,7 +131,7 @@ uint32_t Dma::run(uint32_t callTiming, DmaBus& bus, const DmaClock& clock) {
   for (uint32_t n = 0; n < 4; ++n) {
     if (remaining[n] == 0) {
       uint32_t c = bus.peek32(controlOf(n));
-      timing[n] = (c >> 28) & 3;
+      change(bus, timing[n], (c >> 28) & 3);
       if (!(c & 0x80000000) || (c & dmaCountMask(n)) == 0) continue;
       if (timing[n] != 0 && timing[n] != callTiming) continue;
       latch(n, c, bus);

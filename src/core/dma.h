@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "core/arena.h"
+
 inline constexpr uint32_t kDmaRegisters = 0x040000B0;  // SAD of channel 0; 12 bytes per channel
 inline constexpr uint32_t kDmaRecord = 3;              // journal record kind of one DMA unit
 
@@ -25,7 +27,14 @@ class DmaBus {
   // Live trap bits; false outside the map.
   virtual bool readTrap(uint32_t address) = 0;
   virtual bool writeTrap(uint32_t address) = 0;
+  // Whether the write trap at an address only guards translated code (the
+  // transfer then goes on).
+  virtual bool codeWord(uint32_t address) { (void)address; return false; }
   virtual void journal(uint32_t first, uint32_t second) = 0;
+  // Journals the word of machine state that holds `field`, or the guest
+  // register word at an address, before it changes.
+  virtual void journalField(const void* field) { (void)field; }
+  virtual void journalGuest(uint32_t address) { (void)address; }
   // Advances the timers; returns 0x4 when a timer interrupt was collected.
   virtual uint32_t runTimers(uint32_t cycles) = 0;
   // Requests the timer interrupts collected so far and clears them.
@@ -47,24 +56,44 @@ struct DmaClock {
 
 class Dma {
  public:
-  Dma();
+  // The channels' state lives in the emulator's machine state, where running
+  // back restores it; by default in the unit's own storage.
+  Dma() : Dma(own_) {}
+  explicit Dma(DmaChannels& state);
+  Dma(const Dma&) = delete;
+  Dma& operator=(const Dma&) = delete;
 
   // timing 0 immediate, 1 V-blank, 2 H-blank.  Returns 1 when every active
   // transfer ran to its end or was left for later, 0 when one stopped on a
   // status bit or a trap.
   uint32_t run(uint32_t timing, DmaBus& bus, const DmaClock& clock);
 
-  // Per channel, in this order.
-  uint32_t source[4];
-  uint32_t destination[4];
-  uint32_t remaining[4];
-  int32_t sourceStep[4];
-  int32_t destinationStep[4];
-  uint32_t unit[4];
-  uint32_t timing[4];
-  uint32_t repeat[4];
+  // One unit of channel n taken back: the channel steps back over it.
+  // Returns the unit's cycles.
+  uint32_t stepBack(uint32_t n, DmaBus& bus);
 
  private:
+  DmaChannels own_{};
+
+ public:
+  // Per channel, in this order.
+  uint32_t (&source)[4];
+  uint32_t (&destination)[4];
+  uint32_t (&remaining)[4];
+  int32_t (&sourceStep)[4];
+  int32_t (&destinationStep)[4];
+  uint32_t (&unit)[4];
+  uint32_t (&timing)[4];
+  uint32_t (&repeat)[4];
+
+ private:
+  template <class T>
+  void change(DmaBus& bus, T& field, T value) {
+    if (field == value) return;
+    bus.journalField(&field);
+    field = value;
+  }
+  uint32_t unitCycles(uint32_t n, DmaBus& bus) const;
   void latch(uint32_t n, uint32_t control, DmaBus& bus);
   // One unit of channel n; false when the call must stop.
   bool transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded);

@@ -1,14 +1,5 @@
 #include "core/eeprom.h"
 
-uint8_t gEepromStore[kEepromStoreSize];
-
-void eraseEepromStoreOnce() {
-  static bool erased = false;
-  if (erased) return;
-  erased = true;
-  for (uint8_t& b : gEepromStore) b = 0xFF;
-}
-
 namespace {
 
 uint32_t bitAt(const uint8_t* ports, uint32_t halfword) { return ports[2 * halfword] & 1; }

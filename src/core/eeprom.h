@@ -14,12 +14,6 @@ inline constexpr uint32_t kEepromWriteTrap = 0x0D000090;  // halfword 72: end of
 // in halfwords 4-67 of the port when the guest reads from the port's start.
 inline constexpr uint32_t kEepromReplyFirstBit = 4;
 
-// The cartridge EEPROM's contents: 64 blocks of 8 bytes are reachable.  A
-// reset or a cartridge load keeps them.
-extern uint8_t gEepromStore[kEepromStoreSize];
-// Fills the store with 0xFF (erased) the first time it is called in a run.
-void eraseEepromStoreOnce();
-
 // Read request (halfwords 0-1 = 1, 1): writes the block's 64 bits, one per
 // halfword, behind the four ignored reply bits.
 void eepromReadRequest(uint8_t* ports, const uint8_t* store);

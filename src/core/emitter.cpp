@@ -97,7 +97,9 @@ void CodeEmitter::useWaits() {
   usesWaits_ = true;
 }
 
-void CodeEmitter::emitTimerCall() { call(qword[rbx + arena::kTimerEntry]); }
+void CodeEmitter::emitTimerCall() {
+  if (timerCalls) call(qword[rbx + arena::kTimerEntry]);
+}
 
 void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next) {
   emitTimerCall();
@@ -245,6 +247,12 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   Xbyak::Label noTrap;
   jnc(noTrap);
   or_(r12d, isStore ? 0x10 : 0x8);
+  // A write trap's action may depend on how much the store wrote.
+  if (isStore) {
+    const u32 bytes = width == AccessWidth::Word || width == AccessWidth::BlockWord ? 4
+                      : width == AccessWidth::Byte || width == AccessWidth::SignedByte ? 1 : 2;
+    mov(dword[rbx + arena::kLastTrapWidth], bytes);
+  }
   L(noTrap);
   add(edi, dword[rbx + rax * 4 + (isStore ? arena::kWriteBase : arena::kReadBase)]);
   if (width == AccessWidth::Word || width == AccessWidth::BlockWord) and_(edi, ~3u);

@@ -58,6 +58,8 @@ public:
   u32 offset() const { return u32(getSize()); }
   void rewind(u32 offset);          // drops code behind offset (translation limit)
 
+  // Per block: whether instructions call the timer routine.
+  bool timerCalls = true;
   // Per instruction.
   u32 translationFlags = 0;
   u32 instructionIndex = 0;
@@ -119,7 +121,7 @@ private:
     mov(dword[base() + journalPos().cvt64() + arena::kJournal], first);
     mov(dword[base() + journalPos().cvt64() + arena::kJournal + 4], second);
     add(journalPos(), 8);
-    and_(journalPos(), 0xFFFF);
+    and_(journalPos(), arena::kJournalBytes - 1);
   }
 
   struct ColdAccess {

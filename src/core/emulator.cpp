@@ -8,17 +8,41 @@
 #include "core/frontend.h"
 #include "core/timers.h"
 
+namespace {
+
+// The journal's start in the arena lands on a large page: the arena is
+// placed so, and its size rounded to whole large pages.
+constexpr size_t kLargePage = size_t(1) << 21;
+constexpr size_t kArenaBytes = (sizeof(Arena) + kLargePage - 1) & ~(kLargePage - 1);
+
+}  // namespace
+
 Arena* Emulator::allocateArena() {
-  void* p = mmap(nullptr, sizeof(Arena), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const size_t spare = 2 * kLargePage;
+  void* p = mmap(nullptr, kArenaBytes + spare, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   CHECK(p != MAP_FAILED);
-  Arena* a = static_cast<Arena*>(p);  // zero-filled; Arena is plain storage
+  if (p == MAP_FAILED) return nullptr;
+  // The arena begins where its journal lands on a large page; the rest of
+  // the mapping goes back.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t journal = (at + offsetof(Arena, journal) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t start = journal - offsetof(Arena, journal);
+  if (start > at) munmap(p, start - at);
+  const uintptr_t end = at + kArenaBytes + spare, used = start + kArenaBytes;
+  if (end > used) munmap(reinterpret_cast<void*>(used), end - used);
+  Arena* a = reinterpret_cast<Arena*>(start);  // zero-filled; Arena is plain storage
+  // The journal is written straight through: large pages spare it a fault
+  // every 4 KB.
+  madvise(a->journal, sizeof a->journal, MADV_HUGEPAGE);
   buildConditionTable(a->conditionTable);
   buildFlagTable(a->flagsFromAh);
-  for (u32& w : a->journal) w = 4;  // empty records
+  // A new cartridge's EEPROM is erased.  The journal is left untouched: it
+  // counts what it holds, and its pages cost nothing until written.
+  for (u8& b : a->machine.eepromStore) b = 0xFF;
   return a;
 }
 
-void Emulator::ArenaDeleter::operator()(Arena* a) const { munmap(a, sizeof(Arena)); }
+void Emulator::ArenaDeleter::operator()(Arena* a) const { munmap(a, kArenaBytes); }
 
 Emulator::Emulator()
     : arena_(allocateArena()),
@@ -26,15 +50,21 @@ Emulator::Emulator()
       breakpoints_(memory_.trapMap(), [this] { cpu_.flushBlocks(); }, [](const char* text) { postCoreWarning(text); }),
       cpu_(*arena_, memory_),
       video_(std::make_unique<Video>()),
-      history_(arena_->journal, &arena_->journalWriteIndex) {
+      dma_(arena_->machine.dma),
+      history_(arena_->journal, &arena_->journalWriteIndex, arena::kJournalWords) {
+  sliceMark_ = arena_->offsetOf(&arena_->machine.sliceMark);
   memory_.buildMap();
   breakpoints_.installIoTraps();
   cpu_.reset();
   trapContext_.breakpoints = &breakpoints_;
   trapContext_.io = arena_->io;
   trapContext_.eepromPorts = arena_->eepromPorts;
-  trapContext_.eepromStore = gEepromStore;  // erased by the first installIoTraps
+  trapContext_.eepromStore = arena_->machine.eepromStore;
+  trapContext_.lastTrapWidth = &arena_->lastTrapWidth;
   trapContext_.interruptFlags = &cpu_.interruptFlags;
+  trapContext_.journal = [this](const void* field) { journalField(field); };
+  trapContext_.codeWritten = [this](u32 pc, u32 address) { cpu_.codeWritten(pc, address); };
+  cpu_.codeTraps = &breakpoints_;
   trapContext_.wait16Sequential = arena_->wait[arena::kWait16Seq];
   trapContext_.timerAccumulators = arena_->timerAccumulators;
   trapContext_.stepOver = &stepOver_;
@@ -47,7 +77,7 @@ Emulator::Emulator()
     runDebugService(cpu_.reg(0), cpu_.reg(1), guest, status);
   };
   cpu_.hooks.stepBack = [this] {
-    BackwardClock clock{&gVideoCycles, &gCycleBudget, &gStopMask, &gRunStatus};
+    BackwardClock clock{&gStopMask, &gRunStatus};
     // Running back re-tests breakpoints only: no IF acknowledge, EEPROM
     // request or timer pre-advance happens a second time.
     trapContext_.ioActions = false;
@@ -55,6 +85,7 @@ Emulator::Emulator()
     trapContext_.ioActions = true;
   };
   video_->attachAreas(arena_->io, arena_->palette, arena_->vram, arena_->oam);
+  video_->attachClock(&arena_->machine.video);
   video_->emulator = this;
   video_->setHost(this);
   arena_->journalWriteIndex = 0;
@@ -63,15 +94,16 @@ Emulator::Emulator()
 Emulator::~Emulator() = default;
 
 void Emulator::reset() {
-  gCycleCount = 0;
+  takeClock();
+  arena_->machine.cycleCount = 0;
   // The history of another run (or another cartridge) cannot be undone here.
   history_.clear();
-  arena_->journalWriteIndex = 0;
   memory_.clear();
   // A transfer left half done (stopped by a breakpoint) must not go on into
   // the new run's memory; the channels latch afresh from the cleared registers.
   for (u32& units : dma_.remaining) units = 0;
   cpu_.reset();
+  giveClock();
 }
 
 bool Emulator::loadRom(const std::string& name) {
@@ -87,19 +119,53 @@ bool Emulator::loadRom(const FixedIString& name) {
   return loadRom(narrow);
 }
 
+void Emulator::takeClock() {
+  MachineState& m = arena_->machine;
+  if (gCycleCount != givenCycleCount_) m.cycleCount = gCycleCount;
+  if (gVideoCycles != givenVideoCycles_) m.video.cycles = gVideoCycles;
+}
+
+void Emulator::giveClock() {
+  const MachineState& m = arena_->machine;
+  gCycleCount = givenCycleCount_ = m.cycleCount;
+  gVideoCycles = givenVideoCycles_ = m.video.cycles;
+}
+
 void Emulator::runSlice() {
+  takeClock();
   // A forward run after a backward one drops the undone future first.
   history_.resumeForward();
-  if (runDma(0) != 0) cpu_.run();
+  history_.account();
+  // DMA only while a channel is enabled or has units left.
+  const u8* io = arena_->io;
+  const bool dma = (io[0xBB] | io[0xC7] | io[0xD3] | io[0xDF]) & 0x80 || dma_.remaining[0] || dma_.remaining[1] ||
+                   dma_.remaining[2] || dma_.remaining[3];
+  if (!dma || runDma(0) != 0) cpu_.run();
+  // The slice's end: running back one step from here lands where it began.
+  journalField(&arena_->machine.sliceMark);
+  ++arena_->machine.sliceMark;
+  history_.account();
+  giveClock();
 }
 
 void Emulator::stepBack() {
+  takeClock();
   cpu_.stepBack();
+  giveClock();
 }
 
 uint32_t Emulator::runDma(uint32_t timing) {
-  DmaClock clock{&gVideoCycles, &gCycleBudget, &gCycleCount, &gRunStatus, &gStopMask};
+  MachineState& m = arena_->machine;
+  DmaClock clock{&m.video.cycles, &gCycleBudget, &m.cycleCount, &gRunStatus, &gStopMask};
   return dma_.run(timing, *this, clock);
+}
+
+void Emulator::journalField(const void* field) {
+  journalPush(*arena_, arena_->offsetOf(field) & ~3u);
+}
+
+void Emulator::journalGuest(uint32_t address) {
+  if (const u8* p = memory_.writePointer(address & ~3u, 4)) journalField(p);
 }
 
 uint32_t Emulator::runTimers(uint32_t cycles) { return cpu_.timers().run(reinterpret_cast<uint8_t*>(arena_.get()), cycles); }
@@ -133,15 +199,59 @@ void Emulator::displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontH
 }
 
 void Emulator::writeLocation(uint32_t location, uint32_t value) {
-  if (location < sizeof(Arena) - 3 && location > 4) *arena_->word(location) = value;
-  else CHECK(false);  // not a location of this emulator
+  if (location >= offsetof(Arena, journal) || location <= 4) {
+    CHECK(false);  // not a location of this emulator's state
+    return;
+  }
+  u32& word = *arena_->word(location);
+  const u32 before = word;
+  word = value;
+  restoredGuestWord(location);
+  // The display follows its undone events on the screen.
+  VideoClock& v = arena_->machine.video;
+  if (&word == &v.line) video_->lineUndone(before);
+  else if (&word == &v.frames) video_->frameUndone(before);
+}
+
+void Emulator::undoCycles(uint32_t cycles) {
+  MachineState& m = arena_->machine;
+  m.cycleCount -= cycles;
+  m.video.cycles += i32(cycles);
+  u16 controls[4];
+  for (u32 n = 0; n < 4; ++n) controls[n] = u16(m.timerControls[n]);
+  reverseTimers(arena_->io, arena_->timerAccumulators, arena_->pendingTimerInterrupts, controls, cycles);
+}
+
+void Emulator::restoredGuestWord(uint32_t location) {
+  // The areas code can run from that the guest can write, and their regions.
+  const Arena& a = *arena_;
+  struct Area {
+    const u8* base;
+    u32 size, region;
+  };
+  const Area areas[] = {{a.ewram, sizeof a.ewram, 2}, {a.iwram, sizeof a.iwram, 3},
+                        {a.palette, sizeof a.palette, 5}, {a.vram, sizeof a.vram, 6}, {a.oam, sizeof a.oam, 7}};
+  for (const Area& area : areas) {
+    const u32 offset = location - a.offsetOf(area.base);
+    if (offset >= area.size) continue;
+    const u32 address = area.region << 24 | offset;
+    if (breakpoints_.isCode(address)) cpu_.codeWritten(0, address);
+    return;
+  }
+}
+
+uint32_t Emulator::undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) {
+  const u32 cycles = dma_.stepBack(channel, *this);
+  memory_.poke32(address, old);
+  if (breakpoints_.isCode(address)) cpu_.codeWritten(0, address);
+  undoCycles(cycles);
+  return cycles;
 }
 
 void Emulator::afterBackwardSlice() {
-  // The IF copy follows the restored register; the timer routine the
-  // restored control words.
-  cpu_.interruptFlags = memory_.peek16(0x04000202);
-  cpu_.buildTimerCode();
+  // The timer routine follows the restored control words.
+  cpu_.followTimerControls();
+  video_->afterBackwardSlice();
 }
 
 namespace {

@@ -34,7 +34,7 @@ public:
   BreakpointTable& breakpoints() { return breakpoints_; }
   TrapContext& traps() { return trapContext_; }
   StepOver& stepOver() { return stepOver_; }
-  u8* eepromStore() { return gEepromStore; }
+  u8* eepromStore() { return arena_->machine.eepromStore; }
 
   // Cycle count 0, memory cleared (BIOS and ROM kept), processor reset.
   void reset();
@@ -46,6 +46,10 @@ public:
   // DMA with immediate timing, then one processor slice unless DMA stopped.
   void runSlice();
   void stepBack();
+  // The outside view of the machine's clock (gCycleCount, gVideoCycles) is
+  // given out after every slice; what something outside wrote there since is
+  // taken in before the next, or here.
+  void takeClock();
   void shutdownVideo() { video_->release(); }
   // Where the display unit's finished frames go (the front end's display;
   // nothing by default).
@@ -71,7 +75,10 @@ private:
   uint32_t wait32(uint32_t address) override { return memory_.wait(arena::kWait32Seq, address >> 24); }
   bool readTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 0, address); }
   bool writeTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 1, address); }
+  bool codeWord(uint32_t address) override { return breakpoints_.isCode(address); }
   void journal(uint32_t first, uint32_t second) override { history_.push(first, second); }
+  void journalField(const void* field) override;
+  void journalGuest(uint32_t address) override;
   uint32_t runTimers(uint32_t cycles) override;
   void requestTimerInterrupts() override;
   void requestInterrupt(uint32_t bits) override { cpu_.requestInterrupt(bits); }
@@ -84,14 +91,22 @@ private:
   void presentFrame(int32_t x, int32_t y) override;
   void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) override;
   void showInAppPane() override;
+  void journal(const void* field) override { journalField(field); }
 
   // BackwardHost
   void writeLocation(uint32_t location, uint32_t value) override;
   bool isPcLocation(uint32_t location) override { return location == cpu_.regOffset(15); }
+  bool isSliceMark(uint32_t location) override { return location == sliceMark_; }
   void setPc(uint32_t pc) override { cpu_.setReg(15, pc); }
   uint32_t instructionSize() override { return cpu_.instructionSize(); }
-  void tickReverse() override { video_->tickReverse(); }
+  void undoCycles(uint32_t cycles) override;
+  uint32_t undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) override;
   void afterBackwardSlice() override;
+
+  void giveClock();
+  // A guest word the backward step restored: blocks translated from what it
+  // held go.
+  void restoredGuestWord(uint32_t location);
 
   std::unique_ptr<Arena, ArenaDeleter> arena_;
   GbaMemory memory_;
@@ -104,6 +119,9 @@ private:
   TrapContext trapContext_;
   std::string romName_ = "No ROM loaded";
   std::function<void(i32, i32)> presenter_;
+  u32 sliceMark_ = 0;  // arena offset of the slice counter
+  u32 givenCycleCount_ = 0;
+  i32 givenVideoCycles_ = 0;
 };
 
 // Appends value as eight lower-case hexadecimal digits.

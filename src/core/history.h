@@ -9,11 +9,13 @@
 // 2 store at a guest address, 3 DMA unit of a channel (the record written
 // after it is {guest word address, old value}), 4 empty; anything else is a
 // storage location (never 0-4) and its old content.
+//
+// The ring is not filled with empty records: it keeps count of how many of
+// its words hold history, so a fresh or reset journal costs nothing and the
+// oldest record is known without a walk.
 
 #include <cstdint>
 
-inline constexpr uint32_t kHistoryWords = 16384;
-inline constexpr uint32_t kHistoryMask = kHistoryWords - 1;
 inline constexpr uint32_t kNoCursor = 0xFFFFFFFF;
 
 enum HistoryRecord : uint32_t {
@@ -29,28 +31,52 @@ enum HistoryRecord : uint32_t {
 inline constexpr uint32_t kPartialEndMark = 0x1;
 
 // The ring itself lives in the emulator's state, where generated code writes
-// it; this works on it in place.
+// it; this works on it in place.  `words` is a power of two.
 class History {
  public:
-  History(uint32_t* ring, uint32_t* writeIndex) : ring_(ring), writeIndex_(writeIndex) {}
+  History(uint32_t* ring, uint32_t* writeIndex, uint32_t words)
+      : ring_(ring), writeIndex_(writeIndex), mask_(words - 1) {}
 
-  void clear();  // every word = 4, cursor reset
+  // Nothing to undo from here on; the write position stays.
+  void clear();
   void push(uint32_t first, uint32_t second);
-  bool canStepBack() const { return cursor_ != *writeIndex_; }
+  // Takes in the records written since the last call (generated code writes
+  // the ring without telling); called around every slice.
+  void account();
+  bool canStepBack() const { return older(cursorOrHead()) != 0; }
+  // Moves the cursor one record back and returns it; false when no older
+  // record holds history.
   bool stepBack(uint32_t& first, uint32_t& second);
+  // The record at the cursor, then the cursor moves one record forward
+  // (none when it reaches the write index); false without a cursor.
   bool stepForward(uint32_t& first, uint32_t& second);
   // Before running forward after a backward run: the undone records are
   // dropped, so the ring never holds two futures.
   void resumeForward();
-  // The record just older than the cursor's (or the write index's), without moving.
-  void peekOlder(uint32_t& first, uint32_t& second) const;
 
+  // Raw access for the backward step: the position behind which the next
+  // record to undo lies, the record before a position, and how many records
+  // of history lie behind a position.
+  uint32_t cursorOrHead() const { return cursor_ == kNoCursor ? *writeIndex_ : cursor_; }
+  uint32_t before(uint32_t position) const { return (position - 2) & mask_; }
+  uint32_t first(uint32_t position) const { return ring_[position]; }
+  uint32_t second(uint32_t position) const { return ring_[position + 1]; }
+  uint32_t older(uint32_t position) const { return held_ - ((*writeIndex_ - position) & mask_); }
+  // Whether the oldest record is the first written since the last clear (the
+  // ring never came round), so that what lies before it is the start of
+  // history.
+  bool holdsStart() const { return !wrapped_; }
+  void setCursor(uint32_t c) { cursor_ = c == *writeIndex_ ? kNoCursor : c; }
   uint32_t cursor() const { return cursor_; }
-  void setCursor(uint32_t c) { cursor_ = c; }
   uint32_t writeIndex() const { return *writeIndex_; }
+  uint32_t words() const { return mask_ + 1; }
 
  private:
   uint32_t* ring_;
   uint32_t* writeIndex_;
+  uint32_t mask_;
   uint32_t cursor_ = kNoCursor;
+  uint32_t seenIndex_ = 0;  // the write index at the last account()
+  uint32_t held_ = 0;       // words of history behind the write index
+  bool wrapped_ = false;    // the oldest history was overwritten
 };

@@ -52,20 +52,21 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc) {
 }
 
 void ArmCpu::run() {
+  MachineState& m = arena_.machine;
   u32 pc = this->pc();
-  const bool bounded = gVideoCycles < 2047;
-  i32 budget = bounded ? gVideoCycles : 2047;
+  const bool bounded = m.video.cycles < 2047;
+  i32 budget = bounded ? m.video.cycles : 2047;
   // Clamped before it is shifted into the top twelve bits of the register,
   // with room below for the overspend of the instruction that ends it.
   if (budget < -1024) budget = -1024;
   gCycleBudget = budget;
-  gCycleCount += u32(budget);
   u32 status = 0, lastEntry = pc;
   for (;;) {
     // Exception entry, at most one per round, never between the partial
-    // transfers of an LDM/STM (its resume registers would be reused).
+    // transfers of an LDM/STM (its resume registers would be reused).  The
+    // IRQ line is IF against IE and IME as they stand now.
     u32 c = cpsr();
-    u32 p = pendingExceptions;
+    u32 p = pendingExceptions | (irqLine() ? 8u : 0u);
     if (c & 0x40) p &= ~4u;
     if (c & 0x80) p &= ~8u;
     if (p && reg(kRegResume) == 0) {
@@ -74,9 +75,10 @@ void ArmCpu::run() {
       setRegJournaled(14, pc + kReturnOffset[k]);
       setRegJournaled(kRegSpsr, c);
       setRegJournaled(15, kVector[k]);
-      pendingExceptions &= ~(1u << k);
+      changeField(arena_, pendingExceptions, pendingExceptions & ~(1u << k));
       pc = this->pc();
     }
+    if (!pendingWrites_.empty()) settleCodeWrites();
     TranslatedBlock* b = getBlock(pc);
     CHECK(b != nullptr);
     if (!b) break;
@@ -99,8 +101,13 @@ void ArmCpu::run() {
       setReg(15, pc);
     }
   }
-  gCycleCount -= u32(gCycleBudget);
+  // The clock moves by the cycles the slice used, bounded or not, so that
+  // running back (which adds each instruction's cycles back) meets it exactly.
+  const i32 used = budget - gCycleBudget;
+  m.cycleCount += u32(used);
+  m.video.cycles -= used;
   if (hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
+  settleCodeWrites();
   if (status & 0x4000) {
     u32 npc = this->pc();
     switchState(npc);
@@ -110,12 +117,9 @@ void ArmCpu::run() {
   if (status & 0x800) raise(32);
   if (status & 0x4) {
     requestInterrupt(arena_.pendingTimerInterrupts);
-    arena_.pendingTimerInterrupts = 0;
+    changeField(arena_, arena_.pendingTimerInterrupts, 0u);
   }
-  if (bounded) {
-    gVideoCycles = gCycleBudget;
-    if ((status & 0x80000000) && hooks.videoTick) hooks.videoTick();
-  }
+  if (bounded && (status & 0x80000000) && hooks.videoTick) hooks.videoTick();
   if ((status & 0x2) && lastEntry != gRunToAddress) status &= ~0x2u;
   gRunStatus = status;
 }

@@ -32,6 +32,50 @@ uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint3
   return uint32_t(sum >> 16);
 }
 
+namespace {
+
+// The inverse of addTimerCycles; returns 1 when the counter wrapped back.
+uint32_t subtractTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler, uint32_t cycles) {
+  uint8_t* counter = io + kTimerCounter + 4 * n;
+  if (prescaler == 0) {
+    const uint32_t c = load16(counter);
+    store16(counter, c - cycles);
+    return c < (cycles & 0xFFFF) ? 1 : 0;
+  }
+  const uint64_t mask = (uint64_t(1) << 48) - 1;
+  const uint64_t total = uint64_t(load16(counter)) << 32 | accumulators[n];
+  const uint64_t step = (uint64_t(cycles) << timerShift(prescaler)) & mask;
+  const uint64_t before = (total - step) & mask;
+  accumulators[n] = uint32_t(before);
+  store16(counter, uint32_t(before >> 32));
+  return total < step ? 1 : 0;
+}
+
+}  // namespace
+
+void reverseTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
+                   uint32_t cycles) {
+  uint32_t borrow = 0;
+  for (uint32_t n = 0; n < 4; ++n) {
+    const uint16_t c = controls[n];
+    if (!(c & 0x80)) {
+      borrow = 0;
+      continue;
+    }
+    if (n > 0 && (c & 4)) {
+      uint8_t* counter = io + kTimerCounter + 4 * n;
+      const uint32_t v = load16(counter);
+      store16(counter, v - borrow);
+      borrow = v < borrow ? 1 : 0;
+    } else {
+      borrow = subtractTimerCycles(io, accumulators, n, c & 3, cycles);
+    }
+    // A timer overflows at most once in a slice, and the slice's overflows
+    // are requested when it ends: before this one the bit was clear.
+    if ((c & 0x40) && borrow) pending &= ~(8u << n);
+  }
+}
+
 uint32_t advanceTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
                        uint32_t cycles) {
   uint32_t status = 0, carry = 0;
@@ -90,7 +134,14 @@ TimerCode::TimerCode(TimerLayout layout, TimerRegisters regs)
 }
 
 void TimerCode::build(const uint8_t* io, uint32_t fixedCycles) {
+  uint16_t controls[4];
+  for (uint32_t n = 0; n < 4; ++n) controls[n] = load16(io + kTimerControl + 4 * n);
+  build(controls, fixedCycles);
+}
+
+void TimerCode::build(const uint16_t controls[4], uint32_t fixedCycles) {
   using namespace Xbyak::util;
+  for (uint32_t n = 0; n < 4; ++n) controls_[n] = controls[n];
   Xbyak::CodeGenerator& g = *routine_;
   g.setProtectModeRW();
   g.reset();
@@ -106,7 +157,7 @@ void TimerCode::build(const uint8_t* io, uint32_t fixedCycles) {
   };
   bool carryKnownZero = true;  // edx holds the previous timer's carry when this is false
   for (uint32_t n = 0; n < 4; ++n) {
-    uint16_t c = load16(io + kTimerControl + 4 * n);
+    uint16_t c = controls[n];
     if (!(c & 0x80)) {
       carryKnownZero = true;
       continue;

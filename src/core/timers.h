@@ -45,6 +45,9 @@ class TimerCode {
   // The older build generates it for a fixed cycle count (below 64) given
   // here instead of reading the count at each call; 0 reads it at each call.
   void build(const uint8_t* io, uint32_t fixedCycles = 0);
+  void build(const uint16_t controls[4], uint32_t fixedCycles = 0);
+  // The control words the routine was built from.
+  const uint16_t* controls() const { return controls_; }
   // The routine's fixed entry: it stays at this address across rebuilds.
   const void* entry() const { return routine_->getCode(); }
   // Runs the routine for cycles spent outside generated code, with base
@@ -57,6 +60,7 @@ class TimerCode {
   TimerRegisters regs_;
   std::unique_ptr<Xbyak::CodeGenerator> routine_;
   std::unique_ptr<Xbyak::CodeGenerator> thunk_;
+  uint16_t controls_[4] = {};
 };
 
 // The same advance in plain code, for a control write's pre-advance and as
@@ -64,6 +68,12 @@ class TimerCode {
 // routine was built from.
 uint32_t advanceTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
                        uint32_t cycles);
+// The advance undone: the timers as they were before `cycles` went by under
+// the same controls, the interrupt bits of the overflows it made taken back.
+// Exact, because a counter wraps without a reload and a prescaled count is
+// one 48-bit sum of counter and accumulator.
+void reverseTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
+                   uint32_t cycles);
 // Adds cycles to one timer's prescaled count (the pre-advance of a control
 // write); returns the overflow count.
 uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler,

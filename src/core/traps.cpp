@@ -1,5 +1,7 @@
 #include "core/traps.h"
 
+#include <cstring>
+
 #include "core/eeprom.h"
 #include "core/memory.h"
 #include "core/timers.h"
@@ -20,14 +22,41 @@ uint32_t wait16(const TrapContext& ctx, uint32_t address) {
 
 }  // namespace
 
+namespace {
+
+void journal(TrapContext& ctx, const void* field) {
+  if (ctx.journal) ctx.journal(field);
+}
+
+// Journals every word of an area that an action changed, with its old value
+// taken from the copy made before.
+void journalChanges(TrapContext& ctx, uint8_t* area, const uint8_t* before, uint32_t bytes) {
+  if (!ctx.journal) return;
+  for (uint32_t w = 0; w < bytes; w += 4) {
+    if (std::memcmp(area + w, before + w, 4) == 0) continue;
+    uint8_t now[4];
+    std::memcpy(now, area + w, 4);
+    std::memcpy(area + w, before + w, 4);
+    ctx.journal(area + w);
+    std::memcpy(area + w, now, 4);
+  }
+}
+
+}  // namespace
+
 void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
   const TrapMap& map = ctx.breakpoints->map();
   uint32_t region = a >> 24;
   if (region == 4) {
     uint32_t offset = a & map.mask[4];  // the registers do not repeat
-    if (offset == 0x202) {
-      // Writing 1s to IF acknowledges those interrupts.
-      *ctx.interruptFlags &= ~uint32_t(load16(ctx.io + 0x202));
+    const uint32_t width = ctx.lastTrapWidth ? *ctx.lastTrapWidth : 2;
+    if (offset == 0x202 || offset == 0x203 || (offset == 0x200 && width == 4)) {
+      // Writing 1s to IF acknowledges those interrupts; a byte store
+      // acknowledges in its own byte only.
+      const uint32_t written = width == 1 ? 0xFFu << 8 * (offset & 1) : 0xFFFFu;
+      journal(ctx, ctx.interruptFlags);
+      *ctx.interruptFlags &= ~(uint32_t(load16(ctx.io + 0x202)) & written);
+      journal(ctx, ctx.io + 0x200);
       store16(ctx.io + 0x202, *ctx.interruptFlags);
       return;
     }
@@ -41,6 +70,8 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
       if ((control & 0x80) && (n == 0 || !(control & 4))) {
         // The cycles of the store itself, which the routine built before it did not count.
         uint32_t c = ((wait16(ctx, pc) + wait16(ctx, a)) >> 20) + 3;
+        journal(ctx, ctx.io + 0x100 + 4 * n);
+        journal(ctx, &ctx.timerAccumulators[n]);
         addTimerCycles(ctx.io, ctx.timerAccumulators, n, control & 3, c);
       }
     }
@@ -48,8 +79,13 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
   }
   if (region == 9 || region == 11 || region == 13) {
     uint32_t offset = a & map.mask[region];
+    uint8_t ports[kEepromPortSize], store[kEepromStoreSize];
+    std::memcpy(ports, ctx.eepromPorts, sizeof ports);
+    std::memcpy(store, ctx.eepromStore, sizeof store);
     if (offset == (kEepromReadTrap & 0xFFFFFF)) eepromReadRequest(ctx.eepromPorts, ctx.eepromStore);
     if (offset == (kEepromWriteTrap & 0xFFFFFF)) eepromWriteRequest(ctx.eepromPorts, ctx.eepromStore);
+    journalChanges(ctx, ctx.eepromPorts, ports, sizeof ports);
+    journalChanges(ctx, ctx.eepromStore, store, sizeof store);
   }
 }
 
@@ -74,7 +110,10 @@ void handleAccessTraps(TrapContext& ctx, uint32_t pc, uint32_t dataAddress, uint
       if (k != 2) status &= ~bit;
       continue;
     }
-    if (k == 1 && ctx.ioActions) ioWriteAction(ctx, pc, a);
+    if (k == 1 && ctx.ioActions) {
+      if (ctx.codeWritten && ctx.breakpoints->isCode(a)) ctx.codeWritten(pc, a);
+      ioWriteAction(ctx, pc, a);
+    }
     if (!testTrapBit(map, 3 + k, a)) {
       status &= ~bit;  // a built-in trap only: no stop
     } else if (!decided) {

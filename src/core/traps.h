@@ -28,12 +28,19 @@ struct TrapContext {
   uint8_t* io = nullptr;            // the 1 KB I/O register area
   uint8_t* eepromPorts = nullptr;   // the 256-byte EEPROM port area
   uint8_t* eepromStore = nullptr;   // the 1 KB save store
+  const uint32_t* lastTrapWidth = nullptr;   // bytes of the store that hit the trap (default 2)
   uint32_t* interruptFlags = nullptr;        // the processor's IF copy
   const uint32_t* wait16Sequential = nullptr;  // per region, cycles << 20
   uint32_t* timerAccumulators = nullptr;     // u32[4]
   StepOver* stepOver = nullptr;
   std::function<void()> rebuildTimers;          // regenerates the timer routine
   std::function<void(uint32_t pc)> skipProbeOnce;  // the next entry at pc skips its execute probe
+  // Journals the machine-state word holding a byte before an action changes
+  // it (running back undoes the actions with the store that caused them).
+  std::function<void(const void* field)> journal;
+  // A guest write reached a word that holds translated code (pc: where the
+  // program goes on).
+  std::function<void(uint32_t pc, uint32_t address)> codeWritten;
   // Whether I/O actions run: the backward step re-tests breakpoints only.
   bool ioActions = true;
 };

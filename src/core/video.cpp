@@ -68,10 +68,12 @@ void Video::reset() {
   fillFadeTables();
   gScreenBitmap.resize(kScreenWidth, kScreenHeight);
   gScreenBitmap.fill(0, nullptr);
-  phase = 0;
+  clock_->phase = 0;
+  clock_->cycles = 228;
   gVideoCycles = 228;
   resetRenderer();
-  line = 0;
+  clock_->line = 0;
+  for (Shown& f : shown_) f.frame = ~0u;
 }
 
 void Video::release() { gScreenBitmap.clear(); }
@@ -103,7 +105,7 @@ void Video::drawWholePicture() {
   if (host_) host_->showInAppPane();
 }
 
-void Video::handOffFrame() {
+void Video::presentAt() {
   if (!host_) return;
   if (presentMode == 1) {
     host_->presentFrame(40, 40);
@@ -114,19 +116,46 @@ void Video::handOffFrame() {
   }
 }
 
+void Video::handOffFrame() {
+  if (!host_) return;
+  change(clock_->frames, clock_->frames + 1);
+  keepShown();
+  presentAt();
+}
+
+void Video::keepShown() {
+  if (gScreenBitmap.width() < kScreenWidth || gScreenBitmap.height() < kScreenHeight) return;
+  Shown& f = shown_[clock_->frames % kShownFrames];
+  f.frame = clock_->frames;
+  f.pixels.resize(kScreenWidth * kScreenHeight);
+  gScreenBitmap.lock(1);
+  for (uint32_t y = 0; y < kScreenHeight; ++y)
+    std::memcpy(&f.pixels[y * kScreenWidth], gScreenBitmap.rowData(y), kScreenWidth * 2);
+  gScreenBitmap.unlock();
+}
+
+const Video::Shown* Video::shown(uint32_t frame) const {
+  const Shown& f = shown_[frame % kShownFrames];
+  return f.frame == frame && !f.pixels.empty() ? &f : nullptr;
+}
+
 void Video::tick() {
   const LineTiming t = lineTiming();
+  VideoClock& k = *clock_;
   // Not attached yet: keep time only.
   uint32_t s = io ? reg16(kDispstat) & ~7u : 0;
-  if (phase == 0) {
+  change(k.cycles, k.cycles + (k.phase == 0 ? t.hblank : t.hdraw));
+  if (k.phase == 0) {
+    // H-blank, on every line; its DMA only on the drawn ones.
     s |= kHblankFlag;
-    runDmaUntilDone(2);
+    if (k.line < kScreenHeight) runDmaUntilDone(2);
     if ((s & kHblankIrqEnable) && host_) host_->requestInterrupt(kIrqHblank);
-    phase = 1;
-    gVideoCycles += t.hblank;
+    change(k.phase, 1u);
   } else {
-    line += 1;
-    if (line == kScreenHeight) {
+    uint32_t next = k.line + 1;
+    change(k.line, next == kLinesPerFrame ? 0u : next);
+    change(k.phase, 0u);
+    if (k.line == kScreenHeight) {
       runDmaUntilDone(1);
       if ((s & kVblankIrqEnable) && host_) host_->requestInterrupt(kIrqVblank);
       if (presentMode != 0) {
@@ -134,71 +163,58 @@ void Video::tick() {
         if constexpr (!variant::kOlder) flushSound();
       }
     }
-    if (line == kLinesPerFrame) line = 0;
-    if (presentMode != 0 && line < kScreenHeight) renderLine(line);
-    if (line >= kScreenHeight) {
-      s |= kVblankFlag;
-      gVideoCycles += t.vblankLine;
-    } else {
-      phase = 0;
-      gVideoCycles += t.hdraw;
-    }
-    if (((s >> 8) & 0xFF) == line) {
-      s |= kVcountFlag;
-      if ((s & kVcountIrqEnable) && host_) host_->requestInterrupt(kIrqVcount);
-    }
+    if (presentMode != 0 && k.line < kScreenHeight) renderLine(k.line);
+    if (((s >> 8) & 0xFF) == k.line && (s & kVcountIrqEnable) && host_) host_->requestInterrupt(kIrqVcount);
   }
+  if (k.line >= kScreenHeight) s |= kVblankFlag;
+  // The V-count flag holds for the whole matching line.
+  if (((s >> 8) & 0xFF) == k.line) s |= kVcountFlag;
   if (presentMode == 0) drawWholePicture();
   if (!io) return;
-  const uint16_t vcount = uint16_t(line), dispstat = uint16_t(s);
+  // DISPSTAT and VCOUNT share a word.
+  if (host_) host_->journal(io + kDispstat);
+  const uint16_t vcount = uint16_t(k.line), dispstat = uint16_t(s);
   std::memcpy(io + kVcount, &vcount, 2);
   std::memcpy(io + kDispstat, &dispstat, 2);
 }
 
-void Video::tickReverse() {
-  const LineTiming t = lineTiming();
-  uint32_t redraw = kScreenHeight;  // the line to draw again, none when 160
-  if (phase == 0) {
-    phase = 1;
-    gVideoCycles = t.hdraw;
-    if (presentMode != 0) redraw = line + 1;
+void Video::lineUndone(uint32_t from) {
+  eventUndone_ = true;
+  if (presentMode == 0 || from >= kScreenHeight) return;
+  // Before this line began, its row still showed the frame handed off last.
+  if (const Shown* f = shown(clock_->frames)) {
+    gScreenBitmap.lock(2);
+    std::memcpy(gScreenBitmap.rowData(from), &f->pixels[from * kScreenWidth], kScreenWidth * 2);
+    gScreenBitmap.unlock();
   } else {
-    if (line == 0) {
-      line = kLinesPerFrame - 1;
-      redraw = 0;
-    } else {
-      line -= 1;
-    }
-    if (line < kScreenHeight) {
-      phase = 0;
-      gVideoCycles = t.hblank;
-    } else {
-      phase = 1;
-      gVideoCycles = t.vblankLine;
-    }
-  }
-  if (presentMode == 0) {
-    drawWholePicture();
-  } else {
-    if (redraw < kScreenHeight) renderLine(redraw);
-    if (redraw == 0) handOffFrame();
+    renderLine(from);
   }
 }
 
-void Video::setDirection(uint32_t d) {
-  if (d == direction) return;
-  const LineTiming t = lineTiming();
-  const int32_t c = gVideoCycles;
-  const bool vblankLine = line >= kScreenHeight;
-  if (phase == 1 && vblankLine) {
-    gVideoCycles = t.vblankLine - c;
-  } else if (phase == 0) {
-    // Forwards H-draw becomes backwards H-draw (phase 1) and the reverse.
-    phase = 1;
-    gVideoCycles = (d == 1 ? t.hdraw : t.hblank) - c;
-  } else {
-    phase = 0;
-    gVideoCycles = (d == 1 ? t.hblank : t.hdraw) - c;
+void Video::frameUndone(uint32_t from) {
+  (void)from;
+  eventUndone_ = true;
+  if (presentMode == 0 || !host_) return;
+  // The display goes back to the frame before; the picture being drawn
+  // stays as it was when that hand-off came.
+  const Shown* f = shown(clock_->frames);
+  if (!f) return presentAt();
+  PlainBitmap& screen = gScreenBitmap;
+  std::vector<uint16_t> drawing(kScreenWidth * kScreenHeight);
+  screen.lock(2);
+  for (uint32_t y = 0; y < kScreenHeight; ++y) {
+    std::memcpy(&drawing[y * kScreenWidth], screen.rowData(y), kScreenWidth * 2);
+    std::memcpy(screen.rowData(y), &f->pixels[y * kScreenWidth], kScreenWidth * 2);
   }
-  direction = d;
+  screen.unlock();
+  presentAt();
+  screen.lock(2);
+  for (uint32_t y = 0; y < kScreenHeight; ++y)
+    std::memcpy(screen.rowData(y), &drawing[y * kScreenWidth], kScreenWidth * 2);
+  screen.unlock();
+}
+
+void Video::afterBackwardSlice() {
+  if (eventUndone_ && presentMode == 0) drawWholePicture();
+  eventUndone_ = false;
 }

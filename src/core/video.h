@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include <vector>
+
+#include "core/arena.h"
 #include "core/render.h"
 #include "general/bitmap.h"
 #include "general/config.h"
@@ -11,11 +14,13 @@
 class Emulator;
 
 // Countdown in cycles to the next video event.  Signed: a slice may run past
-// the event, and the overshoot is taken from the next phase.
+// the event, and the overshoot is taken from the next phase.  The emulator's
+// own countdown lives in its machine state; this is its outside view, given
+// out after every slice (and taken in when something outside changed it).
 extern int32_t gVideoCycles;
 
-// Line timing in cycles: the drawn part of a line, its H-blank, and a whole
-// V-blank line.  229 lines a frame.
+// Line timing in cycles: the drawn part of a line and its H-blank (every
+// line has both, V-blank lines too), and a whole line.  229 lines a frame.
 struct LineTiming {
   int32_t hdraw, hblank, vblankLine;
 };
@@ -38,6 +43,8 @@ public:
   // Blits gScreenBitmap into the App pane at (0, 0) and refreshes the app
   // window's tab 0.
   virtual void showInAppPane() = 0;
+  // Journals the machine-state word that holds `field` before it changes.
+  virtual void journal(const void* field) { (void)field; }
 };
 
 constexpr uint32_t kColourCount = 32768;  // 15-bit console colours
@@ -91,9 +98,25 @@ public:
   void release();
   // 0 debugger (App pane), 1 run at 320 x 240, 2 run on the debugger's display.
   void setPresentMode(uint32_t mode);
-  void setDirection(uint32_t d);
+  // Only remembered: the countdown means the same in both directions, since
+  // running back restores it with the rest of the machine.
+  void setDirection(uint32_t d) { direction = d; }
   void tick();
-  void tickReverse();
+  // The line timing: its own until the emulator points it into its machine
+  // state.
+  void attachClock(VideoClock* machineClock) { clock_ = machineClock; }
+  VideoClock& clock() { return *clock_; }
+  uint32_t line() const { return clock_->line; }
+  uint32_t phase() const { return clock_->phase; }
+
+  // Running back undid a video event: the line it began (or the frame it
+  // handed off) is undone on the screen too.  Called with the value the
+  // field had before it was restored.
+  void lineUndone(uint32_t from);
+  void frameUndone(uint32_t from);
+  // After a backward slice that undid video events: the debugger's picture
+  // is drawn again from memory, as forwards.
+  void afterBackwardSlice();
 
   void renderLine(uint32_t line);
   void setupBackgrounds(uint32_t line);
@@ -115,17 +138,35 @@ public:
   uint16_t fadeTables[15][kColourCount];  // table k: each channel c x (k + 1) >> 4
   uint32_t debuggerGrey = 0;
   uint32_t fullScreenGrey = 0;
-  uint32_t line = 0;
-  uint32_t phase = 0;
   uint32_t presentMode = 0;
   uint32_t direction = 0;
 
 private:
   void drawWholePicture();
   void handOffFrame();
+  void presentAt();
   uint32_t runDmaUntilDone(uint32_t timing);
+  template <class T>
+  void change(T& field, T value) {
+    if (host_) host_->journal(&field);
+    field = value;
+  }
+  // The pictures of the last frames handed off, so that running back shows
+  // each moment's picture: a line not yet drawn in the frame shows the
+  // frame before.  Indexed by frame number.
+  struct Shown {
+    uint32_t frame = ~0u;
+    std::vector<uint16_t> pixels;
+  };
+  static constexpr uint32_t kShownFrames = 64;
+  void keepShown();
+  const Shown* shown(uint32_t frame) const;
 
   VideoHost* host_ = nullptr;
+  VideoClock ownClock_{};
+  VideoClock* clock_ = &ownClock_;
+  Shown shown_[kShownFrames];
+  bool eventUndone_ = false;
 
   uint16_t reg16(uint32_t offset) const {
     uint16_t v;

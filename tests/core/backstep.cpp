@@ -16,14 +16,17 @@ struct ToyMachine : BackwardHost {
   static constexpr uint32_t kRegBase = 0x1000;  // location of R0; R15 at +60
   std::array<uint32_t, 16> reg{};
   std::array<uint32_t, 64> mem{};  // guest words at 0x03000000
-  uint32_t ring[kHistoryWords];
+  static constexpr uint32_t kRingWords = 16384;
+  static constexpr uint32_t kSliceMark = 0x3000;  // location of the slice counter
+  std::vector<uint32_t> ring = std::vector<uint32_t>(kRingWords);
   uint32_t writeIndex = 0;
-  History history{ring, &writeIndex};
+  History history{ring.data(), &writeIndex, kRingWords};
   testsupport::TrapFixtureMemory traps;
-  int32_t videoCycles = 65535, budget = 0;
+  int32_t videoCycles = 65535;
+  uint32_t sliceCount = 0;
   uint32_t stopMask = 0xFF865, runStatus = 0;
-  BackwardClock clock{&videoCycles, &budget, &stopMask, &runStatus};
-  int reverseTicks = 0, afterSlices = 0;
+  BackwardClock clock{&stopMask, &runStatus};
+  int afterSlices = 0;
 
   ToyMachine() {
     history.clear();
@@ -44,6 +47,7 @@ struct ToyMachine : BackwardHost {
   }
   void end(uint32_t cost, bool partial = false) {
     history.push(kRecordEnd, cost << 20 | (partial ? kPartialEndMark : 0));
+    videoCycles -= int32_t(cost);
   }
   void add(int d, int s, uint32_t k) {  // ADD Rd, Rs, #k
     history.resumeForward();
@@ -51,6 +55,7 @@ struct ToyMachine : BackwardHost {
     reg[15] += 4;  // the PC word moves without a record, as inside a block
     end(1);
   }
+
   void store(int s, uint32_t index) {
     history.resumeForward();
     history.push(kRecordStore, 0x03000000 + 4 * index);
@@ -87,29 +92,42 @@ struct ToyMachine : BackwardHost {
     history.push(kRecordDma, 3);
     history.push(0x03000000 + 4 * index, mem[index]);
     mem[index] = value;
+    videoCycles -= 2;
+  }
+  // The end of a forward slice.
+  void sliceEnd() {
+    history.push(kSliceMark, sliceCount);
+    ++sliceCount;
   }
 
   // Backward side.
   void writeLocation(uint32_t loc, uint32_t v) override {
     if (loc >= kRegBase && loc < kRegBase + 64)
       reg[(loc - kRegBase) / 4] = v;
+    else if (loc == kSliceMark)
+      sliceCount = v;
     else if (loc >= 0x2000 && loc < 0x2100)
       mem[(loc - 0x2000) / 4] = v;
     else
       ADD_FAILURE() << "write to unknown location " << std::hex << loc;
   }
   bool isPcLocation(uint32_t loc) override { return loc == kRegBase + 60; }
+  bool isSliceMark(uint32_t loc) override { return loc == kSliceMark; }
   uint32_t pc() override { return reg[15]; }
   void setPc(uint32_t v) override { reg[15] = v; }
   uint32_t instructionSize() override { return 4; }
-  void poke32(uint32_t a, uint32_t v) override {
-    ASSERT_EQ(a >> 24, 3u);
+  void undoCycles(uint32_t cycles) override { videoCycles += int32_t(cycles); }
+  uint32_t undoDmaUnit(uint32_t channel, uint32_t a, uint32_t v) override {
+    EXPECT_EQ(channel, 3u);
+    EXPECT_EQ(a >> 24, 3u);
     mem[(a & 0xFF) / 4] = v;
+    videoCycles += 2;
+    return 2;
   }
+  bool writeTrap(uint32_t a) override { return testTrapBit(traps.map, 1, a); }
   void accessTraps(uint32_t pc, uint32_t a, uint32_t& status) override {
     handleAccessTraps(traps.ctx, pc, a, status);
   }
-  void tickReverse() override { ++reverseTicks; }
   void afterBackwardSlice() override { ++afterSlices; }
   uint32_t back() {
     stepBackSlice(history, *this, clock);
@@ -119,15 +137,16 @@ struct ToyMachine : BackwardHost {
 
 }  // namespace
 
-TEST(RunningBackwards, AddThenBackRestoresRegisterAndPcAndChargesTheCost) {
+TEST(RunningBackwards, AddThenBackRestoresRegisterAndPcAndGivesTheCyclesBack) {
   ToyMachine m;
   m.reg[0] = 5;
   auto before = m.snapshot();
-  m.add(0, 0, 1);
   m.videoCycles = 100;
+  m.add(0, 0, 1);
+  EXPECT_EQ(m.videoCycles, 99);
   EXPECT_EQ(m.back(), 1u);
   EXPECT_EQ(m.snapshot(), before);
-  EXPECT_EQ(m.videoCycles, 99);  // an early stop keeps the rest of the budget
+  EXPECT_EQ(m.videoCycles, 100);
   EXPECT_EQ(m.afterSlices, 1);
 }
 
@@ -212,15 +231,57 @@ TEST(RunningBackwards, StopsAtExecuteReadAndWriteBreakpoints) {
   EXPECT_EQ(m.reg[15], 0x08000004u);
 }
 
-TEST(RunningBackwards, BudgetSpentTicksTheDisplayBackwards) {
+TEST(RunningBackwards, ASliceEndsOnceItsBudgetIsUndone) {
   ToyMachine m;
-  for (int i = 0; i < 40; ++i) m.load(1, 0);  // 3 cycles each
+  for (int i = 0; i < 1000; ++i) m.load(1, 0);  // 3 cycles each
   m.stopMask = 0xFF864;
-  m.videoCycles = 10;
+  const int32_t before = m.videoCycles;
   uint32_t status = m.back();
   EXPECT_EQ(status & 0x80000000u, 0x80000000u);
-  EXPECT_EQ(m.reverseTicks, 1);
-  EXPECT_EQ(m.videoCycles, -2);
+  EXPECT_EQ(m.videoCycles - before, 683 * 3);  // the first undo past 2047 cycles
+}
+
+TEST(RunningBackwards, AStepEndsAtTheEndOfTheSliceBefore) {
+  // Forward: a slice of one DMA unit, then a slice of an ADD, then a slice
+  // of two ADDs; each step back lands on an instruction's end or a slice's.
+  ToyMachine m;
+  auto start = m.snapshot();
+  m.dmaUnit(3, 77);
+  m.sliceEnd();
+  auto afterDma = m.snapshot();
+  m.add(0, 0, 1);
+  m.sliceEnd();
+  auto afterOne = m.snapshot();
+  m.add(0, 0, 1);
+  auto inside = m.snapshot();
+  m.add(0, 0, 1);
+  m.sliceEnd();
+  EXPECT_EQ(m.back(), 1u);
+  EXPECT_EQ(m.snapshot(), inside);
+  EXPECT_EQ(m.back(), 1u);
+  EXPECT_EQ(m.snapshot(), afterOne);
+  EXPECT_EQ(m.back(), 1u);
+  EXPECT_EQ(m.snapshot(), afterDma);
+  EXPECT_EQ(m.back(), 1u);
+  EXPECT_EQ(m.snapshot(), start);
+  EXPECT_EQ(m.sliceCount, 0u);
+  EXPECT_EQ(m.back(), kStatusJournalExhausted);
+}
+
+TEST(RunningBackwards, AWriteBreakpointStopsWhereDmaWroteTheWord) {
+  ToyMachine m;
+  m.add(0, 0, 1);
+  m.sliceEnd();
+  m.dmaUnit(5, 1234);
+  m.add(1, 1, 1);
+  m.sliceEnd();
+  m.add(2, 2, 1);
+  m.sliceEnd();
+  m.traps.table.setBits(0x03000014, 4, 1, kBreakWrite, true);
+  m.stopMask = 0xFF864;
+  EXPECT_EQ(m.back() & 0x10, 0x10u);
+  EXPECT_EQ(m.mem[5], 0u);  // before the DMA's write
+  EXPECT_EQ(m.reg[0], 1u);
 }
 
 TEST(RunningBackwards, RunningForwardAfterABackwardRunDropsTheUndoneFuture) {

@@ -15,9 +15,19 @@ void fillNops(Cache& f, u32 from, u32 count) {
   for (u32 i = 0; i < count; ++i) f.code({kNop}, from + 4 * i);
 }
 
+// Words that neither ARM nor Thumb translation ends a block at: ADDS R0, R0,
+// #0 twice in Thumb, a coprocessor transfer in ARM.
+void fillBothWays(Cache& f, u32 from, u32 count) {
+  for (u32 i = 0; i < count; ++i) f.code({0x1C001C00}, from + 4 * i);
+}
+
+// By key, then by address; blocks of one key do not overlap.
 bool indexSorted(ArmCpu& cpu) {
-  for (u32 i = 1; i < cpu.blocksInUse(); ++i)
-    if (cpu.indexEntry(i - 1)->end > cpu.indexEntry(i)->start) return false;
+  for (u32 i = 1; i < cpu.blocksInUse(); ++i) {
+    const TranslatedBlock* a = cpu.indexEntry(i - 1);
+    const TranslatedBlock* b = cpu.indexEntry(i);
+    if (a->key > b->key || (a->key == b->key && a->end > b->start)) return false;
+  }
   return true;
 }
 
@@ -33,22 +43,64 @@ TEST_F(Cache, BlocksHoldSixtyFourInstructions) {
 }
 
 TEST_F(Cache, CodeLimitEndsTheBlockEarly) {
-  for (u32 i = 0; i < 64; ++i) code({0xE8B0FFFE}, 0x08000000 + 4 * i);  // LDMIA R0!, {R1-R15}
+  for (u32 i = 0; i < 64; ++i) code({0xE8B07FFE}, 0x08000000 + 4 * i);  // LDMIA R0!, {R1-R14}
   TranslatedBlock* b = cpu().getBlock(0x08000000);
   EXPECT_GT(b->end, 0x08000004u);
   EXPECT_LT(b->end, 0x08000100u);
   EXPECT_LE(b->codeSize, kBlockCodeLimit);
 }
 
-TEST_F(Cache, KeyChangeRetranslatesInPlace) {
-  fillNops(*this, 0x08000000, 64);
+TEST_F(Cache, BlocksOfDifferentKeysCoexist) {
+  // The same words as ARM and as Thumb code: switching back and forth
+  // translates each once.
+  fillBothWays(*this, 0x08000000, 64);
+  const u32 cpsr = cpu().cpsr();
   TranslatedBlock* arm = cpu().getBlock(0x08000000);
-  set(16, 0x20);  // Thumb
+  set(16, cpsr | 0x20);  // Thumb
   TranslatedBlock* thumb = cpu().getBlock(0x08000000);
-  EXPECT_EQ(arm, thumb);
-  EXPECT_EQ(thumb->key, 0x20u);
+  EXPECT_NE(arm, thumb);
+  EXPECT_EQ(thumb->key, (cpsr | 0x20) & 63);
   EXPECT_EQ(thumb->end, 0x08000080u);
-  EXPECT_EQ(cpu().blocksInUse(), 1u);
+  set(16, cpsr);
+  EXPECT_EQ(cpu().getBlock(0x08000000), arm);
+  EXPECT_EQ(arm->end, 0x08000100u);
+  EXPECT_EQ(cpu().blocksInUse(), 2u);
+}
+
+TEST_F(Cache, BlocksEndWhereControlCannotFallThrough) {
+  struct Case {
+    u32 op;
+    bool ends;
+  };
+  const Case arm[] = {
+      {0xEA000010, true},  {0xEB000010, true},  {0x0A000010, false},  // B, BL, BEQ
+      {0xE12FFF1E, true},  {0x112FFF1E, false},                       // BX LR, BXNE LR
+      {0xE1A0F00E, true},  {0xE1B0F00E, true},  {0xE1A0E00F, false},  // MOV PC, LR; MOVS PC, LR; MOV LR, PC
+      {0xE59FF004, true},  {0xE59F0004, false},                       // LDR PC, [PC, #4]; LDR R0, ...
+      {0xE8BD8001, true},  {0xE8BD0001, false}, {0xE92D8000, false},  // LDM with PC; without; STM with PC
+      {0xEF000001, true},  {0xE15F000F, false},                       // SWI; CMP PC, PC
+  };
+  for (const Case& c : arm) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.op);
+    SetUp();
+    fillNops(*this, 0x08000000, 64);
+    code({c.op}, 0x08000010);
+    EXPECT_EQ(cpu().getBlock(0x08000000)->end, c.ends ? 0x08000014u : 0x08000100u);
+  }
+  const Case thumb[] = {
+      {0xE7FE, true},  {0xD0FE, false}, {0xDF01, true},  // B, BEQ, SWI
+      {0x4770, true},  {0x46F7, true},  {0x4487, true},  // BX LR, MOV PC, LR, ADD PC, R0
+      {0x45F0, false}, {0xBD01, true},  {0xBC01, false},  // CMP R8, LR; POP {R0, PC}; POP {R0}
+      {0xF800, true},  {0xF000, false},                  // BL second half, first half
+  };
+  for (const Case& c : thumb) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.op);
+    SetUp();
+    for (u32 i = 0; i < 64; ++i) thumbCode({0x1C00}, 0x08000000 + 2 * i);  // ADDS R0, R0, #0
+    thumbCode({u16(c.op)}, 0x08000010);
+    set(16, 0x30);
+    EXPECT_EQ(cpu().getBlock(0x08000000)->end, c.ends ? 0x08000012u : 0x08000080u);
+  }
 }
 
 TEST_F(Cache, NewBlockReachingTheNextDropsIt) {
@@ -63,18 +115,19 @@ TEST_F(Cache, NewBlockReachingTheNextDropsIt) {
   EXPECT_EQ(cpu().indexEntry(1)->start, 0x08000200u);
 }
 
-TEST_F(Cache, NewBlockReachingOverTwoDropsBoth) {
-  fillNops(*this, 0x08000000, 200);
-  set(16, 0x30);  // Thumb: blocks of 128 bytes
-  cpu().getBlock(0x08000040);
-  cpu().getBlock(0x080000C0);
-  set(16, 0x10);  // ARM: 256 bytes from 0x08000000 cover both
-  TranslatedBlock* b = cpu().getBlock(0x08000000);
+TEST_F(Cache, ANewBlockDropsOnlyTheBlocksOfItsOwnKeyItReaches) {
+  fillBothWays(*this, 0x08000000, 200);
+  set(16, 0x10);
+  cpu().getBlock(0x08000040);  // ARM, to 0x08000140
+  set(16, 0x30);
+  TranslatedBlock* thumb = cpu().getBlock(0x08000040);  // Thumb, to 0x080000C0
+  set(16, 0x10);
+  TranslatedBlock* b = cpu().getBlock(0x08000000);  // ARM, to 0x08000100: into the first ARM block
   EXPECT_EQ(b->end, 0x08000100u);
-  EXPECT_EQ(cpu().blocksInUse(), 1u);
+  EXPECT_EQ(cpu().blocksInUse(), 2u);
   u32 position = 0;
-  bool mismatch = false;
-  EXPECT_EQ(cpu().findBlock(0x080000D0, 0x10, position, mismatch), b);
+  EXPECT_EQ(cpu().findBlock(0x080000D0, 0x10, position), b);
+  EXPECT_EQ(cpu().findBlock(0x08000050, 0x30, position), thumb);
 }
 
 TEST_F(Cache, LruVictimIsTheOldestEntered) {
@@ -89,7 +142,7 @@ TEST_F(Cache, LruVictimIsTheOldestEntered) {
   ASSERT_EQ(cpu().blocksInUse(), n);
   // The least recently entered is the last of the loop's first ones: the
   // block at the highest address.
-  TranslatedBlock* oldest = cpu().lruEntry(0);
+  TranslatedBlock* oldest = cpu().oldestBlock();
   u32 oldestStart = oldest->start;
   EXPECT_EQ(oldestStart, 0x08000000u + 0x400 * (n - 1));
   TranslatedBlock* fresh = cpu().getBlock(0x08000000 + 0x400 * n);
@@ -98,8 +151,7 @@ TEST_F(Cache, LruVictimIsTheOldestEntered) {
     EXPECT_EQ(cpu().blocksInUse(), n);
     EXPECT_TRUE(indexSorted(cpu()));
     u32 pos;
-    bool mismatch;
-    EXPECT_EQ(cpu().findBlock(oldestStart, 0, pos, mismatch), nullptr);
+    EXPECT_EQ(cpu().findBlock(oldestStart, 0, pos), nullptr);
   } else {
     EXPECT_NE(fresh, nullptr);
   }
@@ -195,11 +247,13 @@ TEST_F(RunLoop, DisplayBoundsTheBudget) {
   slice();
   EXPECT_GE(gCycleCount - before, 100u);
   EXPECT_LT(gCycleCount - before, 130u);
+  // Far from the next event the slice takes 2047 cycles, and the countdown
+  // still moves by what it used.
   gVideoCycles = 65535;
   before = gCycleCount;
   slice();
   EXPECT_GE(gCycleCount - before, 2047u);
-  EXPECT_EQ(gVideoCycles, 65535);
+  EXPECT_EQ(gVideoCycles, 65535 - i32(gCycleCount - before));
 }
 
 TEST_F(RunLoop, OverspentDisplayBudgetIsClamped) {
@@ -257,7 +311,7 @@ TEST_F(Timers, GuestStartsATimerThatInterrupts) {
   for (int i = 0; i < 10 && !(status & 0x4); ++i) status = slice();
   EXPECT_NE(status & 0x4, 0u);
   EXPECT_EQ(mem().peek16(0x04000202) & 8, 8u);
-  EXPECT_EQ(cpu().pendingExceptions, 8u);
+  EXPECT_TRUE(cpu().irqLine());  // entered once I is clear
   EXPECT_EQ(emu->arena().pendingTimerInterrupts, 0u);
   EXPECT_LT(mem().peek16(0x04000100), 0x100u);  // wrapped
 }

@@ -58,12 +58,14 @@ struct CoreFixture : ::testing::Test {
     slice();
     return gCycleCount - before;
   }
-  // The journal records written since index `from` (word index).
+  // The journal records written since index `from` (word index), without
+  // the records that mark the end of each slice.
   std::vector<std::pair<u32, u32>> journalSince(u32 from) {
     std::vector<std::pair<u32, u32>> out;
     Arena& a = emu->arena();
+    const u32 mark = a.offsetOf(&a.machine.sliceMark);
     for (u32 i = from; i != a.journalWriteIndex; i = (i + 2) & (arena::kJournalWords - 1))
-      out.push_back({a.journal[i], a.journal[i + 1]});
+      if (a.journal[i] != mark) out.push_back({a.journal[i], a.journal[i + 1]});
     return out;
   }
 };

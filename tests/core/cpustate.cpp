@@ -70,17 +70,29 @@ TEST_F(CpuState, BanksShareWhatTheyShould) {
   EXPECT_EQ(RegisterBank::bankOfMode(0x15), 0u);
 }
 
-TEST_F(CpuState, InterruptRequests) {
-  cpu().requestInterrupt(1);  // IE = 0: dropped
-  EXPECT_EQ(mem().peek16(0x04000202), 0u);
-  EXPECT_EQ(cpu().pendingExceptions, 0u);
-  mem().poke16(0x04000200, 1);
-  cpu().requestInterrupt(1);  // IME = 0: dropped
-  EXPECT_EQ(cpu().pendingExceptions, 0u);
-  mem().poke16(0x04000208, 1);
-  cpu().requestInterrupt(3);
-  EXPECT_EQ(mem().peek16(0x04000202), 1u);
-  EXPECT_EQ(cpu().pendingExceptions, 8u);
+TEST_F(CpuState, InterruptRequestsAreFlaggedWhateverIeAndImeHold) {
+  // IF records every request; IE and IME only decide whether the line is up.
+  struct Case {
+    u16 ie, ime;
+    u32 request;
+    u16 flags;
+    bool line;
+  };
+  const Case cases[] = {
+      {0, 0, 1, 1, false}, {1, 0, 1, 1, false}, {0, 1, 1, 1, false}, {1, 1, 1, 1, true},
+      {2, 1, 5, 5, false}, {4, 1, 5, 5, true},  {0xFFFF, 2, 8, 8, false},  // IME's bit 0 alone counts
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "IE " << c.ie << " IME " << c.ime << " request " << c.request);
+    SetUp();
+    mem().poke16(0x04000200, c.ie);
+    mem().poke16(0x04000208, c.ime);
+    cpu().requestInterrupt(c.request);
+    EXPECT_EQ(mem().peek16(0x04000202), c.flags);
+    EXPECT_EQ(cpu().interruptFlags, c.flags);
+    EXPECT_EQ(cpu().irqLine(), c.line);
+    EXPECT_EQ(cpu().pendingExceptions, 0u);  // the line is level, not a latched request
+  }
 }
 
 TEST_F(CpuState, ResetClearsWhatARunLeftPending) {

@@ -1,5 +1,9 @@
 #include "core/eeprom.h"
 
+#include <memory>
+
+#include "core/emulator.h"
+
 #include "core/breakpt.h"
 
 #include <gtest/gtest.h>
@@ -78,13 +82,12 @@ TEST(Eeprom, OtherRequestPatternsDoNothing) {
   EXPECT_EQ(std::memcmp(before, p.store, sizeof before), 0);
 }
 
-TEST(Eeprom, StoreIsErasedOnceWhenTheIoTrapsAreFirstInstalled) {
-  TrapMap map;
-  BreakpointTable table(map, [] {}, [](const char*) {});
-  table.installIoTraps();
-  EXPECT_EQ(gEepromStore[0], 0xFF);
-  EXPECT_EQ(gEepromStore[kEepromStoreSize - 1], 0xFF);
-  gEepromStore[3] = 0x12;
-  table.installIoTraps();  // later installs keep what the game saved
-  EXPECT_EQ(gEepromStore[3], 0x12);
+TEST(Eeprom, AnEmulatorStartsErasedAndAResetKeepsWhatTheGameSaved) {
+  auto emu = std::make_unique<Emulator>();
+  EXPECT_EQ(emu->eepromStore()[0], 0xFF);
+  EXPECT_EQ(emu->eepromStore()[kEepromStoreSize - 1], 0xFF);
+  emu->eepromStore()[3] = 0x12;
+  emu->reset();
+  emu->breakpoints().installIoTraps();
+  EXPECT_EQ(emu->eepromStore()[3], 0x12);
 }

@@ -25,13 +25,13 @@ TEST(OlderLineTiming, ShorterDrawnPartLongerBlankAndNoSound) {
   SoundCounter sound;
   installSoundOutput(&sound);
   uint64_t cycles = 0;
-  for (uint32_t i = 0; i < 1 + 2 * 160 + 69; ++i) {
-    cycles += uint64_t(gVideoCycles);
-    gVideoCycles = 0;
+  for (uint32_t i = 0; i < 1 + 2 * 229; ++i) {
+    cycles += uint64_t(video->clock().cycles);
+    video->clock().cycles = 0;
     video->tick();
   }
   EXPECT_EQ(cycles, 228u + 229u * 1164u);
-  EXPECT_EQ(gVideoCycles, 272);
+  EXPECT_EQ(video->clock().cycles, 272);
   startSound();
   flushSound();
   EXPECT_EQ(sound.calls, 0);

@@ -1,0 +1,68 @@
+// Interrupts as the console has them: IF takes every request whatever IE and
+// IME hold, the IRQ line is IF against IE and IME as they stand, and the
+// display's H-blank comes on every line.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "emufixture.h"
+
+namespace {
+
+struct Interrupts : testsupport::GuestFixture {
+  void SetUp() override {
+    GuestFixture::SetUp();
+    // A BIOS of one instruction: the IRQ vector jumps to the guest's handler.
+    const u32 vector[] = {0xE59FF000, 0, 0x08000200};  // ldr pc, [pc] at 0x18
+    std::memcpy(emu->memory().bios() + 0x18, vector, sizeof vector);
+    load("irqflags");
+    emu->video().reset();
+    gStopMask = kStopRunning;
+  }
+  u32 result(u32 offset) { return emu->memory().peek32(0x03000000 + offset); }
+};
+
+TEST_F(Interrupts, FlagsWithoutEnablesHblankOnVblankLinesAndALateEnable) {
+  for (int i = 0; i < 4000 && result(20) != 0xDEADBEEF; ++i) step();
+  ASSERT_EQ(result(20), 0xDEADBEEFu) << "the program did not get through";
+  EXPECT_EQ(result(0), 1u);   // V-blank flagged with IME and IE off
+  EXPECT_EQ(result(4), 0u);   // and acknowledged by writing 1
+  EXPECT_EQ(result(8), 1u);   // H-blank flagged on a V-blank line
+  EXPECT_EQ(result(12), 1u);  // and DISPSTAT's flag seen there
+  EXPECT_EQ(result(24), 0u);  // nothing taken while IE was off
+  EXPECT_EQ(result(16), 1u);  // the flag waiting is taken as IE enables it
+}
+
+TEST_F(Interrupts, ByteAndWordStoresAcknowledgeTheirOwnPartOfIf) {
+  // IE and IF share a word: a word store at IE acknowledges with its upper
+  // half, a halfword store at IE acknowledges nothing, a byte store at IF's
+  // upper byte only that byte.
+  struct Case {
+    u32 store;  // the instruction: str/strh/strb r1, [r0]
+    u32 address, value;
+    u16 left;
+  };
+  const Case cases[] = {
+      {0xE5801000, 0x04000200, 0x00050000, 0x0302},  // str:  IF &= ~5
+      {0xE1C010B0, 0x04000200, 0x0000FFFF, 0x0307},  // strh at IE: IF stays
+      {0xE1C010B0, 0x04000202, 0x00000101, 0x0206},  // strh at IF
+      {0xE5C01000, 0x04000203, 0x00000003, 0x0007},  // strb at IF's upper byte
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.store << " at " << c.address);
+    GuestFixture::SetUp();
+    const u32 code[] = {c.store, 0xEAFFFFFE};
+    std::memcpy(emu->memory().rom(), code, sizeof code);
+    emu->reset();
+    cpu().requestInterrupt(0x0307);
+    cpu().setReg(0, c.address);
+    cpu().setReg(1, c.value);
+    gStopMask = kStopStep;
+    step();
+    EXPECT_EQ(cpu().interruptFlags, c.left);
+    EXPECT_EQ(emu->memory().peek16(0x04000202), c.left);
+  }
+}
+
+}  // namespace
