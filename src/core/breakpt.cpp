@@ -238,7 +238,9 @@ void BreakpointTable::markCode(uint32_t address, bool on) {
   if (!wordSpan(map_, 1, address, 1, r, first, last)) return;
   if (code_[r].empty()) {
     if (!on) return;
-    code_[r].assign((map_.writeSize[r] + 31) / 32, 0);
+    // One bit a word, the I/O region's memory control register (the word
+    // behind its registers) included.
+    code_[r].assign((map_.writeSize[r] + 4 + 31) / 32, 0);
   }
   putBit(code_[r].data(), first, on);
   anyCode_ |= on;

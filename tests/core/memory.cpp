@@ -117,6 +117,22 @@ TEST_F(Memory, GuestCodeSeesTheIoMap) {
   }
 }
 
+// Even code runs there: a word of the memory control register holds an
+// instruction, the gap after it reads as 0 (an ANDEQ that does nothing).
+TEST_F(Memory, CodeRunsFromTheMemoryControlRegister) {
+  mem().poke32(0x04000800, 0xE3A00005);  // mov r0, #5
+  set(15, 0x04000800);
+  slice();
+  slice();
+  EXPECT_EQ(r(0), 5u);
+  EXPECT_EQ(r(15), 0x04000808u);
+  mem().poke32(0x04000800, 0xE3A00007);  // written over by the debugger: runs as written
+  cpu().flushBlocks();
+  set(15, 0x04000800);
+  slice();
+  EXPECT_EQ(r(0), 7u);
+}
+
 // Generated code sees the same mirrors as the accessors.
 TEST_F(Memory, GuestCodeSeesVideoRamAndOamMirrors) {
   code({0xE5810000, 0xE5932000, 0xE5840000, 0xE5965000});  // str r0,[r1]; ldr r2,[r3]; str r0,[r4]; ldr r5,[r6]
