@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   const unsigned frames = argc > 1 ? unsigned(std::atoi(argv[1])) : 60;
   const std::string image = argc > 2 ? argv[2] : std::string(VANDREL_GUEST_DIR) + "/cpuloop.gba";
   Emulator& emu = gEmulator;
+  emu.commitJournal();
   if (!emu.loadRom(image)) {
     std::fprintf(stderr, "cannot read %s\n", image.c_str());
     return 1;

@@ -48,6 +48,7 @@ double measure(Emulator& emu, const Loop& loop) {
 
 int main() {
   Emulator& emu = gEmulator;
+  emu.commitJournal();
   const std::string image = std::string(VANDREL_GUEST_DIR) + "/cpubench.gba";
   if (!emu.loadRom(image)) {
     std::fprintf(stderr, "cannot read %s\n", image.c_str());

@@ -17,6 +17,7 @@ unsigned gFrames = 0;
 
 void run(const char* what, const std::string& image, unsigned frames) {
   Emulator& emu = gEmulator;
+  emu.commitJournal();
   if (!emu.loadRom(image)) {
     std::printf("%s: cannot read %s\n", what, image.c_str());
     return;

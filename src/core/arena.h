@@ -12,8 +12,8 @@
 //         the stop mask without 0x4; memory accesses OR in 0x8/0x10 when they
 //         hit a trap bit and the timer routine ORs in 0x4 when it collects an
 //         interrupt.  Every instruction subtracts its cost << 20.
-//   r13d  journal register: write position in bytes (word index x 4), AND
-//         kJournalBytes - 1
+//   r13d  journal register: write position in bytes (word index x 4); it
+//         may run past the ring's end into the overflow room within one call
 //   r14d  cost register: the instruction's cost << 20 at its end; scratch in a
 //         body, the shifter's carry-out in bit 29
 //   eax   result register: the status word of an exit
@@ -24,7 +24,7 @@
 // Journal record writer (two words, then advance):
 //   mov dword [rbx + r13 + kJournal], first
 //   mov dword [rbx + r13 + kJournal + 4], second
-//   add r13d, 8 ; and r13d, kJournalBytes - 1
+//   add r13d, 8
 // First words: 0 end of instruction {0, cost << 20}; 1 load {1, guest address};
 // 2 store {2, guest address}; 3 DMA unit; 4 empty; anything else an arena
 // offset whose old content is the second word.
@@ -41,6 +41,10 @@ inline constexpr u32 kRegisterWords = 49;
 inline constexpr u32 kJournalRecords = u32(1) << 25;
 inline constexpr u32 kJournalWords = 2 * kJournalRecords;
 inline constexpr u32 kJournalBytes = 4 * kJournalWords;
+// Generated code writes records without wrapping: one slice's records (a few
+// thousand at most) run on past the ring's end into this room, and the run
+// loop moves them to the ring's start when the code returns.
+inline constexpr u32 kJournalOverflowWords = 1u << 18;
 inline constexpr u32 kBitmapBytes = 278604;
 
 // Memory area sizes.
@@ -145,7 +149,7 @@ struct alignas(64) Arena {
   u8 bitmaps[6][arena::kBitmapBytes];
 
   // Last, so that every other offset stays small.
-  alignas(4096) u32 journal[arena::kJournalWords];
+  alignas(4096) u32 journal[arena::kJournalWords + arena::kJournalOverflowWords];
 
   // Arena offset of a storage word or byte inside this arena.
   u32 offsetOf(const void* p) const {

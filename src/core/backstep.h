@@ -37,8 +37,9 @@ class BackwardHost {
   // A DMA unit of a channel goes back: the old word at its guest address,
   // the channel one unit back, its cycles as undoCycles.  Returns the cycles.
   virtual uint32_t undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) = 0;
-  // Whether a live write trap bit covers the guest address.
-  virtual bool writeTrap(uint32_t address) = 0;
+  // Whether a live trap bit (0 read, 1 write, 2 execute) covers the guest
+  // address; only then is the trap handler asked.
+  virtual bool trapBit(int kind, uint32_t address) = 0;
   // The trap handler without I/O actions.
   virtual void accessTraps(uint32_t pc, uint32_t address, uint32_t& status) = 0;
   // After the slice: whatever follows the restored state outside it.
@@ -50,4 +51,128 @@ struct BackwardClock {
   uint32_t* runStatus;
 };
 
-void stepBackSlice(History& history, BackwardHost& host, const BackwardClock& clock);
+namespace backstep {
+
+inline constexpr int32_t kMaxSlice = 2047;
+inline constexpr uint32_t kBudgetSpent = 0x80000000;
+inline constexpr uint32_t kStatusRead = 0x8, kStatusWrite = 0x10, kStatusExecute = 0x20;
+// Far enough from the oldest record, a step cannot run out of history: it
+// is undone as it is read.
+inline constexpr uint32_t kSafeWords = 1u << 20;
+
+// A DMA unit is two records, {3, channel} then {guest word, old value};
+// reading back, the second comes first.  No other record starts with 3.
+inline bool isDmaMarker(const History& h, uint32_t position) {
+  return h.first(position) == kRecordDma && h.second(position) < 4;
+}
+
+// Whether the record at q ends the step that began reading at the cursor:
+// the end of the instruction before, or of the slice before.
+template <class Host>
+bool endsStep(const History& h, Host& host, uint32_t q, bool any, bool sawEnd) {
+  const uint32_t f = h.first(q);
+  return (sawEnd && f == kRecordEnd) || (any && (host.isSliceMark(f) || f == kRecordEmpty));
+}
+
+// Near the oldest record: whether the newest step lies whole in the ring.
+template <class Host>
+bool stepIsWhole(const History& h, Host& host) {
+  uint32_t p = h.cursorOrHead();
+  uint32_t left = h.older(p);
+  bool any = false, sawEnd = false;
+  for (;;) {
+    if (left == 0) return any && h.holdsStart();  // the oldest is a boundary only at the start
+    const uint32_t q = h.before(p);
+    if (left >= 4 && isDmaMarker(h, h.before(q))) {
+      p = h.before(q);
+      left -= 4;
+      any = true;
+      continue;
+    }
+    if (endsStep(h, host, q, any, sawEnd)) return true;
+    sawEnd |= h.first(q) == kRecordEnd;
+    any = true;
+    p = q;
+    left -= 2;
+  }
+}
+
+}  // namespace backstep
+
+template <class Host>
+void stepBackSlice(History& history, Host& host, const BackwardClock& clock) {
+  using namespace backstep;
+  history.account();
+  int32_t budget = kMaxSlice;
+  uint32_t status = 0;
+  for (;;) {
+    uint32_t p = history.cursorOrHead();
+    uint32_t left = history.older(p);
+    if (left < kSafeWords && !stepIsWhole(history, host)) {
+      status = kStatusJournalExhausted;
+      break;
+    }
+    status = 1;
+    bool rewind = false, pcRestored = false, any = false, sawEnd = false;
+    while (left != 0) {
+      const uint32_t q = history.before(p);
+      if (left >= 4 && isDmaMarker(history, history.before(q))) {
+        const uint32_t address = history.first(q);
+        budget -= int32_t(host.undoDmaUnit(history.second(history.before(q)), address, history.second(q)));
+        if (host.trapBit(1, address)) {
+          status |= kStatusWrite;
+          host.accessTraps(host.pc(), address, status);
+        }
+        p = history.before(q);
+        left -= 4;
+        any = true;
+        continue;
+      }
+      if (endsStep(history, host, q, any, sawEnd)) break;
+      const uint32_t f = history.first(q), s = history.second(q);
+      switch (f) {
+        case kRecordEnd:
+          host.undoCycles(s >> 20);
+          budget -= int32_t(s >> 20);
+          // The partial transfers of an LDM/STM share the instruction's address.
+          rewind = !(s & kPartialEndMark);
+          sawEnd = true;
+          break;
+        case kRecordLoad:
+          if (host.trapBit(0, s)) {
+            status |= kStatusRead;
+            host.accessTraps(0, s, status);
+          }
+          break;
+        case kRecordStore:
+          if (host.trapBit(1, s)) {
+            status |= kStatusWrite;
+            host.accessTraps(0, s, status);
+          }
+          break;
+        case kRecordEmpty:
+          break;
+        default:
+          if (host.isPcLocation(f)) pcRestored = true;
+          host.writeLocation(f, s);
+          break;
+      }
+      any = true;
+      p = q;
+      left -= 2;
+    }
+    history.setCursor(p);
+    if (rewind && !pcRestored) host.setPc(host.pc() - host.instructionSize());
+    if (host.trapBit(2, host.pc())) {
+      uint32_t execute = kStatusExecute;
+      host.accessTraps(host.pc(), 0, execute);
+      status |= execute;
+    }
+    if (budget < 0) status |= kBudgetSpent;
+    // Read and write breakpoints that counted down to a stop stop a backward run too.
+    status &= *clock.stopMask | kBudgetSpent | kStatusRead | kStatusWrite;
+    if (status) break;
+  }
+  *clock.runStatus = status;
+  host.afterBackwardSlice();
+}

@@ -90,6 +90,7 @@ class BreakpointTable {
   // but set and cleared without flushing the cache (the cache sets them).
   void markCode(uint32_t address, bool on);
   bool isCode(uint32_t address) const;
+  bool anyCode() const { return anyCode_; }
   void clearCode();
 
   BreakpointList& list() { return list_; }

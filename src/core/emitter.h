@@ -115,13 +115,12 @@ public:
 private:
   void accessPiece(bool isStore, AccessWidth width, bool sequential);
   // The two words of a record at the journal register, which then advances
-  // one record round the ring.
+  // one record (the run loop wraps it round the ring).
   template <class First, class Second>
   void writeRecord(const First& first, const Second& second) {
     mov(dword[base() + journalPos().cvt64() + arena::kJournal], first);
     mov(dword[base() + journalPos().cvt64() + arena::kJournal + 4], second);
     add(journalPos(), 8);
-    and_(journalPos(), arena::kJournalBytes - 1);
   }
 
   struct ColdAccess {

@@ -119,6 +119,14 @@ bool Emulator::loadRom(const FixedIString& name) {
   return loadRom(narrow);
 }
 
+void Emulator::commitJournal() {
+  u32* journal = arena_->journal;
+  const size_t bytes = sizeof arena_->journal;
+  if (madvise(journal, bytes, MADV_POPULATE_WRITE) == 0) return;
+  // Without the call: one write a page.
+  for (size_t w = 0; w < bytes / 4; w += 1024) journal[w] = 0;
+}
+
 void Emulator::takeClock() {
   MachineState& m = arena_->machine;
   if (gCycleCount != givenCycleCount_) m.cycleCount = gCycleCount;
@@ -217,14 +225,16 @@ void Emulator::undoCycles(uint32_t cycles) {
   MachineState& m = arena_->machine;
   m.cycleCount -= cycles;
   m.video.cycles += i32(cycles);
-  u16 controls[4];
-  for (u32 n = 0; n < 4; ++n) controls[n] = u16(m.timerControls[n]);
+  const u32* t = m.timerControls;
+  if (!((t[0] | t[1] | t[2] | t[3]) & 0x80)) return;  // no timer ran
+  const u16 controls[4] = {u16(t[0]), u16(t[1]), u16(t[2]), u16(t[3])};
   reverseTimers(arena_->io, arena_->timerAccumulators, arena_->pendingTimerInterrupts, controls, cycles);
 }
 
 void Emulator::restoredGuestWord(uint32_t location) {
-  // The areas code can run from that the guest can write, and their regions.
   const Arena& a = *arena_;
+  if (!breakpoints_.anyCode() || location < a.offsetOf(a.ewram) || location >= a.offsetOf(a.rom)) return;
+  // The areas code can run from that the guest can write, and their regions.
   struct Area {
     const u8* base;
     u32 size, region;

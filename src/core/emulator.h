@@ -18,7 +18,15 @@
 #include "core/video.h"
 #include "general/istring.h"
 
-class Emulator : private DmaBus, private VideoHost, private BackwardHost {
+class Emulator final : private DmaBus, private VideoHost, private BackwardHost {
+  // Running back calls the machine's side directly, not through the interface.
+  template <class Host>
+  friend void stepBackSlice(History&, Host&, const BackwardClock&);
+  template <class Host>
+  friend bool backstep::endsStep(const History&, Host&, uint32_t, bool, bool);
+  template <class Host>
+  friend bool backstep::stepIsWhole(const History&, Host&);
+
 public:
   Emulator();
   ~Emulator() override;
@@ -51,6 +59,10 @@ public:
   // taken in before the next, or here.
   void takeClock();
   void shutdownVideo() { video_->release(); }
+  // Commits the journal's memory now, so that running never waits for the
+  // system to hand out fresh pages (the program's emulator does this once at
+  // start; others fault pages in as they write them).
+  void commitJournal();
   // Where the display unit's finished frames go (the front end's display;
   // nothing by default).
   void setFramePresenter(std::function<void(i32 x, i32 y)> presenter) { presenter_ = std::move(presenter); }
@@ -102,6 +114,7 @@ private:
   void undoCycles(uint32_t cycles) override;
   uint32_t undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) override;
   void afterBackwardSlice() override;
+  bool trapBit(int kind, uint32_t address) override { return testTrapBit(memory_.trapMap(), kind, address); }
 
   void giveClock();
   // A guest word the backward step restored: blocks translated from what it

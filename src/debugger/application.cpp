@@ -176,6 +176,7 @@ void initApplication() {
   // Translated code reads the table from the emulator's state.
   for (u32 i = 0; i < 256; ++i) gEmulator.arena().conditionTable[i] = gConditionTable[i];
   gEmulator.history().clear();
+  gEmulator.commitJournal();
   gEmulator.setFramePresenter([](i32 x, i32 y) { presentScreenBitmap(x, y); });
   installFrontEnd();
 }

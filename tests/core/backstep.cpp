@@ -124,7 +124,7 @@ struct ToyMachine : BackwardHost {
     videoCycles += 2;
     return 2;
   }
-  bool writeTrap(uint32_t a) override { return testTrapBit(traps.map, 1, a); }
+  bool trapBit(int kind, uint32_t a) override { return testTrapBit(traps.map, kind, a); }
   void accessTraps(uint32_t pc, uint32_t a, uint32_t& status) override {
     handleAccessTraps(traps.ctx, pc, a, status);
   }

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
   }
   if (frames < 0 && cycles < 0 && untilAddress < 0) frames = 60;
   Emulator& emu = gEmulator;
+  emu.commitJournal();
   if (!bios.empty() && !emu.memory().loadBios(bios)) {
     std::fprintf(stderr, "vandrel-run: cannot read BIOS %s\n", bios.c_str());
     return 1;
