@@ -30,6 +30,7 @@
 // offset whose old content is the second word.
 
 #include <cstddef>
+#include <cstring>
 
 #include "core/types.h"
 
@@ -78,6 +79,7 @@ struct DmaChannels {
   u32 unit[4];       // 2 or 4 bytes
   u32 timing[4];     // 0 immediate, 1 V-blank, 2 H-blank, 3 never
   u32 repeat[4];
+  u32 repeating[4];  // a repeat transfer ended: the next goes on from where it stood
 };
 
 // State of the console beyond registers and memory.  Running backwards must
@@ -99,6 +101,7 @@ struct MachineState {
   u32 interruptFlags;     // the processor's copy of IF
   u32 sliceMark;          // counts forward slices; its records mark their ends
   u32 timerControls[4];   // the control words the timer routine was built from
+  u32 timerReload[4];     // the counts the timers start from and reload on overflow
   DmaChannels dma;
   u8 eepromStore[1024];   // the cartridge EEPROM's contents
 };
@@ -165,6 +168,8 @@ inline constexpr i32 kRegisters = i32(offsetof(Arena, registers));
 inline constexpr i32 kLastDataAddress = i32(offsetof(Arena, lastDataAddress));
 inline constexpr i32 kPendingTimer = i32(offsetof(Arena, pendingTimerInterrupts));
 inline constexpr i32 kTimerAccumulators = i32(offsetof(Arena, timerAccumulators));
+inline constexpr i32 kTimerReload = i32(offsetof(Arena, machine) + offsetof(MachineState, timerReload));
+inline constexpr i32 kJournalWriteIndex = i32(offsetof(Arena, journalWriteIndex));
 inline constexpr i32 kDummyWord = i32(offsetof(Arena, dummyWord));
 inline constexpr i32 kTimerEntry = i32(offsetof(Arena, timerEntry));
 inline constexpr i32 kLastTrapWidth = i32(offsetof(Arena, lastTrapWidth));
@@ -178,6 +183,14 @@ inline constexpr i32 kWait = i32(offsetof(Arena, wait));
 inline constexpr i32 kFlagsFromAh = i32(offsetof(Arena, flagsFromAh));
 inline constexpr i32 kConditionTable = i32(offsetof(Arena, conditionTable));
 inline constexpr i32 kJournal = i32(offsetof(Arena, journal));
+// The journal register (a byte position) wrapped back into the ring after a
+// call of generated code that may have run past its end.
+inline void foldJournal(Arena& a, u32& bytes) {
+  if (bytes < kJournalBytes) return;
+  const u32 over = bytes - kJournalBytes;
+  std::memcpy(a.journal, a.journal + kJournalWords, over);
+  bytes = over;
+}
 inline constexpr i32 kIo = i32(offsetof(Arena, io));
 inline constexpr i32 kVram = i32(offsetof(Arena, vram));
 }  // namespace arena

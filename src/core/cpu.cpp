@@ -66,8 +66,9 @@ ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
       memory_(memory),
       bank_(arena),
       timers_(std::make_unique<TimerCode>(
-          TimerLayout{arena::kIo, arena::kTimerAccumulators, arena::kPendingTimer},
-          TimerRegisters{rbx, r14d, r12d})),
+          TimerLayout{arena::kIo, arena::kTimerAccumulators, arena::kPendingTimer, arena::kTimerReload,
+                      arena::kJournal, arena::kJournalWriteIndex},
+          TimerRegisters{rbx, r14d, r12d, r13d})),
       code_(size_t(kBlockCount + 1) * kBlockCodeLimit),
       staging_(new u8[kStagingBytes]),
       emitter_(std::make_unique<CodeEmitter>(staging_.get(), kStagingBytes)) {
@@ -92,6 +93,7 @@ void ArmCpu::reset() {
   interruptFlags = 0;
   arena_.pendingTimerInterrupts = 0;
   for (u32& c : arena_.machine.timerControls) c = 0;
+  for (u32& r : arena_.machine.timerReload) r = 0;
   // Nor may a prescaler's part count or the last run's data address.
   for (u32& a : arena_.timerAccumulators) a = 0;
   arena_.lastDataAddress = 0;

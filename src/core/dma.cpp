@@ -28,9 +28,10 @@ Dma::Dma(DmaChannels& state)
       destinationStep(state.destinationStep),
       unit(state.unit),
       timing(state.timing),
-      repeat(state.repeat) {
+      repeat(state.repeat),
+      repeating(state.repeating) {
   for (uint32_t n = 0; n < 4; ++n) {
-    source[n] = destination[n] = remaining[n] = unit[n] = timing[n] = repeat[n] = 0;
+    source[n] = destination[n] = remaining[n] = unit[n] = timing[n] = repeat[n] = repeating[n] = 0;
     sourceStep[n] = destinationStep[n] = 0;
   }
 }
@@ -38,12 +39,17 @@ Dma::Dma(DmaChannels& state)
 void Dma::latch(uint32_t n, uint32_t c, DmaBus& bus) {
   change(bus, repeat[n], (c >> 25) & 1);
   change(bus, unit[n], (c & (1u << 26)) ? 4u : 2u);
-  change(bus, source[n], bus.peek32(sadOf(n)) & ~(unit[n] - 1));
-  change(bus, destination[n], bus.peek32(dadOf(n)) & ~(unit[n] - 1));
-  change(bus, remaining[n], c & dmaCountMask(n));
+  // A repeat goes on from the addresses the last transfer left; only a
+  // destination set to reload starts again at DAD.  A count of 0 is the
+  // largest count.
+  const uint32_t destinationMode = (c >> 21) & 3;
+  if (!repeating[n]) change(bus, source[n], bus.peek32(sadOf(n)) & ~(unit[n] - 1));
+  if (!repeating[n] || destinationMode == 3) change(bus, destination[n], bus.peek32(dadOf(n)) & ~(unit[n] - 1));
+  const uint32_t count = c & dmaCountMask(n);
+  change(bus, remaining[n], count ? count : n == 3 ? 0x10000u : 0x4000u);
   const int32_t u = int32_t(unit[n]);
   static const int32_t kDest[4] = {1, -1, 0, 1}, kSource[4] = {1, -1, 0, 0};
-  change(bus, destinationStep[n], u * kDest[(c >> 21) & 3]);
+  change(bus, destinationStep[n], u * kDest[destinationMode]);
   change(bus, sourceStep[n], u * kSource[(c >> 23) & 3]);
 }
 
@@ -64,16 +70,18 @@ uint32_t Dma::stepBack(uint32_t n, DmaBus& bus) {
 
 bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded) {
   const uint32_t s = source[n], d = destination[n];
-  // The old word goes to the journal before it changes: {3, channel}, then
-  // {guest word address, old value}.
-  bus.journal(kDmaRecord, n);
-  bus.journal(d & ~3u, bus.peek32(d & ~3u));
+  const uint32_t old = bus.peek32(d & ~3u);
   const uint32_t cycles = unitCycles(n, bus);
   if (unit[n] == 2) bus.poke16(d, bus.peek16(s));
   else bus.poke32(d, bus.peek32(s));
   *clock.cycleBudget -= int32_t(cycles);
   // A timer interrupt raised during the transfer is requested, not lost.
   if (bus.runTimers(cycles)) bus.requestTimerInterrupts();
+  // The unit in the journal: {3, channel}, then {guest word address, old
+  // value}.  After the timers' records, so that running back takes the
+  // unit's cycles off the timers before their overflows are restored.
+  bus.journal(kDmaRecord, n);
+  bus.journal(d & ~3u, old);
   destination[n] += uint32_t(destinationStep[n]);
   source[n] += uint32_t(sourceStep[n]);
   if (--remaining[n] == 0) {
@@ -87,6 +95,7 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
     if (n != 0) writeBack(dadOf(n), destination[n]);
     writeBack(sadOf(n), source[n]);
     if (!repeat[n]) writeBack(controlOf(n), c & ~0x80000000u);
+    change(bus, repeating[n], repeat[n]);
     if (c & (1u << 30)) bus.requestInterrupt(0x100u << n);
   }
   uint32_t status = 1;
@@ -132,7 +141,10 @@ uint32_t Dma::run(uint32_t callTiming, DmaBus& bus, const DmaClock& clock) {
     if (remaining[n] == 0) {
       uint32_t c = bus.peek32(controlOf(n));
       change(bus, timing[n], (c >> 28) & 3);
-      if (!(c & 0x80000000) || (c & dmaCountMask(n)) == 0) continue;
+      if (!(c & 0x80000000)) {
+        change(bus, repeating[n], 0u);  // stopped: a new start reads SAD and DAD afresh
+        continue;
+      }
       if (timing[n] != 0 && timing[n] != callTiming) continue;
       latch(n, c, bus);
     }

@@ -85,6 +85,7 @@ class Dma {
   uint32_t (&unit)[4];
   uint32_t (&timing)[4];
   uint32_t (&repeat)[4];
+  uint32_t (&repeating)[4];
 
  private:
   template <class T>

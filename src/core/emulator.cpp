@@ -64,6 +64,8 @@ Emulator::Emulator()
   trapContext_.interruptFlags = &cpu_.interruptFlags;
   trapContext_.journal = [this](const void* field) { journalField(field); };
   trapContext_.codeWritten = [this](u32 pc, u32 address) { cpu_.codeWritten(pc, address); };
+  trapContext_.timerReload = arena_->machine.timerReload;
+  trapContext_.beforeWrite = [this](u32 word, u32& before, u32& cycles) { beforeWrite(word, before, cycles); };
   cpu_.codeTraps = &breakpoints_;
   trapContext_.wait16Sequential = arena_->wait[arena::kWait16Seq];
   trapContext_.timerAccumulators = arena_->timerAccumulators;
@@ -117,6 +119,32 @@ bool Emulator::loadRom(const FixedIString& name) {
   std::string narrow;
   for (u32 i = 0; i < name.length(); ++i) narrow.push_back(char(name[i] & 0xFF));
   return loadRom(narrow);
+}
+
+void Emulator::beforeWrite(u32 word, u32& before, u32& cycles) {
+  // Among the newest records: the write's own pair ({2, address}, then the
+  // word's old content; or a DMA unit's {3, channel}, {word, old content})
+  // and the end of the instruction that made it.
+  const Arena& a = *arena_;
+  const u32 mask = arena::kJournalWords - 1;
+  u32 i = a.journalWriteIndex & mask;
+  bool ended = false;
+  for (int k = 0; k < 64; ++k) {
+    i = (i - 2) & mask;
+    const u32 first = a.journal[i], second = a.journal[i + 1];
+    const u32 next = (i + 2) & mask;
+    if (first == kRecordEnd && !ended) {
+      ended = true;
+      cycles = second >> 20;
+    } else if (first == kRecordStore && (second & ~3u) == word) {
+      before = a.journal[next + 1];
+      return;
+    } else if (first == kRecordDma && second < 4 && a.journal[next] == word) {
+      before = a.journal[next + 1];
+      if (!ended) cycles = 0;
+      return;
+    }
+  }
 }
 
 void Emulator::commitJournal() {
@@ -176,7 +204,14 @@ void Emulator::journalGuest(uint32_t address) {
   if (const u8* p = memory_.writePointer(address & ~3u, 4)) journalField(p);
 }
 
-uint32_t Emulator::runTimers(uint32_t cycles) { return cpu_.timers().run(reinterpret_cast<uint8_t*>(arena_.get()), cycles); }
+uint32_t Emulator::runTimers(uint32_t cycles) {
+  const u32 status = cpu_.timers().run(reinterpret_cast<uint8_t*>(arena_.get()), cycles);
+  // Overflow records may have run past the ring's end.
+  u32 bytes = arena_->journalWriteIndex * 4;
+  arena::foldJournal(*arena_, bytes);
+  arena_->journalWriteIndex = bytes / 4;
+  return status;
+}
 
 void Emulator::requestTimerInterrupts() {
   cpu_.requestInterrupt(arena_->pendingTimerInterrupts);
@@ -228,7 +263,7 @@ void Emulator::undoCycles(uint32_t cycles) {
   const u32* t = m.timerControls;
   if (!((t[0] | t[1] | t[2] | t[3]) & 0x80)) return;  // no timer ran
   const u16 controls[4] = {u16(t[0]), u16(t[1]), u16(t[2]), u16(t[3])};
-  reverseTimers(arena_->io, arena_->timerAccumulators, arena_->pendingTimerInterrupts, controls, cycles);
+  reverseTimers(arena_->io, arena_->timerAccumulators, controls, cycles);
 }
 
 void Emulator::restoredGuestWord(uint32_t location) {

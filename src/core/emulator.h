@@ -117,6 +117,8 @@ private:
   bool trapBit(int kind, uint32_t address) override { return testTrapBit(memory_.trapMap(), kind, address); }
 
   void giveClock();
+  // The journal's account of a trapped write (see TrapContext).
+  void beforeWrite(u32 word, u32& before, u32& cycles);
   // A guest word the backward step restored: blocks translated from what it
   // held go.
   void restoredGuestWord(uint32_t location);

@@ -93,12 +93,7 @@ void ArmCpu::run() {
     // An execute probe the stop mask does not select must not be hit again
     // and again: the next entry steps past it.
     if ((result & 0x20) && !(status & 0x20)) gSkipBreakpointOnce = SkipBreakpointOnce{true, pc};
-    if (journal >= arena::kJournalBytes) {
-      // Records past the ring's end go to its start.
-      const u32 over = journal - arena::kJournalBytes;
-      std::memcpy(arena_.journal, arena_.journal + arena::kJournalWords, over);
-      journal = over;
-    }
+    arena::foldJournal(arena_, journal);
     arena_.journalWriteIndex = journal / 4;
     gCycleBudget = i32(budgetReg) >> 20;
     if (status & ~kContinue) break;

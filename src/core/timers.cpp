@@ -1,13 +1,16 @@
 #include "core/timers.h"
 
 #include <cstring>
+#include <functional>
+#include <list>
+#include <vector>
 
 #include "general/base.h"
 #include "platform/variant.h"
 
 namespace {
 
-constexpr size_t kRoutineBytes = 1024;
+constexpr size_t kRoutineBytes = 2048;
 
 uint16_t load16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 void store16(uint8_t* p, uint32_t v) {
@@ -15,9 +18,18 @@ void store16(uint8_t* p, uint32_t v) {
   p[1] = uint8_t(v >> 8);
 }
 
+// A counter that reached `sum` (above 0xFFFF) starts again at the reload
+// value, as often as the counts reach past 0xFFFF; returns the overflows.
+uint32_t overflow(uint8_t* counter, uint64_t sum, uint32_t reload) {
+  const uint64_t period = 0x10000 - (reload & 0xFFFF);
+  const uint64_t excess = sum - 0x10000;
+  store16(counter, uint32_t((reload & 0xFFFF) + excess % period));
+  return uint32_t(1 + excess / period);
+}
+
 }  // namespace
 
-uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler,
+uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler, uint32_t reload,
                         uint32_t cycles) {
   uint8_t* counter = io + kTimerCounter + 4 * n;
   uint64_t increment = cycles;
@@ -27,71 +39,35 @@ uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint3
     accumulators[n] = uint32_t(total);
     increment = total >> 32;
   }
-  uint64_t sum = load16(counter) + increment;
-  store16(counter, uint32_t(sum));
-  return uint32_t(sum >> 16);
-}
-
-namespace {
-
-// The inverse of addTimerCycles; returns 1 when the counter wrapped back.
-uint32_t subtractTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler, uint32_t cycles) {
-  uint8_t* counter = io + kTimerCounter + 4 * n;
-  if (prescaler == 0) {
-    const uint32_t c = load16(counter);
-    store16(counter, c - cycles);
-    return c < (cycles & 0xFFFF) ? 1 : 0;
+  const uint64_t sum = load16(counter) + increment;
+  if (sum <= 0xFFFF) {
+    store16(counter, uint32_t(sum));
+    return 0;
   }
-  const uint64_t mask = (uint64_t(1) << 48) - 1;
-  const uint64_t total = uint64_t(load16(counter)) << 32 | accumulators[n];
-  const uint64_t step = (uint64_t(cycles) << timerShift(prescaler)) & mask;
-  const uint64_t before = (total - step) & mask;
-  accumulators[n] = uint32_t(before);
-  store16(counter, uint32_t(before >> 32));
-  return total < step ? 1 : 0;
-}
-
-}  // namespace
-
-void reverseTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
-                   uint32_t cycles) {
-  uint32_t borrow = 0;
-  for (uint32_t n = 0; n < 4; ++n) {
-    const uint16_t c = controls[n];
-    if (!(c & 0x80)) {
-      borrow = 0;
-      continue;
-    }
-    if (n > 0 && (c & 4)) {
-      uint8_t* counter = io + kTimerCounter + 4 * n;
-      const uint32_t v = load16(counter);
-      store16(counter, v - borrow);
-      borrow = v < borrow ? 1 : 0;
-    } else {
-      borrow = subtractTimerCycles(io, accumulators, n, c & 3, cycles);
-    }
-    // A timer overflows at most once in a slice, and the slice's overflows
-    // are requested when it ends: before this one the bit was clear.
-    if ((c & 0x40) && borrow) pending &= ~(8u << n);
-  }
+  return overflow(counter, sum, reload);
 }
 
 uint32_t advanceTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
-                       uint32_t cycles) {
+                       const uint32_t* reload, uint32_t cycles) {
   uint32_t status = 0, carry = 0;
   for (uint32_t n = 0; n < 4; ++n) {
-    uint16_t c = controls[n];
+    const uint16_t c = controls[n];
+    const uint32_t r = reload ? reload[n] : 0;
     if (!(c & 0x80)) {
       carry = 0;  // a disabled timer feeds no count to a count-up successor
       continue;
     }
     if (n > 0 && (c & 4)) {
       uint8_t* counter = io + kTimerCounter + 4 * n;
-      uint32_t sum = load16(counter) + carry;
-      store16(counter, sum);
-      carry = sum >> 16;
+      const uint32_t sum = load16(counter) + carry;
+      if (sum <= 0xFFFF) {
+        store16(counter, sum);
+        carry = 0;
+      } else {
+        carry = overflow(counter, sum, r);
+      }
     } else {
-      carry = addTimerCycles(io, accumulators, n, c & 3, cycles);
+      carry = addTimerCycles(io, accumulators, n, c & 3, r, cycles);
     }
     if ((c & 0x40) && carry) {
       pending |= 8u << n;
@@ -99,6 +75,24 @@ uint32_t advanceTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending,
     }
   }
   return status;
+}
+
+void reverseTimers(uint8_t* io, uint32_t accumulators[4], const uint16_t controls[4], uint32_t cycles) {
+  for (uint32_t n = 0; n < 4; ++n) {
+    const uint16_t c = controls[n];
+    if (!(c & 0x80) || (n > 0 && (c & 4))) continue;
+    uint8_t* counter = io + kTimerCounter + 4 * n;
+    if ((c & 3) == 0) {
+      store16(counter, load16(counter) - cycles);
+      continue;
+    }
+    // Counter and accumulator are one 48-bit count.
+    const uint64_t mask = (uint64_t(1) << 48) - 1;
+    const uint64_t total = uint64_t(load16(counter)) << 32 | accumulators[n];
+    const uint64_t before = (total - (uint64_t(cycles) << timerShift(c & 3))) & mask;
+    accumulators[n] = uint32_t(before);
+    store16(counter, uint32_t(before >> 32));
+  }
 }
 
 TimerCode::TimerCode(TimerLayout layout, TimerRegisters regs)
@@ -122,8 +116,17 @@ TimerCode::TimerCode(TimerLayout layout, TimerRegisters regs)
   t.mov(regs_.cost, ecx);
   t.shl(regs_.cost, 20);
   t.xor_(regs_.budget, regs_.budget);
+  const bool journals = layout_.journal >= 0 && layout_.journalIndex >= 0;
+  if (journals) {
+    t.mov(regs_.journal, t.dword[regs_.base + layout_.journalIndex]);
+    t.shl(regs_.journal, 2);
+  }
   t.mov(rax, reinterpret_cast<uint64_t>(routine_->getCode()));
   t.call(rax);
+  if (journals) {
+    t.shr(regs_.journal, 2);
+    t.mov(t.dword[regs_.base + layout_.journalIndex], regs_.journal);
+  }
   t.mov(eax, regs_.budget);
   t.and_(eax, kTimerIrqRequest);
   t.add(rsp, 8);
@@ -146,6 +149,8 @@ void TimerCode::build(const uint16_t controls[4], uint32_t fixedCycles) {
   g.setProtectModeRW();
   g.reset();
   const Xbyak::Reg64& b = regs_.base;
+  const Xbyak::Reg32& j = regs_.journal;
+  const bool journals = layout_.journal >= 0;
   if (!variant::kOlder || !CHECK(fixedCycles < 64)) fixedCycles = 0;
   auto loadCycles = [&] {
     if (fixedCycles) {
@@ -155,47 +160,102 @@ void TimerCode::build(const uint16_t controls[4], uint32_t fixedCycles) {
       g.shr(eax, 20);
     }
   };
-  bool carryKnownZero = true;  // edx holds the previous timer's carry when this is false
+  // {location, its content} at the journal register: a word of the layout.
+  auto journalWord = [&](int32_t at) {
+    if (!journals) return;
+    g.mov(g.dword[b + j.cvt64() + layout_.journal], uint32_t(at));
+    g.mov(ecx, g.dword[b + at]);
+    g.mov(g.dword[b + j.cvt64() + layout_.journal + 4], ecx);
+    g.add(j, 8);
+  };
+  // The rare paths, placed behind the routine's return.
+  std::vector<std::function<void()>> cold;
+  std::list<Xbyak::Label> labels;
+  auto label = [&]() -> Xbyak::Label* { return &labels.emplace_back(); };
+  bool carryKnownZero = true;  // edx holds the previous timer's overflows when this is false
   for (uint32_t n = 0; n < 4; ++n) {
-    uint16_t c = controls[n];
+    const uint16_t c = controls[n];
     if (!(c & 0x80)) {
       carryKnownZero = true;
       continue;
     }
     const int32_t counter = layout_.io + int32_t(kTimerCounter + 4 * n);
+    const int32_t counterWord = counter;  // counter and control share a word
     const int32_t acc = layout_.accumulators + int32_t(4 * n);
-    if (n > 0 && (c & 4)) {
-      if (carryKnownZero) continue;  // nothing ever arrives: the counter stays, no interrupt
-      g.movzx(eax, g.word[b + counter]);
-      g.add(eax, edx);
-    } else if ((c & 3) == 0) {
-      loadCycles();
-      g.movzx(ecx, g.word[b + counter]);
-      g.add(eax, ecx);
+    const bool countUp = n > 0 && (c & 4);
+    if (countUp && carryKnownZero) continue;  // nothing ever arrives: the counter stays, no interrupt
+    Xbyak::Label* over = label();
+    Xbyak::Label* back = label();
+    // With eax the count the counter reached: on past 0xFFFF it reloads,
+    // journaled first (with the interrupt bits it sets).
+    auto overflowPath = [&g, &journalWord, this, b, journals, n, c, counter, counterWord, over, back] {
+      g.L(*over);
+      journalWord(counterWord);
+      g.sub(eax, 0x10000);
+      if (layout_.reload >= 0) {
+        g.movzx(ecx, g.word[b + layout_.reload + int32_t(4 * n)]);
+        g.neg(ecx);
+        g.add(ecx, 0x10000);  // the period
+      } else {
+        g.mov(ecx, 0x10000);
+      }
+      g.xor_(edx, edx);
+      g.div(ecx);  // eax: further overflows, edx: counts past the reload value
+      if (layout_.reload >= 0) g.add(dx, g.word[b + layout_.reload + int32_t(4 * n)]);
+      g.mov(g.word[b + counter], dx);
+      g.lea(edx, g.ptr[eax + 1]);
+      if (c & 0x40) {
+        if (journals) journalWord(layout_.pending);
+        g.or_(g.dword[b + layout_.pending], 8u << n);
+        g.or_(regs_.budget, kTimerIrqRequest);
+      }
+      g.jmp(*back, Xbyak::CodeGenerator::T_NEAR);
+    };
+    if (countUp) {
+      // Only a predecessor's overflow moves it: journaled whenever it does.
+      Xbyak::Label* counts = label();
+      g.test(edx, edx);
+      g.jnz(*counts, Xbyak::CodeGenerator::T_NEAR);
+      g.L(*back);
+      cold.push_back([&g, &journalWord, b, counter, counterWord, overflowPath, counts, over, back] {
+        g.L(*counts);
+        journalWord(counterWord);
+        g.movzx(eax, g.word[b + counter]);
+        g.add(eax, edx);
+        g.cmp(eax, 0xFFFF);
+        g.ja(*over, Xbyak::CodeGenerator::T_NEAR);
+        g.mov(g.word[b + counter], ax);
+        g.xor_(edx, edx);
+        g.jmp(*back, Xbyak::CodeGenerator::T_NEAR);
+        // The overflow path journals the counter again: harmless, its
+        // content is the same.
+        overflowPath();
+      });
     } else {
       loadCycles();
-      g.shl(rax, uint8_t(timerShift(c & 3)));
-      g.mov(ecx, g.dword[b + acc]);
-      g.add(rax, rcx);
-      g.mov(g.dword[b + acc], eax);
-      g.shr(rax, 32);
-      g.movzx(ecx, g.word[b + counter]);
-      g.add(eax, ecx);
+      if ((c & 3) == 0) {
+        g.movzx(ecx, g.word[b + counter]);
+        g.add(eax, ecx);
+      } else {
+        g.shl(rax, uint8_t(timerShift(c & 3)));
+        g.mov(ecx, g.dword[b + acc]);
+        g.add(rax, rcx);
+        g.mov(g.dword[b + acc], eax);
+        g.shr(rax, 32);
+        g.movzx(ecx, g.word[b + counter]);
+        g.add(eax, ecx);
+      }
+      g.cmp(eax, 0xFFFF);
+      g.ja(*over, Xbyak::CodeGenerator::T_NEAR);
+      g.mov(g.word[b + counter], ax);
+      g.xor_(edx, edx);
+      g.L(*back);
+      cold.push_back(overflowPath);
     }
-    g.mov(g.word[b + counter], ax);
-    g.shr(eax, 16);
-    g.mov(edx, eax);
     carryKnownZero = false;
-    if (c & 0x40) {
-      Xbyak::Label none;
-      g.test(edx, edx);
-      g.jz(none);
-      g.or_(g.dword[b + layout_.pending], 8u << n);
-      g.or_(regs_.budget, kTimerIrqRequest);
-      g.L(none);
-    }
   }
   g.ret();
+  for (auto& f : cold) f();
   g.ready();
   g.setProtectModeRE();
 }

@@ -5,6 +5,13 @@
 // per enabled timer.  The routine takes the cycle count in the cost register
 // (cycles << 20) and raises the interrupt-request bit 0x4 in the budget
 // register when an enabled timer with its interrupt bit overflows.
+//
+// A timer counts up from its reload value to 0xFFFF; on overflow it starts
+// again at the reload value (the value the guest last wrote to its counter
+// register; reads give the running count).  Running backwards undoes an
+// advance by subtracting it again, which is exact while no counter passed
+// 0xFFFF; an overflow, the only change a subtraction cannot undo, journals
+// the counter (and the interrupt bits) before it happens.
 
 #include <cstdint>
 #include <memory>
@@ -20,21 +27,27 @@ inline constexpr uint32_t kTimerIrqRequest = 0x4;
 // advances by cycles << shift and each carry out of its 32 bits is one count.
 inline uint32_t timerShift(uint32_t prescaler) { return 28 - 2 * prescaler; }
 
-// What the routine reaches: the I/O registers, the four accumulators and the
-// pending interrupt bits, all as displacements from one base register.
+// What the routine reaches, as displacements from one base register: the
+// I/O registers, the four accumulators, the pending interrupt bits, the
+// four reload values (u32 each, low halves) and the journal.
 struct TimerLayout {
   int32_t io;           // I/O register area
   int32_t accumulators; // u32[4]
   int32_t pending;      // u32, interrupt bits 8 << n
+  int32_t reload = -1;  // u32[4]; -1: every timer reloads 0
+  int32_t journal = -1;       // the journal ring; -1: overflows are not journaled
+  int32_t journalIndex = -1;  // u32, its write position in words (for run())
 };
 
 // Host registers the routine works with.  It reads `cost`, may OR 0x4 into
-// `budget`, and clobbers only rax, rcx and rdx, which therefore must hold no
+// `budget`, writes records at `journal` (a byte position, advanced by 8 a
+// record) and clobbers only rax, rcx and rdx, which therefore must hold no
 // fixed role.
 struct TimerRegisters {
   Xbyak::Reg64 base;
   Xbyak::Reg32 cost;
   Xbyak::Reg32 budget;
+  Xbyak::Reg32 journal = Xbyak::util::r13d;
 };
 
 class TimerCode {
@@ -52,7 +65,8 @@ class TimerCode {
   const void* entry() const { return routine_->getCode(); }
   // Runs the routine for cycles spent outside generated code, with base
   // pointing at the area the layout is relative to; returns 0x4 when an
-  // interrupt was collected, else 0.
+  // interrupt was collected, else 0.  Journal records may run past the
+  // ring's end: the caller moves them.
   uint32_t run(uint8_t* base, uint32_t cycles) const;
 
  private:
@@ -65,16 +79,14 @@ class TimerCode {
 
 // The same advance in plain code, for a control write's pre-advance and as
 // the reference the routine is tested against.  controls are the words the
-// routine was built from.
+// routine was built from; reload the timers' reload values (null: 0).
 uint32_t advanceTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
-                       uint32_t cycles);
-// The advance undone: the timers as they were before `cycles` went by under
-// the same controls, the interrupt bits of the overflows it made taken back.
-// Exact, because a counter wraps without a reload and a prescaled count is
-// one 48-bit sum of counter and accumulator.
-void reverseTimers(uint8_t* io, uint32_t accumulators[4], uint32_t& pending, const uint16_t controls[4],
-                   uint32_t cycles);
+                       const uint32_t* reload, uint32_t cycles);
+// The advance undone by subtraction (see above): the counters of the timers
+// that count cycles and their accumulators.  Count-up timers change only on
+// a predecessor's overflow, which is journaled.
+void reverseTimers(uint8_t* io, uint32_t accumulators[4], const uint16_t controls[4], uint32_t cycles);
 // Adds cycles to one timer's prescaled count (the pre-advance of a control
-// write); returns the overflow count.
-uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler,
+// write), reloading on overflow; returns the number of overflows.
+uint32_t addTimerCycles(uint8_t* io, uint32_t accumulators[4], uint32_t n, uint32_t prescaler, uint32_t reload,
                         uint32_t cycles);

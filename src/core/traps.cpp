@@ -44,6 +44,61 @@ void journalChanges(TrapContext& ctx, uint8_t* area, const uint8_t* before, uint
 
 }  // namespace
 
+namespace {
+
+// A guest write into a timer's word.  What it wrote to the counter half is
+// the reload value: the count runs on as it was (the instruction's own
+// cycles counted from there).  Setting the enable bit starts the count at
+// the reload value.
+void timerWrite(TrapContext& ctx, uint32_t pc, uint32_t a, uint32_t offset, uint32_t width) {
+  const uint32_t n = (offset - 0x100) / 4;
+  uint8_t* word = ctx.io + 0x100 + 4 * n;
+  uint32_t now;
+  std::memcpy(&now, word, 4);
+  uint32_t before = now, cycles = 0;
+  if (ctx.beforeWrite) ctx.beforeWrite(a & ~3u, before, cycles);
+  const uint32_t first = width == 4 ? 0 : offset & (4 - width);
+  const uint32_t written = (width == 4 ? 0xFFFFFFFFu : ((1u << 8 * width) - 1)) << 8 * first;
+  const uint16_t oldControl = uint16_t(before >> 16), control = uint16_t(now >> 16);
+  uint32_t* reload = ctx.timerReload;
+  const uint32_t p = control & 3;
+  const bool countsCycles = n == 0 || !(control & 4);
+  uint32_t counter = now & 0xFFFF;
+  if (written & 0xFFFF) {
+    if (reload) {
+      journal(ctx, &reload[n]);
+      reload[n] = (reload[n] & ~written & 0xFFFF) | (now & written & 0xFFFF);
+    }
+    // The running count is the one before the store, moved on by the
+    // instruction's cycles as the routine would have moved it.
+    counter = before & 0xFFFF;
+    if ((oldControl & 0x80) && countsCycles && cycles) {
+      uint8_t scratch[0x110] = {};
+      std::memcpy(scratch + 0x100 + 4 * n, &counter, 2);
+      uint32_t acc[4];
+      std::memcpy(acc, ctx.timerAccumulators, sizeof acc);
+      if (p) acc[n] -= cycles << timerShift(p);
+      addTimerCycles(scratch, acc, n, p, reload ? reload[n] : 0, cycles);
+      counter = uint32_t(scratch[0x100 + 4 * n] | scratch[0x101 + 4 * n] << 8);
+    }
+  }
+  if (!(oldControl & 0x80) && (control & 0x80)) {
+    counter = reload ? reload[n] & 0xFFFF : 0;
+    journal(ctx, &ctx.timerAccumulators[n]);
+    ctx.timerAccumulators[n] = 0;
+  }
+  journal(ctx, word);
+  store16(word, counter);
+  if ((written >> 16) && (control & 0x80) && countsCycles) {
+    // The cycles of the store itself, which the routine built before it did not count.
+    const uint32_t c = ((wait16(ctx, pc) + wait16(ctx, a)) >> 20) + 3;
+    journal(ctx, &ctx.timerAccumulators[n]);
+    addTimerCycles(ctx.io, ctx.timerAccumulators, n, p, reload ? reload[n] : 0, c);
+  }
+}
+
+}  // namespace
+
 void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
   const TrapMap& map = ctx.breakpoints->map();
   uint32_t region = a >> 24;
@@ -61,19 +116,9 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
       return;
     }
     if (offset >= 0x100 && offset < 0x110) {
-      uint32_t n = (offset - 0x100) / 4;
-      // Any store into the timer's word (a 32-bit store at the counter
-      // included) may have changed the control word.
+      timerWrite(ctx, pc, a, offset, width);
+      // The routine follows the control words.
       if (!variant::kOlder && ctx.rebuildTimers) ctx.rebuildTimers();
-      if ((offset & 3) != 2) return;
-      uint16_t control = load16(ctx.io + offset);
-      if ((control & 0x80) && (n == 0 || !(control & 4))) {
-        // The cycles of the store itself, which the routine built before it did not count.
-        uint32_t c = ((wait16(ctx, pc) + wait16(ctx, a)) >> 20) + 3;
-        journal(ctx, ctx.io + 0x100 + 4 * n);
-        journal(ctx, &ctx.timerAccumulators[n]);
-        addTimerCycles(ctx.io, ctx.timerAccumulators, n, control & 3, c);
-      }
     }
     return;
   }

@@ -32,12 +32,16 @@ struct TrapContext {
   uint32_t* interruptFlags = nullptr;        // the processor's IF copy
   const uint32_t* wait16Sequential = nullptr;  // per region, cycles << 20
   uint32_t* timerAccumulators = nullptr;     // u32[4]
+  uint32_t* timerReload = nullptr;           // u32[4]; null: every timer reloads 0
   StepOver* stepOver = nullptr;
   std::function<void()> rebuildTimers;          // regenerates the timer routine
   std::function<void(uint32_t pc)> skipProbeOnce;  // the next entry at pc skips its execute probe
   // Journals the machine-state word holding a byte before an action changes
   // it (running back undoes the actions with the store that caused them).
   std::function<void(const void* field)> journal;
+  // The word a trapped write covered as it was before the write, and the
+  // cycles of the instruction that wrote it (left alone when not known).
+  std::function<void(uint32_t word, uint32_t& before, uint32_t& cycles)> beforeWrite;
   // A guest write reached a word that holds translated code (pc: where the
   // program goes on).
   std::function<void(uint32_t pc, uint32_t address)> codeWritten;

@@ -98,6 +98,10 @@ public:
   void release();
   // 0 debugger (App pane), 1 run at 320 x 240, 2 run on the debugger's display.
   void setPresentMode(uint32_t mode);
+  // The whole picture drawn again from the current memory and handed to the
+  // App pane, as each video event does in the debugger's present mode (for
+  // the front end, when the machine or the layers change while stopped).
+  void redrawPicture() { drawWholePicture(); }
   // Only remembered: the countdown means the same in both directions, since
   // running back restores it with the rest of the machine.
   void setDirection(uint32_t d) { direction = d; }

@@ -3,6 +3,7 @@
 // dialog (2), the run flag, and the three debugger windows.
 
 #include <cstdint>
+#include <string>
 
 #include "general/base.h"
 #include "general/config.h"
@@ -41,6 +42,14 @@ void emulateStep();
 // The stop of a run: an armed step over is cleared, the debugger mode comes
 // back and the windows show where it stopped.
 void stopRun();
+// The windows and the App pane show the machine as it is now (after a
+// reset or a load): the listing at the PC, the data and app windows
+// refilled, the picture drawn again from memory.
+void showMachine();
+// Resets and loads the cartridge file; the status line then names it.
+// False, with the name left as it was, when the file cannot be read.
+bool loadCartridge(const std::string& path);
+bool loadCartridge(const FixedIString& path);  // characters taken by their low byte
 
 // What the command-line switches asked for.
 struct SwitchResult {

@@ -48,6 +48,15 @@ namespace {
 // nothing and waits for the window-closed road to end the program.
 bool gSetupFailed = false;
 
+// Passes of the main loop since one found a key waiting: a key is taken
+// after the drawing of its pass, so its effect reaches the two display
+// pages only in the two passes after it.
+u32 gPassesSinceKey = 0;
+
+// The longest the main task sleeps when nothing happens; a close request
+// from outside (SIGTERM) is seen within this time.
+constexpr u32 kIdleMilliseconds = 250;
+
 bool fullScreen() { return gRunAppWindowed.value() == 0; }
 
 bool setDebuggerMode() {
@@ -184,9 +193,19 @@ void initApplication() {
 void shutdownApplication() {
   gEmulator.shutdownVideo();
   installCoreFrontEnd(nullptr);
+  // The emulator lives on to the end of the process: the breakpoints still
+  // set go now, with the list's storage, so the allocation report finds
+  // nothing left.
+  BreakpointTable& breakpoints = gEmulator.breakpoints();
+  while (breakpoints.list().count() != 0) breakpoints.remove(0);
+  breakpoints.list().clear();
   trackedFree(gCodeWindow);
   trackedFree(gDataWindow);
   trackedFree(gAppWindow);
+  // The pictures of the box and the cursor are static objects; their pixels
+  // go now, so the allocation report finds nothing left.
+  releaseDialogPictures();
+  gMouseCursor.release();
 }
 
 void refreshWindow(TabFrame* frame) {
@@ -226,9 +245,12 @@ void setDisplayMode(u32 mode) {
 }
 
 void toggleWindowed() {
+  // Run mode on its own screen is full screen whatever the option says, so
+  // Alt+Enter there would change the option unseen: it is left alone.  In
+  // the debugger's mode, a box open or not, the switch shows at once.
+  if (gDisplayMode == 1 && gRunAppModeSwitch.value() != 0) return;
   i32& windowed = gRunAppWindowed.value();
   windowed = windowed ? 0 : 1;
-  if (gDisplayMode != 0 && gRunAppModeSwitch.value() != 0) return;
   setDebuggerMode();
   markAllWidgetsDirty();
 }
@@ -268,6 +290,31 @@ void stopRun() {
   gRunning = 0;
 }
 
+void showMachine() {
+  if (gCodeWindow) gCodeWindow->showPc();
+  if (gDataWindow) gDataWindow->refreshAll();
+  if (gAppWindow) gAppWindow->refreshCurrent();
+  gEmulator.video().redrawPicture();
+}
+
+bool loadCartridge(const std::string& path) {
+  const bool loaded = gEmulator.loadRom(path);
+  if (loaded) {
+    // The status line names only a cartridge that is really in.
+    gRomName.clear();
+    for (char c : path)
+      if (gRomName.length() < FixedIString::kCapacity) gRomName.appendChar(c);
+  }
+  showMachine();
+  return loaded;
+}
+
+bool loadCartridge(const FixedIString& path) {
+  std::string narrow;
+  for (u32 i = 0; i < path.length(); ++i) narrow.push_back(char(path[i] & 0xFF));
+  return loadCartridge(narrow);
+}
+
 void emulateStep() {
   if (!gRunning) return;
   if (gRunDirection == 1)
@@ -280,6 +327,7 @@ void emulateStep() {
 SwitchResult actOnSwitches() {
   SwitchResult r;
   if (variant::kOlder) return r;
+  bool loaded = false;
   for (u32 i = 0; i < gCommandSwitches.count(); ++i) {
     const FixedIString& s = gCommandSwitches[i];
     if (s.length() < 2 || (s[0] != 'a' && s[0] != 'A')) continue;
@@ -312,17 +360,15 @@ SwitchResult actOnSwitches() {
       case 'R': {
         std::string name;
         for (u32 k = 2; k < s.length() && name.size() < 256; ++k) name.push_back(char(s[k] & 0xFF));
-        if (!gEmulator.loadRom(name)) {
+        if (loadCartridge(name)) {
+          loaded = true;
+        } else {
           FixedIString warning;
           warning.assignTextClipped(translate("Unable to open the cartridge file:"));
           warning.appendChar(' ');
           for (char c : name)
             if (warning.length() < FixedIString::kCapacity) warning.appendChar(c);
           postWarning(warning);
-        } else {
-          // The status line names only a cartridge that is really in.
-          gRomName.clear();
-          for (char c : name) gRomName.appendChar(c);
         }
         r.showStartDialog = false;
         break;
@@ -331,6 +377,9 @@ SwitchResult actOnSwitches() {
         break;
     }
   }
+  // A run at once of an empty cartridge area would show a black screen
+  // without a word.
+  if (r.runAtOnce && !loaded) postWarningText("No cartridge loaded");
   return r;
 }
 
@@ -343,8 +392,7 @@ void startMainTask() {
   trackedAlloc(gAppWindow, 1, __FILE__, __LINE__);
   addTabFrame(gAppWindow);
   if (variant::kOlder) {
-    gEmulator.loadRom("roms/iridion.gba");
-    gRomName.assignText("roms/iridion.gba");
+    loadCartridge("roms/iridion.gba");
     gRunAppModeSwitch.value() = 0;
     setDisplayMode(0);
     return;
@@ -371,6 +419,10 @@ void startMainTask() {
 }
 
 void mainLoopPass() {
+  if (keyAvailable())
+    gPassesSinceKey = 0;
+  else if (gPassesSinceKey < 2)
+    ++gPassesSinceKey;
   switch (gDisplayMode) {
     case 0: {
       const bool inRun = runInProgress() && !variant::kOlder;
@@ -420,3 +472,22 @@ void runEmulator(uint32_t) {
 }
 
 intptr_t handleIpcMessage(uint32_t, intptr_t) { return 0; }
+
+uint32_t idleMilliseconds() {
+  if (gSetupFailed) return kIdleMilliseconds;
+  // A run or a repeated step goes on by itself; a waiting key is read in the
+  // next pass.
+  if (gRunning || gRepeatKey != 0 || keyAvailable() || gPassesSinceKey < 2) return 0;
+  switch (gDisplayMode) {
+    case 0:  // the debugger waits for the user
+    case 1:  // run mode, paused
+      return kIdleMilliseconds;
+    case 2: {
+      // A prompt's cursor blinks: the pass that draws its next phase is due.
+      const u32 ms = dialogIdleMilliseconds();
+      return ms < kIdleMilliseconds ? ms : kIdleMilliseconds;
+    }
+    default:
+      return 0;
+  }
+}

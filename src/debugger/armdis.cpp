@@ -7,6 +7,7 @@
 #include "core/armdecode.h"
 #include "core/cpu.h"
 #include "core/memory.h"
+#include "general/language.h"
 #include "platform/variant.h"
 
 // ---------------------------------------------------------------------------
@@ -28,9 +29,9 @@ const char* const kDataProcessingNames[16] = {"AND", "EOR", "SUB", "RSB", "ADD",
 const char* const kBlockSuffixes[16] = {"ED", "FD", "EA", "FA", "FA", "EA", "FD", "ED",
                                         "DA", "DB", "IA", "IB", "DA", "DB", "IA", "IB"};
 
-// Translated once at start-up, like every user-visible text.
-const IString kUndefinedText = IString::fromEnglish("[UNDEFINED]");
-const IString kCoprocessorText = IString::fromEnglish("COPROC");
+// Looked up at each use, so no copy outlives the run.
+constexpr const char* kUndefinedText = "[UNDEFINED]";
+constexpr const char* kCoprocessorText = "COPROC";
 
 const char* const kShiftNames[4] = {"LSL", "LSR", "ASR", "ROR"};
 
@@ -320,10 +321,10 @@ void armSoftwareInterrupt(Line& l) {
   l.hex(bits(l.op, 0, 24));
 }
 
-void armCoprocessor(Line& l) { l.out.appendString(kCoprocessorText); }
+void armCoprocessor(Line& l) { l.out.appendText(translate(kCoprocessorText)); }
 
 void armUndefined(Line& l) {
-  l.out.appendString(kUndefinedText);
+  l.out.appendText(translate(kUndefinedText));
   l << "\tDW  0x";
   l.hex(l.op);
 }

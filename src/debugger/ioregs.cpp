@@ -1,6 +1,7 @@
 #include "debugger/ioregs.h"
 
 #include "core/memory.h"
+#include "general/hooks.h"
 
 namespace {
 
@@ -50,9 +51,20 @@ struct IoTexts {
           ie = t("[IE       "), iflags = t("[IF       "), ime = t("[IME      "), unknown = t("???");
 };
 
+// Made on first use and given back at shut-down, before the allocation
+// report, like the other texts kept for the whole run.
+IoTexts* gIoTexts = nullptr;
+ShutdownHook gIoTextsHook;
+
+void releaseIoTexts() {
+  delete gIoTexts;
+  gIoTexts = nullptr;
+}
+const bool gIoTextsHookAdded = (addShutdownHook(gIoTextsHook, releaseIoTexts), true);
+
 const IoTexts& texts() {
-  static const IoTexts kTexts;
-  return kTexts;
+  if (!gIoTexts) gIoTexts = new IoTexts;
+  return *gIoTexts;
 }
 
 template <std::size_t N>

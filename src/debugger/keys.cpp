@@ -46,6 +46,12 @@ void toggleLayer(u32 code) {
     gLayerMask ^= 0x1000;
 }
 
+// While stopped, a layer or the grid shows at once in the App pane; a run
+// shows it in its next frames.
+void redrawWhileStopped() {
+  if (!gRunning) gEmulator.video().redrawPicture();
+}
+
 void cycleGrid() {
   i32& grid = gGridOption.value();
   grid += 1;
@@ -139,6 +145,7 @@ void debuggerKey(u32 key) {
       case '3':
       case 'S':
         toggleLayer(code);
+        redrawWhileStopped();
         break;
       case 'B':
         prompt("Specify the breakpoint you'd like to set.", &breakpointCommand);
@@ -163,6 +170,7 @@ void debuggerKey(u32 key) {
       case 'X':
         if (older) break;
         cycleGrid();
+        redrawWhileStopped();
         if (gAppWindow) gAppWindow->refreshTab(0);
         break;
       case kF2:
@@ -172,6 +180,7 @@ void debuggerKey(u32 key) {
       case kF4:
         if (older) break;
         gEmulator.reset();
+        showMachine();
         {
           FixedIString title, text;
           title.assignTextClipped(translate("Resetting GBA processor."));

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/emulator.h"
+#include "debugger/app.h"
 #include "general/files.h"
 #include "general/tabframe.h"
 #include "general/widgetgfx.h"
@@ -102,6 +103,6 @@ void LoadPane::onClick(u32, u32 py) {
   }
   FixedIString path = directory();
   if (!appendPathComponent(path, line)) return;
-  gEmulator.loadRom(path);
+  loadCartridge(path);
   if (owner) owner->selectTab(0);
 }

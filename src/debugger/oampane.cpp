@@ -11,8 +11,8 @@ namespace {
 constexpr u32 kOam = 0x07000000;
 constexpr u32 kBlitKeyed = 4;
 
-void drawLine(u32 x, u32 y, const FixedIString& t) {
-  drawText(gView, gFontNumber, i32(x), i32(y), u16(gColourRed), t, kBlitKeyed);
+void drawLine(u32 x, u32 y, const FixedIString& t, const Rect& pane) {
+  drawTextClipped(gView, gFontNumber, i32(x), i32(y), u16(gColourRed), t, kBlitKeyed, pane);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ FixedIString OamPane::locationLine() const {
 void OamPane::draw() {
   const Rect r{x, y, w, h};
   gView.fill(u16(gColourBlack), &r);
-  drawLine(x, y, numberLine());
-  drawLine(x, y + fontHeight(gFontNumber), locationLine());
+  drawLine(x, y, numberLine(), r);
+  drawLine(x, y + fontHeight(gFontNumber), locationLine(), r);
   clearDirtyOnCurrentPage();
 }

@@ -1,6 +1,7 @@
 #include "debugger/optionspane.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/cpu.h"
 #include "core/soundbuf.h"
@@ -158,14 +159,131 @@ OptionsPane::OptionsPane() {
   for (DialogItem* item : items) addChild(item);
 }
 
+namespace {
+
+// Where a control or a block of controls goes, in pane coordinates.
+struct Box {
+  u32 x = 0, y = 0, w = 0, h = 0;
+};
+
+bool isCheck(const DialogItem* item) { return dynamic_cast<const CheckItem*>(item) != nullptr; }
+
+// Two boxes closer than the gaps between controls.
+bool clash(const Box& a, const Box& b, u32 gapX, u32 gapY) {
+  return a.x < b.x + b.w + gapX && b.x < a.x + a.w + gapX && a.y < b.y + b.h + gapY && b.y < a.y + a.h + gapY;
+}
+
+}  // namespace
+
 void OptionsPane::setRect(u32 left, u32 top, u32 width, u32 height) {
   PaneContainer::setRect(left, top, width, height);
   // Laid out afresh each time, so a second rectangle does not continue the
-  // columns of the first.
+  // columns of the first.  Every control must be drawn whole and take its
+  // clicks: at the smaller display sizes the columns run past the pane, so
+  // tighter layouts are tried in turn.
   xOffset = 4;
   yOffset = 2;
   columnWidth = 0;
   for (u32 i = 0; i < children.count(); ++i) placeItem(*children.at(i));
+  if (everyItemInside()) return;
+  layOutTightColumns();
+  if (everyItemInside()) return;
+  layOutBlocks();
+}
+
+bool OptionsPane::everyItemInside() const {
+  for (u32 i = 0; i < children.count(); ++i) {
+    const DialogItem& item = *children.atConst(i);
+    if (item.x < x || item.y < y || item.x - x + item.width() > w || item.y - y + item.height() > h)
+      return false;
+  }
+  return true;
+}
+
+// The same columns in the same order, with the check boxes of a run one
+// under the other without an empty row between them, and no empty row
+// needed below the last control of a column.
+void OptionsPane::layOutTightColumns() {
+  const u32 fw = widgetgfx::fontWidth(), fh = widgetgfx::fontHeight();
+  u32 left = 4, top = 2, widest = 0;
+  for (u32 i = 0; i < children.count(); ++i) {
+    DialogItem& item = *children.at(i);
+    if (top > 2 && top + item.height() > h) {
+      left += widest + 2 * fw;
+      widest = 0;
+      top = 2;
+    }
+    item.setPosition(x + left, y + top);
+    const bool checkFollows = i + 1 < children.count() && isCheck(&item) && isCheck(children.at(i + 1));
+    top += item.height() + (checkFollows ? 0 : fh);
+    if (item.width() > widest) widest = item.width();
+  }
+}
+
+// Blocks (a choice list, or a run of check boxes one under the other),
+// the tallest first, each at the highest and then leftmost place where it
+// keeps one empty row and two character cells from the blocks placed before.
+void OptionsPane::layOutBlocks() {
+  const u32 fw = widgetgfx::fontWidth(), fh = widgetgfx::fontHeight();
+  struct Block {
+    u32 first, count;
+    Box box;
+  };
+  std::vector<Block> blocks;
+  for (u32 i = 0; i < children.count();) {
+    Block b{i, 1, {}};
+    const bool checks = isCheck(children.at(i));
+    while (checks && b.first + b.count < children.count() && isCheck(children.at(b.first + b.count)))
+      ++b.count;
+    for (u32 k = b.first; k < b.first + b.count; ++k) {
+      b.box.w = std::max(b.box.w, children.at(k)->width());
+      b.box.h += children.at(k)->height();
+    }
+    blocks.push_back(b);
+    i += b.count;
+  }
+  std::vector<Block*> order;
+  for (Block& b : blocks) order.push_back(&b);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Block* a, const Block* b) { return a->box.h > b->box.h; });
+  std::vector<Box> placed;
+  for (Block* b : order) {
+    std::vector<u32> xs{4}, ys{2};
+    for (const Box& p : placed) {
+      xs.push_back(p.x + p.w + 2 * fw);
+      ys.push_back(p.y + p.h + fh);
+    }
+    std::sort(xs.begin(), xs.end());
+    std::sort(ys.begin(), ys.end());
+    bool found = false;
+    for (u32 top : ys) {
+      for (u32 left : xs) {
+        const Box at{left, top, b->box.w, b->box.h};
+        if (left + at.w > w || top + at.h > h) continue;
+        bool free = true;
+        for (const Box& p : placed) free = free && !clash(at, p, 2 * fw, fh);
+        if (free) {
+          b->box = at;
+          found = true;
+          break;
+        }
+      }
+      if (found) break;
+    }
+    // A pane too small for it: below everything, where it is cut.
+    if (!found) {
+      u32 bottom = 2;
+      for (const Box& p : placed) bottom = std::max(bottom, p.y + p.h + fh);
+      b->box.x = 4;
+      b->box.y = bottom;
+    }
+    placed.push_back(b->box);
+    u32 top = b->box.y;
+    for (u32 k = b->first; k < b->first + b->count; ++k) {
+      children.at(k)->setPosition(x + b->box.x, y + top);
+      top += children.at(k)->height();
+    }
+  }
 }
 
 void OptionsPane::placeItem(DialogItem& item) {

@@ -140,6 +140,8 @@ class OptionsPane : public PaneContainer {
   // Puts the control below the previous one, or at the top of a new column
   // when it would not fit.
   virtual void placeItem(DialogItem& item);
+  // True when every control lies wholly inside the pane.
+  bool everyItemInside() const;
 
   LanguageOption language;
   RegisterFormatOption registerFormat;
@@ -161,4 +163,10 @@ class OptionsPane : public PaneContainer {
   u32 yOffset = 2;
   u32 xOffset = 4;
   u32 columnWidth = 0;
+
+ private:
+  // The layouts tried when the columns above run past the pane: the same
+  // columns packed tighter, then the controls packed as blocks.
+  void layOutTightColumns();
+  void layOutBlocks();
 };

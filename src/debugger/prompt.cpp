@@ -1,5 +1,7 @@
 #include "debugger/prompt.h"
 
+#include <cmath>
+
 #include "debugger/app.h"
 #include "general/draw.h"
 #include "general/language.h"
@@ -82,6 +84,12 @@ FixedIString red(const FixedIString& text) {
   return out;
 }
 
+// How the frame covers the screen: a copy, so the box is opaque and nothing
+// of the listing under it shows beside the typed text.  The older program's
+// prompt blends the frame over what lies under it.
+constexpr u32 kFrameCopy = 0, kFrameBlend = 2;
+u32 promptFrameMode() { return variant::kOlder ? kFrameBlend : kFrameCopy; }
+
 void blitFrame(u32 mode) {
   const DialogGeometry g = dialogGeometry();
   BlitOptions options;
@@ -113,6 +121,20 @@ void close() {
 
 }  // namespace
 
+uint32_t dialogIdleMilliseconds() {
+  if (gIsMessageBox && !variant::kOlder) return 0xFFFFFFFF;
+  // The cursor changes colour at every quarter second of the clock.
+  const double quarters = double(gClock()) * 4;
+  const double left = (std::floor(quarters) + 1 - quarters) * 250;
+  return left < 1 ? 1 : uint32_t(left) + 1;
+}
+
+void releaseDialogPictures() {
+  gDialogFrame.release();
+  gDialogBackground.release();
+  gFrameLoaded = false;
+}
+
 void setDialogClock(float (*clock)()) { gClock = clock ? clock : &readCycleSeconds; }
 
 DialogGeometry dialogGeometry() {
@@ -143,7 +165,7 @@ void showMessageBox(const FixedIString& title, const FixedIString& text, float d
   drawRow(g.row2, red(text));
   drawRow(g.bottomRow, red(notice));
   for (int i = 0; i < 2; ++i) {
-    blitFrame(0);
+    blitFrame(kFrameCopy);
     gView.present();
   }
   gPromptLine.clear();
@@ -166,7 +188,7 @@ void promptForInput(const FixedIString& title, void (*command)()) {
   saveBackground();
   drawRow(g.row1, red(title));
   for (int i = 0; i < 2; ++i) {
-    blitFrame(2);
+    blitFrame(promptFrameMode());
     gView.present();
   }
   gPromptLine.assignChar(kGreen);
@@ -212,7 +234,7 @@ void Dialog::draw() {
   const DialogGeometry g = dialogGeometry();
   const bool messageBox = gIsMessageBox && !variant::kOlder;
   if (gDialogRedrawMask & pageBit) {
-    blitFrame(messageBox ? 0 : 2);
+    blitFrame(messageBox ? kFrameCopy : promptFrameMode());
     gDialogRedrawMask &= ~pageBit;
   }
   if (messageBox) return;

@@ -18,6 +18,13 @@ extern float gKeyDelay;
 extern float gDialogOpenedAt;
 extern u32 gDialogRedrawMask;
 
+// How long the open box stays as it is drawn: a message box until a key
+// comes, a prompt until its cursor changes phase (at least 1 ms).
+uint32_t dialogIdleMilliseconds();
+
+// Gives back the frame and the saved background (shut-down).
+void releaseDialogPictures();
+
 void showMessageBox(const FixedIString& title, const FixedIString& text, float delay);
 void promptForInput(const FixedIString& title, void (*command)());
 

@@ -49,10 +49,19 @@ CodeWindow::CodeWindow() {
 }
 
 void CodeWindow::selectTab(u32 index) {
-  if (index == kDisassembly)
+  if (index == kDisassembly) {
     disassembly.goTo(gEmulator.cpu().pc());
-  else if (index < kTabCount && index < tabs.count() && tabs[index].pane)
+  } else if (index == kLoad) {
+    // The directory is read again, so files that came since show; the
+    // list keeps its place.
+    const u32 top = load.top;
+    FixedIString here;
+    here.appendChar('.');
+    load.changeDirectory(here);
+    load.setTop(top);
+  } else if (index < kTabCount && index < tabs.count() && tabs[index].pane) {
     tabs[index].pane->markDirty();
+  }
   TabFrame::selectTab(index);
 }
 

@@ -14,6 +14,11 @@ struct Application {
   // A received "KEZ_IPC_MESSAGE" with its code (15 bits) and value; non-zero
   // when handled.
   intptr_t (*handleIpcMessage)(uint32_t code, intptr_t value);
+  // How long the message pump may wait for input when the queue is empty:
+  // 0 while the main task has work of its own (a run, a key, a picture
+  // still to draw), else the milliseconds until it next has some.  Null:
+  // the pump never waits.
+  uint32_t (*idleMilliseconds)() = nullptr;
 };
 
 // The application the entry runs; every member may be null.

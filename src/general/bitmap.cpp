@@ -152,12 +152,26 @@ void PlainBitmap::buildRunEncoding(uint32_t key) {
   runCache_ = std::move(encoding);
 }
 
+void PlainBitmap::release() {
+  releaseRunEncoding();
+  if (isLocked()) unlock();
+  clear();
+}
+
 // --- sprites ----------------------------------------------------------------
 
 void SpriteBitmap::releaseRunEncoding() {
   runCache_.reset();
   saves_[0].background.runCache_.reset();
   saves_[1].background.runCache_.reset();
+}
+
+void SpriteBitmap::release() {
+  PlainBitmap::release();
+  for (BackgroundSave& save : saves_) {
+    save.background.release();
+    save.keyed = 0;
+  }
 }
 
 void SpriteBitmap::drawSaving(Bitmap& target, int32_t x, int32_t y, const BlitOptions& options) {

@@ -29,6 +29,9 @@ struct BlitOptions {
   uint32_t colour2 = 0;
   // The picture under the destination rectangle for the blending modes.
   RootPtr<Bitmap> background;
+  // When set, writes are kept inside this rectangle of the destination too.
+  bool clipped = false;
+  Rect clip;
 };
 
 class Image {
@@ -134,6 +137,8 @@ class PlainBitmap : public Bitmap {
   void fill(uint16_t colour, const Rect* rect) override { fillRect(colour, rect); }
   uint16_t rgb(float r, float g, float b) const override;
   virtual void releaseRunEncoding() { runCache_.reset(); }
+  // Gives back the pixels and every run encoding: the bitmap is 0 x 0.
+  virtual void release();
 
   void ensureRunEncoding(uint32_t key);
   void buildRunEncoding(uint32_t key);
@@ -169,6 +174,8 @@ struct BackgroundSave {
 class SpriteBitmap : public PlainBitmap {
  public:
   void releaseRunEncoding() override;
+  // Also the pictures saved from under the sprite.
+  void release() override;
   // Queued now, drawn at the target's next present.
   void drawOn(Bitmap& target, int32_t x, int32_t y, const BlitOptions& options) {
     target.queueOverlay(this, x, y, options);

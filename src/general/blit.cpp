@@ -12,9 +12,10 @@ struct Span {
   uint32_t first = 0, end = 0;
 };
 
-Span clipSpan(int64_t at, uint32_t length, uint32_t limit) {
-  int64_t first = std::max<int64_t>(0, -at);
-  int64_t end = std::min<int64_t>(length, int64_t(limit) - at);
+// The same inside the band [low, high) of the destination.
+Span clipSpan(int64_t at, uint32_t length, int64_t low, int64_t high) {
+  int64_t first = std::max<int64_t>(0, low - at);
+  int64_t end = std::min<int64_t>(length, high - at);
   if (end <= first) return {};
   return {uint32_t(first), uint32_t(end)};
 }
@@ -28,9 +29,17 @@ void PlainBitmap::blitBitmap(Bitmap& d, int32_t x, int32_t y, const BlitOptions&
   if (b) b->lock(1);
 
   const uint32_t w = width(), h = height();
+  // The part of the destination that may be written.
+  int64_t left = 0, top = 0, right = d.width(), bottom = d.height();
+  if (o.clipped) {
+    left = std::max<int64_t>(left, o.clip.x);
+    top = std::max<int64_t>(top, o.clip.y);
+    right = std::min<int64_t>(right, int64_t(o.clip.x) + o.clip.w);
+    bottom = std::min<int64_t>(bottom, int64_t(o.clip.y) + o.clip.h);
+  }
   // Full modes: the source rectangle clipped to the destination (and, when
   // a background is read at the source's coordinates, to the background).
-  Span xs = clipSpan(x, w, d.width()), ys = clipSpan(y, h, d.height());
+  Span xs = clipSpan(x, w, left, right), ys = clipSpan(y, h, top, bottom);
   auto clipToBackground = [&] {
     xs.end = std::min(xs.end, b->width());
     ys.end = std::min(ys.end, b->height());
@@ -50,8 +59,8 @@ void PlainBitmap::blitBitmap(Bitmap& d, int32_t x, int32_t y, const BlitOptions&
       cx += run.dx;
       cy += run.dy;
       if (run.count == 0) continue;
-      if (cy >= 0 && cy < int64_t(d.height())) {
-        Span s = clipSpan(cx, run.count, d.width());
+      if (cy >= top && cy < bottom) {
+        Span s = clipSpan(cx, run.count, left, right);
         uint16_t* row = d.rowData(uint32_t(cy));
         for (uint32_t n = s.first; n < s.end; ++n) put(row[cx + n], e.pixels[i + n], cx + n, cy);
       }

@@ -6,8 +6,9 @@
 //   4 two-colour glyph          5 keyed one-colour glyph
 //   6 two-colour tint           7 keyed tint
 // The even modes visit every source pixel, the odd ones only those that
-// differ from the key.  Every write is clipped to the destination and every
-// background read to the background; a mode above 7 draws nothing.
+// differ from the key.  Every write is clipped to the destination (and to
+// the options' clip rectangle when set) and every background read to the
+// background; a mode above 7 draws nothing.
 
 #include "general/bitmap.h"
 

@@ -114,8 +114,13 @@ intptr_t windowProc(Window* window, uint32_t message, uintptr_t wParam, intptr_t
 }
 
 void messagePumpTask(uint32_t) {
+  // Turns of the pump since the last message: what a message changed is
+  // drawn into both display pages by the main task's next passes before
+  // the pump may wait.
+  uint32_t quietTurns = 0;
   for (;;) {
     Message m;
+    bool took = false;
     while (peekMessage(&m)) {
       if (m.message == WM_QUIT) {
         killAllTasks();
@@ -123,7 +128,13 @@ void messagePumpTask(uint32_t) {
       }
       // No character messages are used, so there is nothing to translate.
       dispatchMessage(m);
+      took = true;
     }
+    quietTurns = took ? 0 : quietTurns < 2 ? quietTurns + 1 : quietTurns;
+    // With nothing to do the thread sleeps until input comes, instead of
+    // turning the scheduler over at full speed.
+    if (quietTurns >= 2 && gApplication.idleMilliseconds)
+      if (const uint32_t ms = gApplication.idleMilliseconds(); ms > 0) waitForMessage(ms);
     yieldTask();
   }
 }
@@ -182,7 +193,7 @@ void createMainWindow() {
   // The older program's window is not kept above the others.
   Window* window = createWindow(kMainWindowTitle, &windowProc, !variant::kOlder);
   if (!window) {
-    std::fprintf(stderr, "%s: the main window could not be created.\n", variant::kProductTitle);
+    std::fprintf(stderr, "%s: no display can be opened (%s).\n", variant::kProductTitle, windowError());
     std::exit(1);
   }
   gWindowRect = windowRect(window);
@@ -211,6 +222,10 @@ int winMain(const char* commandLine, const Application& application) {
   runTasks();
 
   if (gApplication.shutdown) gApplication.shutdown();
+  // The switch lists are static objects; their storage goes before the
+  // allocation report.
+  gCommandSwitches.clear();
+  gESwitchValues.clear();
   runShutdownHooks();
   dumpOutstandingAllocations();
   if (!variant::kOlder) releaseSound();

@@ -1,8 +1,15 @@
 #include "general/mouse.h"
 
+#include "general/hooks.h"
 #include "platform/variant.h"
 
 Array<CallbackList*> gMouseHandlers;
+
+namespace {
+// The list's storage goes at shut-down, before the allocation report.
+ShutdownHook gHandlerListHook;
+const bool gHandlerListHookAdded = (addShutdownHook(gHandlerListHook, [] { gMouseHandlers.clear(); }), true);
+}  // namespace
 u32 gMouseX = 0;
 u32 gMouseY = 0;
 u32 gMouseDispatchEnabled = 0;

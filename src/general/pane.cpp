@@ -43,7 +43,10 @@ void TextPane::draw() {
   if (isDirtyOnCurrentPage()) {
     const u32 fh = widgetgfx::fontHeight();
     widgetgfx::fill(gColourBlack, x, y, w, h);
-    for (u32 i = 0; i < lines.count(); ++i) widgetgfx::text(x, y + i * fh, gColourRed, lines.at(i), kBlitKeyed);
+    // A line longer than the pane is cut at its edge, not drawn over the
+    // window beside it.
+    for (u32 i = 0; i < lines.count(); ++i)
+      widgetgfx::clippedText(x, y + i * fh, gColourRed, lines.at(i), kBlitKeyed, x, y, w, h);
     clearDirtyOnCurrentPage();
   }
   PaneContainer::draw();

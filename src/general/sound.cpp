@@ -9,25 +9,20 @@
 uint32_t gFramesPerBlock = 367;
 platform::AudioStream* gStreamBuffer = nullptr;
 
-// Built by the first set-up rather than by a static initialiser, so that
-// linking sound in does not make the language table log before main.
-const IString& soundInitFailedText() {
-  static const IString text = IString::fromText(translate("Unable to initialize DirectSound."));
-  return text;
-}
-
 void initSound() {
   if (variant::kOlder) return;
   // A second set-up keeps the stream that is already playing.
   if (gStreamBuffer) return;
-  const IString& failedText = soundInitFailedText();
+  // Looked up by the set-up rather than by a static initialiser, so that
+  // linking sound in does not make the language table log before main.
+  const char* failedText = translate("Unable to initialize DirectSound.");
   gFramesPerBlock = 367;
   if (gFramesPerBlock < 16) gFramesPerBlock = 16;
   // Without an audio device the stream plays into a silent null device, so
   // only a stream that cannot be made at all is fatal.
   gStreamBuffer = new (std::nothrow)
       platform::AudioStream(kSoundRate, kSoundChannels, kSoundBlocks * gFramesPerBlock * kSoundFrameBytes);
-  if (!gStreamBuffer) fatalErrorString(failedText);
+  if (!gStreamBuffer) fatalErrorText(failedText);
 }
 
 void writeSoundBlock(uint32_t block, uint32_t, const int16_t* samples) {

@@ -17,9 +17,6 @@ extern uint32_t gFramesPerBlock;  // 367 once set up; never below 16
 // The stream, or nullptr before initSound and after releaseSound.
 extern platform::AudioStream* gStreamBuffer;
 
-// Shown through the fatal-error road when the stream cannot be set up.
-const IString& soundInitFailedText();
-
 void initSound();
 // Copies gFramesPerBlock frames into block 0-3 (frameCount is not used); a
 // null samples pointer leaves the block as it was.  Block numbers above 3

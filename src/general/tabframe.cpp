@@ -1,8 +1,15 @@
 #include "general/tabframe.h"
 
+#include "general/hooks.h"
 #include "general/widgetgfx.h"
 
 Array<TabFrame*> gTabFrames;
+
+namespace {
+// The list's storage goes at shut-down, before the allocation report.
+ShutdownHook gFrameListHook;
+const bool gFrameListHookAdded = (addShutdownHook(gFrameListHook, [] { gTabFrames.clear(); }), true);
+}  // namespace
 
 namespace {
 

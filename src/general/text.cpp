@@ -71,8 +71,10 @@ void freeFonts() {
   gFontTable.shrink_to_fit();
 }
 
-void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, const uint16_t* text,
-              size_t length, uint32_t blitMode) {
+namespace {
+
+void drawGlyphs(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, const uint16_t* text,
+                size_t length, uint32_t blitMode, const Rect* clip) {
   Font* f = fontFor(font);
   if (!f) return;
   uint16_t textColour = colour, secondColour = 0;
@@ -88,6 +90,10 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
       options.key = 0;
       options.colour1 = textColour;
       options.colour2 = secondColour;
+      if (clip) {
+        options.clipped = true;
+        options.clip = *clip;
+      }
       const uint32_t cell = c < f->glyphs.size() ? c : kMissingGlyph;
       // A font with no cell 63 draws nothing for codes beyond its cells.
       if (cell < f->glyphs.size()) f->glyphs[cell]->blitBitmap(target, x, y, options);
@@ -144,4 +150,16 @@ void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colo
         break;
     }
   }
+}
+
+}  // namespace
+
+void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, const uint16_t* text,
+              size_t length, uint32_t blitMode) {
+  drawGlyphs(target, font, x, y, colour, text, length, blitMode, nullptr);
+}
+
+void drawTextClipped(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour,
+                     const FixedIString& text, uint32_t blitMode, const Rect& clip) {
+  drawGlyphs(target, font, x, y, colour, text.data(), text.length(), blitMode, &clip);
 }

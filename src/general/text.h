@@ -41,6 +41,9 @@ void freeFonts();
 // non-key pixels).  Clipped to the target like every blit.
 void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour, const uint16_t* text,
               size_t length, uint32_t blitMode);
+// The same, every glyph also clipped to the rectangle (a pane's own).
+void drawTextClipped(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour,
+                     const FixedIString& text, uint32_t blitMode, const Rect& clip);
 inline void drawText(Bitmap& target, uint32_t font, int32_t x, int32_t y, uint16_t colour,
                      std::u16string_view text, uint32_t blitMode) {
   drawText(target, font, x, y, colour, reinterpret_cast<const uint16_t*>(text.data()), text.size(), blitMode);

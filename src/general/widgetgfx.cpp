@@ -18,6 +18,12 @@ void text(u32 x, u32 y, u32 colour, const FixedIString& t, u32 blitMode) {
            t.length(), blitMode);
 }
 
+void clippedText(u32 x, u32 y, u32 colour, const FixedIString& t, u32 blitMode, u32 clipX, u32 clipY,
+                 u32 clipW, u32 clipH) {
+  drawTextClipped(gView, gWidgetFont, static_cast<i32>(x), static_cast<i32>(y), static_cast<u16>(colour), t,
+                  blitMode, Rect{clipX, clipY, clipW, clipH});
+}
+
 void line(u32 x0, u32 y0, u32 x1, u32 y1, u32 colour) {
   drawLine(gView, static_cast<u16>(colour), static_cast<i32>(x0), static_cast<i32>(y0), static_cast<i32>(x1),
            static_cast<i32>(y1));

@@ -131,6 +131,8 @@ void startEventScript() {
   for (std::string line; std::getline(in, line);) sLines.push_back(line);
 }
 
+bool eventScriptPending() { return sNext < sLines.size(); }
+
 void stepEventScript() {
   // While events of earlier lines still wait to be taken in, the script
   // waits too: the message pump polls once for every message it hands on,

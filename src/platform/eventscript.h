@@ -7,5 +7,7 @@ namespace platform {
 void startEventScript();
 // Feeds the script's next events into SDL's queue once their time has come.
 void stepEventScript();
+// True while the script has lines left to run.
+bool eventScriptPending();
 
 }  // namespace platform

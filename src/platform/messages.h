@@ -67,6 +67,11 @@ struct Message {
 // Takes the next message, never waiting: false when none is there.  WM_QUIT
 // comes only once everything posted before it has been taken.
 bool peekMessage(Message* message);
+// Waits until input arrives (then true; peekMessage takes it) or at most
+// timeoutMs milliseconds have passed (false).  Returns at once while
+// messages or a close request are waiting.  While an event script still has
+// lines, a wait lasts at most a millisecond, so the script keeps its time.
+bool waitForMessage(uint32_t timeoutMs);
 // Hands a message to its window's procedure; 0 for a window that is gone.
 intptr_t dispatchMessage(const Message& message);
 // Calls the window procedure at once.

@@ -284,6 +284,30 @@ void translate(const SDL_Event& e) {
   }
 }
 
+std::string sWindowError;
+
+bool named(const char* value) { return value && *value; }
+
+// SDL falls back on drivers that show nothing (offscreen, dummy) when no
+// display answers; those are taken only when asked for by name, so that a
+// program started without a display says so instead of running unseen.
+// Wayland is left out when nothing names a compositor: its client library
+// would only complain on stderr.
+bool chooseVideoDrivers() {
+  if (named(SDL_getenv("SDL_VIDEODRIVER")) || named(SDL_GetHint(SDL_HINT_VIDEODRIVER))) return true;
+  std::string list;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const std::string name = SDL_GetVideoDriver(i);
+    if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
+    if (name == "wayland" && !named(SDL_getenv("WAYLAND_DISPLAY")) && !named(SDL_getenv("XDG_RUNTIME_DIR")))
+      continue;
+    list += (list.empty() ? "" : ",") + name;
+  }
+  if (list.empty()) return false;
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, list.c_str());
+  return true;
+}
+
 void fetchEvents() {
   const int signals = sCloseSignals.load();
   if (signals != sCloseSignalsSeen) {
@@ -306,8 +330,12 @@ Window* createWindow(const char* title, WindowProc proc, bool topMost) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Losing the keyboard focus must not minimise the full-screen window.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (!chooseVideoDrivers()) {
+    sWindowError = "no video driver for a display";
+    return nullptr;
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    SDL_Log("SDL video: %s", SDL_GetError());
+    sWindowError = SDL_GetError();
     return nullptr;
   }
   int w, h;
@@ -316,10 +344,11 @@ Window* createWindow(const char* title, WindowProc proc, bool topMost) {
   if (topMost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", 0, 0, w, h, flags);
   if (!sdl) {
-    SDL_Log("SDL window: %s", SDL_GetError());
+    sWindowError = SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
+  sWindowError.clear();
   sMain = new Window{sdl, proc, topMost};
   installCloseSignals();
   SDL_RaiseWindow(sdl);
@@ -342,6 +371,8 @@ bool destroyWindow(Window* window) {
   delete window;
   return true;
 }
+
+const char* windowError() { return sWindowError.c_str(); }
 
 Window* mainWindow() { return sMain; }
 SDL_Window* sdlWindow() { return sMain ? sMain->sdl : nullptr; }
@@ -425,6 +456,16 @@ bool peekMessage(Message* message) {
     return true;
   }
   return false;
+}
+
+bool waitForMessage(uint32_t timeoutMs) {
+  if (!sQueue.empty() || sQuitPosted || sCloseSignals.load() != sCloseSignalsSeen) return true;
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  if (eventScriptPending() && timeoutMs > 1) timeoutMs = 1;
+  SDL_Event e;
+  if (SDL_WaitEventTimeout(&e, int(timeoutMs > 0x7FFFFFFF ? 0x7FFFFFFF : timeoutMs)) == 0) return false;
+  translate(e);
+  return true;
 }
 
 intptr_t dispatchMessage(const Message& message) {

@@ -23,8 +23,12 @@ struct Rect {
 // Creates, shows and focuses the main window: a borderless window at (0, 0)
 // the size of the desktop, kept above other windows when topMost.  Sends
 // WM_SIZE, WM_MOVE and WM_ACTIVATE to proc on the way, as showing a window
-// does.  nullptr when SDL or the window cannot be set up.
+// does.  nullptr when SDL or the window cannot be set up: no display
+// answers (a driver that shows nothing, offscreen or dummy, is used only
+// when SDL_VIDEODRIVER names it), or the window cannot be made.
 Window* createWindow(const char* title, WindowProc proc, bool topMost);
+// Why the last createWindow gave nullptr; empty after one that worked.
+const char* windowError();
 
 // Sends WM_DESTROY to the window procedure, then closes the window.  False
 // for a window that does not exist (any more).

@@ -5,11 +5,13 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/child.h"
 #include "support/tempdir.h"
@@ -31,6 +33,7 @@ TEST_P(Program, EndsWithZeroOnAltQAndReportsOutstandingAllocations) {
   const std::string log = fileText("dbgout.txt");
   EXPECT_NE(log.find("===Outstanding memory allocations:\n"), std::string::npos) << log;
   EXPECT_NE(log.find("===End of memory dump.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("------ Total outstanding memory:  0.\n"), std::string::npos) << log;
   // The settings and the language table are written back at exit.
   EXPECT_NE(fileText("kez.cfg").find("Video Width\t640\n"), std::string::npos);
   // Vandrel's sound set-up translates its failure text; the older program
@@ -38,6 +41,35 @@ TEST_P(Program, EndsWithZeroOnAltQAndReportsOutstandingAllocations) {
   if (std::string(GetParam()) == "vandrel") {
     EXPECT_NE(fileText("english.csv").find("\"Unable to initialize DirectSound.\""), std::string::npos);
   }
+}
+
+TEST_P(Program, ASessionEndsWithNothingOutstanding) {
+  // A cartridge and a breakpoint from the command line, a run and its stop,
+  // every tab of the three windows, a prompt, the decoded I/O registers and
+  // (Vandrel) the reset box, then Alt+Q.
+  const std::string script = eventScript(
+      "wait 300\npress F5\nwait 300\npress F5\nwait 200\n"
+      "click left 120 5\nclick left 170 5\nclick left 240 5\nclick left 320 5\nclick left 370 5\n"
+      "click left 40 5\nclick left 20 300\nclick left 180 300\nclick left 260 300\nclick left 100 300\n"
+      "click left 460 300\nclick left 540 300\nclick left 410 300\nwait 200\n"
+      "press B\npress X\npress Space\npress 8\npress 0\npress 0\npress 0\npress 0\npress 5\npress 0\n"
+      "press Return\nwait 100\nclick left 100 300\n"
+      "down Left Shift\npress G\nup Left Shift\npress 4\npress 0\npress 0\npress 0\npress 0\npress 0\n"
+      "press 0\npress Return\nwait 100\ndown Left Shift\npress Page Down\nup Left Shift\n"
+      "press F9\npress F4\nwait 200\npress Return\nwait 200\n" +
+      std::string(kAltQ));
+  const std::vector<std::string> args = {programPath(GetParam()), "-ar" + guestImage("keypad"),
+                                         "-abw3000000"};
+  EXPECT_EQ(finishChild(startChild(args, {"SDL_VIDEODRIVER=dummy", script})), 0);
+  const std::string log = fileText("dbgout.txt");
+  EXPECT_NE(log.find("------ Total outstanding memory:  0.\n"), std::string::npos) << log;
+}
+
+TEST_P(Program, RunningAtOnceWithoutACartridgeIsWarnedAbout) {
+  if (std::string(GetParam()) != "vandrel") GTEST_SKIP() << "the older program takes no switches";
+  const std::string script = eventScript(kAltQ);
+  EXPECT_EQ(finishChild(startChild({programPath(GetParam()), "-ag"}, {"SDL_VIDEODRIVER=dummy", script})), 0);
+  EXPECT_NE(fileText("dbgout.txt").find("Warning: No cartridge loaded\n"), std::string::npos);
 }
 
 TEST_P(Program, KeepsTheSettingsItFound) {
@@ -83,6 +115,19 @@ TEST_P(Program, RunsInARealWindowUnderXvfb) {
                                    {"SDL_VIDEODRIVER=x11", "DISPLAY=" + x.display(), script})),
             0);
   EXPECT_NE(fileText("dbgout.txt").find("===End of memory dump.\n"), std::string::npos);
+}
+
+TEST_P(Program, WithoutADisplaySaysSoOnceAndFails) {
+  // Nothing names a display or a driver, so SDL would fall back on one that
+  // shows nothing.
+  const Child r =
+      startChild({programPath(GetParam())},
+                 {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "SDL_VIDEODRIVER"}, "stderr.txt");
+  const int status = finishChild(r, 60);
+  EXPECT_GT(status, 0) << "the program ran on unseen or was killed";
+  const std::string err = fileText("stderr.txt");
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("no display can be opened"), std::string::npos) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, Program, ::testing::Values("vandrel", "ostrel"));

@@ -116,16 +116,40 @@ TEST(Dma, ImmediateWordTransferMovesDataWritesBackAndInterrupts) {
   EXPECT_EQ(b.records[7].first, 0x0600001Cu);
 }
 
-TEST(Dma, ZeroCountStartsNothingAndChannelZeroKeepsItsDad) {
+TEST(Dma, ZeroCountIsTheLargestAndChannelZeroKeepsItsDad) {
+  // A count of 0 moves 0x4000 units on channels 0-2, 0x10000 on channel 3.
+  for (uint32_t n : {1u, 3u}) {
+    FakeBus b;
+    b.channel(n, 0x02000000, 0x02010000, 0, kEnable);
+    EXPECT_EQ(b.run(), 1u);
+    const uint32_t units = n == 3 ? 0x10000 : 0x4000;
+    EXPECT_EQ(b.records.size(), 2 * units) << "channel " << n;
+    EXPECT_EQ(b.peek32(kDmaRegisters + 12 * n + 8) >> 31, 0u);
+  }
   FakeBus b;
-  b.channel(3, 0x02000000, 0x02000100, 0, kEnable);
-  EXPECT_EQ(b.run(), 1u);
-  EXPECT_NE(b.peek32(0x040000DC) >> 31, 0u);
-  EXPECT_TRUE(b.records.empty());
   b.channel(0, 0x02000000, 0x02000100, 2, kEnable);
   b.run();
   EXPECT_EQ(b.peek32(0x040000B4), 0x02000100u);
   EXPECT_EQ(b.peek32(0x040000B0), 0x02000004u);
+}
+
+TEST(Dma, ARepeatGoesOnFromWhereTheLastTransferStood) {
+  // H-blank repeat, one unit a time, destination incrementing: channel 0
+  // (whose DAD is not written back) fills consecutive words; destination
+  // mode 3 starts again at DAD each time.
+  for (uint32_t destinationMode : {0u, 3u}) {
+    FakeBus b;
+    for (uint32_t i = 0; i < 4; ++i) b.poke32(0x02000000 + 4 * i, 100 + i);
+    b.channel(0, 0x02000000, 0x03000000, 1, kEnable | kHblank | kRepeat | kWord | destinationMode << 5);
+    for (int line = 0; line < 4; ++line) {
+      b.dma.run(2, b, b.clock);  // H-blank: latched
+      b.run();                   // and moved
+    }
+    for (uint32_t i = 0; i < 4; ++i) {
+      const uint32_t expected = destinationMode == 3 ? (i == 0 ? 103u : 0u) : 100 + i;
+      EXPECT_EQ(b.peek32(0x03000000 + 4 * i), expected) << "mode " << destinationMode << " word " << i;
+    }
+  }
 }
 
 TEST(Dma, EveryAddressControlAndBothUnits) {

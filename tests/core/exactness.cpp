@@ -68,6 +68,7 @@ struct Program {
   std::string bios;  // empty: none
   u32 warmUpSlices;  // run mode slices before the test point
   bool irqVector = false;  // no BIOS but an IRQ vector to the guest's handler at 0x08000200
+  bool skipStartup = false;  // with the BIOS, start at the cartridge
 };
 
 std::vector<Program> programs() {
@@ -84,6 +85,9 @@ std::vector<Program> programs() {
     out.push_back({"thumb suite with BIOS", roms + "thumb/thumb.gba", bios, 7000});
     out.push_back({"arm suite with BIOS", roms + "arm/arm.gba", bios, 7500});
     out.push_back({"memory suite with BIOS", roms + "memory/memory.gba", bios, 7200});
+    // Every unit busy at once: nested interrupts, cascaded timers, DMA of
+    // every timing, EEPROM round trips.
+    out.push_back({"busy guest with BIOS", testsupport::guestImage("machmix"), bios, 3000, false, true});
   }
   return out;
 }
@@ -97,7 +101,10 @@ std::unique_ptr<Emulator> start(const Program& p, u32 presentMode) {
   } else if (!emu->memory().loadBios(p.bios)) {
     return nullptr;
   }
-  if (!emu->loadRom(p.rom)) return nullptr;
+  setSkipStartupOption(p.skipStartup ? 1 : 0);
+  const bool loaded = emu->loadRom(p.rom);
+  setSkipStartupOption(0);
+  if (!loaded) return nullptr;
   emu->video().reset();
   // Warmed up drawing line by line (the debugger's mode draws the whole
   // picture at every event), then in the mode asked for.

@@ -7,15 +7,17 @@
 
 namespace {
 
-// A tiny arena: I/O registers, four accumulators, pending bits.
+// A tiny arena: I/O registers, four accumulators, pending bits, reload values.
 struct Arena {
   uint8_t io[0x400] = {};
   uint32_t acc[4] = {};
   uint32_t pending = 0;
+  uint32_t reload[4] = {};
 };
 
 TimerLayout layoutOf() {
-  return {int32_t(offsetof(Arena, io)), int32_t(offsetof(Arena, acc)), int32_t(offsetof(Arena, pending))};
+  return {int32_t(offsetof(Arena, io)), int32_t(offsetof(Arena, acc)), int32_t(offsetof(Arena, pending)),
+          int32_t(offsetof(Arena, reload))};
 }
 
 struct TimerFixture : ::testing::Test {
@@ -36,6 +38,7 @@ struct TimerFixture : ::testing::Test {
 // fixed-point routine must agree with.
 struct ReferenceTimers {
   uint16_t counter[4] = {};
+  uint16_t reload[4] = {};
   uint32_t phase[4] = {};  // cycles since the last prescaled count
   uint32_t irq = 0;
   void step(const uint16_t control[4], uint32_t cycles) {
@@ -56,6 +59,7 @@ struct ReferenceTimers {
           if (tick) phase[n] = 0;
         }
         carry = tick && ++counter[n] == 0;
+        if (carry) counter[n] = reload[n];
         if (carry && (ctl & 0x40)) irq |= 8u << n;
       }
     }
@@ -71,6 +75,25 @@ TEST_F(TimerFixture, PrescalerZeroWrapsAndRequestsItsInterrupt) {
   EXPECT_EQ(run(20), kTimerIrqRequest);
   EXPECT_EQ(counter(0), 0x0004);
   EXPECT_EQ(arena.pending, 8u);
+}
+
+TEST_F(TimerFixture, OverflowStartsAgainAtTheReloadValue) {
+  // Reload 0xFF00: an overflow every 256 cycles, however many a call makes.
+  arena.reload[0] = 0xFF00;
+  setCounter(0, 0xFF00);
+  setControl(0, 0xC0);
+  code.build(arena.io);
+  EXPECT_EQ(run(255), 0u);
+  EXPECT_EQ(counter(0), 0xFFFF);
+  EXPECT_EQ(run(1), kTimerIrqRequest);
+  EXPECT_EQ(counter(0), 0xFF00);
+  arena.pending = 0;
+  // 1000 cycles: three overflows, and a count-up successor takes all three.
+  setControl(1, 0x84);
+  code.build(arena.io);
+  EXPECT_EQ(run(1000), kTimerIrqRequest);
+  EXPECT_EQ(counter(0), 0xFF00 + 1000 % 256);
+  EXPECT_EQ(counter(1), 3);
 }
 
 TEST_F(TimerFixture, CountUpAdvancesExactlyWhenItsPredecessorOverflows) {
@@ -124,6 +147,10 @@ TEST_F(TimerFixture, RandomSetUpsAgreeWithCycleByCycleReference) {
       uint16_t start = uint16_t(0xFFFF - rng() % 300);
       setCounter(n, start);
       ref.counter[n] = start;
+      // Reloads from short periods (many overflows a call) to long ones.
+      ref.reload[n] = uint16_t(rng() % 2 ? 0xFFFF - rng() % 40 : rng() % 0x10000);
+      if (ref.reload[n] > start) ref.reload[n] = start;
+      arena.reload[n] = ref.reload[n];
       setControl(n, controls[n]);
     }
     code.build(arena.io);
@@ -152,7 +179,7 @@ TEST(TimerAdvance, PlainCodeMatchesTheRoutine) {
   code.build(a.io);
   for (uint32_t cycles : {1u, 63u, 64u, 1000u, 2047u, 5u, 4000u}) {
     uint32_t s1 = code.run(reinterpret_cast<uint8_t*>(&a), cycles);
-    uint32_t s2 = advanceTimers(b.io, b.acc, b.pending, controls, cycles);
+    uint32_t s2 = advanceTimers(b.io, b.acc, b.pending, controls, b.reload, cycles);
     EXPECT_EQ(s1, s2);
     EXPECT_EQ(std::memcmp(a.io, b.io, sizeof a.io), 0);
     EXPECT_EQ(std::memcmp(a.acc, b.acc, sizeof a.acc), 0);

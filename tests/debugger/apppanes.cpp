@@ -1,6 +1,9 @@
 // The app window's panes: the emulated screen, the registers of the current
 // mode with their change colours, and the DMA channels.
 
+#include <algorithm>
+#include <vector>
+
 #include "debugger/commands.h"
 #include "debugger/formats.h"
 #include "frontend.h"
@@ -88,16 +91,97 @@ TEST_F(AppPanes, RegisterFormats) {
   EXPECT_EQ(regLine(0).substr(0, 17),
             "\x05R00:\x02"
             "1         \x05");
-  gRegisterFormat.value() = 14;  // signed decimal: one a line
-  regs().refresh();
-  EXPECT_EQ(regLine(0), "\x05R00:\x08+1065353216  \x05");
-  EXPECT_EQ(regLine(1).substr(0, 5), "\x05R01:");
-  gRegisterFormat.value() = 18;  // binary, wider than the pane: still from line 0
+  gRegisterFormat.value() = 10;  // unsigned decimal: two a line, the last blanks off the edge
   regs().refresh();
   EXPECT_EQ(regLine(0),
             "\x05R00:\x08"
-            "00111111100000000000000000000000  \x05");
-  EXPECT_EQ(regLine(12).substr(0, 5), "\x05R12:");
+            "1065353216  \x05R01:\x08"
+            "0000000000  \x05");
+  gRegisterFormat.value() = 14;  // signed decimal: two a line only with no blanks between
+  regs().refresh();
+  EXPECT_EQ(regLine(0), "\x05R00:\x08+1065353216\x05R01:\x08+0000000000  \x05");
+  gRegisterFormat.value() = 18;  // binary, wider than the pane: in two halves
+  regs().refresh();
+  EXPECT_EQ(regLine(0),
+            "\x05R00:\x08"
+            "0011111110000000\x05");
+  EXPECT_EQ(regLine(1),
+            "\x05    \x08"
+            "0000000000000000  \x05");
+  EXPECT_EQ(regLine(2).substr(0, 5), "\x05R01:");
+}
+
+// What a line reads without its colour codes and blanks.
+std::string plain(const FixedIString& line) {
+  std::string s;
+  for (u32 i = 0; i < line.length(); ++i)
+    if (line[i] >= 15 && line[i] != ' ') s.push_back(char(line[i]));
+  return s;
+}
+
+TEST_F(AppPanes, EveryRegisterShowsInEveryFormat) {
+  click(470, gAppWindow->y + 4);  // the Registers title
+  ASSERT_EQ(gAppWindow->currentTab(), u32(AppWindow::kRegisters));
+  for (u32 r = 0; r < 16; ++r) cpu().setReg(r, 0x89ABCDEF * r);
+  for (const FormatChoice& f : kRegisterFormatChoices) {
+    SCOPED_TRACE(f.english);
+    gRegisterFormat.value() = i32(f.code);
+    regs().refresh();
+    const bool binary = ((f.code >> 3) & 3) == 2;
+    // All at once, but binary, whose digits alone outnumber the pane's cells.
+    EXPECT_EQ(regs().rows.size() <= regs().lineCount(), !binary);
+    // Read page by page with Ctrl+PgDn, the listing holds every register whole.
+    std::string seen;
+    for (int page = 0; page < 4; ++page) {
+      for (u32 i = 0; i < regs().lineCount(); ++i)
+        if (regs().top + i < regs().rows.size()) seen += plain(regs().lines[i]);
+      if (regs().top + regs().lineCount() >= regs().rows.size()) break;
+      press(platform::VK_NEXT, kKeyCtrl);
+    }
+    for (u32 r = 0; r < 18; ++r) {
+      FixedIString value;
+      appendFormattedValue(value, cpu().reg(r), f.code);
+      char label[8];
+      std::snprintf(label, sizeof label, r < 16 ? "R%02u:" : r == 16 ? "CPSR:" : "SPSR:", r);
+      EXPECT_NE(seen.find(label + plain(value)), std::string::npos) << label;
+    }
+    press(platform::VK_PRIOR, kKeyCtrl);
+    press(platform::VK_PRIOR, kKeyCtrl);
+    press(platform::VK_PRIOR, kKeyCtrl);
+    EXPECT_EQ(regs().top, 0u);
+  }
+}
+
+// The pixels of a pane's rectangle on the page shown last.
+std::vector<u16> shownPixels(platform::MemoryDisplay& display, const PaneContainer& pane) {
+  std::vector<u16> out;
+  const u16* page = display.buffers().shown();
+  const u32 width = display.buffers().width();
+  for (u32 y = pane.y; y < pane.y + pane.h; ++y)
+    for (u32 x = pane.x; x < pane.x + pane.w; ++x) out.push_back(page[y * width + x]);
+  return out;
+}
+
+TEST_F(AppPanes, DecodedIoLinesStayInsideTheMemoryPane) {
+  click(470, gAppWindow->y + 4);  // the Registers title
+  ASSERT_EQ(gAppWindow->currentTab(), u32(AppWindow::kRegisters));
+  // The I/O registers, a page on: the matrix and mosaic lines are far
+  // longer than the pane is wide.
+  press('G', kKeyShift);
+  type("4000000");
+  press(platform::VK_RETURN);
+  press(platform::VK_NEXT, kKeyShift);
+  const MemoryPane& memory = gDataWindow->memory;
+  ASSERT_GT(memory.start, 0x04000000u);
+  u32 longest = 0;
+  for (u32 i = 0; i < memory.lineCount(); ++i) longest = std::max(longest, memory.lines[i].length());
+  ASSERT_GT(longest * fontWidth(gFontNumber), memory.w);
+  const std::vector<u16> drawn = shownPixels(*display, regs());
+  // The Registers pane drawn again by itself on both pages.
+  regs().markDirty();
+  mainLoopPass();
+  mainLoopPass();
+  EXPECT_EQ(shownPixels(*display, regs()), drawn);
 }
 
 TEST_F(AppPanes, GoToSetsTheProgramCounter) {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "debugger/armdis.h"
+#include "debugger/status.h"
 #include "frontend.h"
 #include "general/files.h"
 #include "general/widgetgfx.h"
@@ -336,6 +337,34 @@ TEST_F(CodeWin, LoadTabBrowsesAndLoads) {
   u32 first = 0;
   std::ifstream("games/disasm.gba", std::ios::binary).read(reinterpret_cast<char*>(&first), 4);
   EXPECT_EQ(gEmulator.memory().peek32(0x08000000), first);
+}
+
+TEST_F(CodeWin, TheLoadTabListsNewFilesAndTheStatusLineNamesWhatItLoads) {
+  namespace fs = std::filesystem;
+  const fs::path games = fs::current_path() / "games";
+  fs::create_directory(games);
+  romSearchDirectoryOption().value() = text(games.c_str());
+  LoadPane& load = gCodeWindow->load;
+  load.changeDirectory(text("."));
+  // A file that comes after the listing shows when the tab is chosen.
+  fs::copy_file(testsupport::guestImage("disasm"), games / "disasm.gba");
+  ASSERT_EQ(loadRow(load, kListFile, "disasm.gba"), load.lines.count());
+  click(120, 5);  // the Load title
+  ASSERT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kLoad));
+  const u32 row = loadRow(load, kListFile, "disasm.gba");
+  ASSERT_LT(row, load.lines.count());
+  click(load.x + 3, load.y + row * widgetgfx::fontHeight() + 5);
+  const std::string loaded = (games / "disasm.gba").string();
+  EXPECT_EQ(bytes(gRomName), loaded);
+  EXPECT_NE(bytes(statusLineLayout(640, 8, gRomName, 0).romName).find("disasm.gba"), std::string::npos);
+  // A file that cannot be read leaves the name of the cartridge that is in.
+  fs::copy_file(testsupport::guestImage("disasm"), games / "gone.gba");
+  click(120, 5);
+  const u32 gone = loadRow(load, kListFile, "gone.gba");
+  ASSERT_LT(gone, load.lines.count());
+  fs::remove(games / "gone.gba");
+  click(load.x + 3, load.y + gone * widgetgfx::fontHeight() + 5);
+  EXPECT_EQ(bytes(gRomName), loaded);
 }
 
 TEST_F(CodeWin, DotDotGoesUpFromRelativeDirectories) {

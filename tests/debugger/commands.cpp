@@ -92,10 +92,33 @@ TEST_F(Commands, AnEditWithoutValueWritesNothing) {
 }
 
 TEST_F(Commands, GoToWithAnEmptyLineDoesNothing) {
-  gCodeWindow->selectTab(CodeWindow::kHelp);
-  run(&gotoCommand, "");
-  run(&gotoDataWindowCommand, "");
-  EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kHelp));
+  // Both windows away from where a jump to 0 would put them.
+  gCodeWindow->selectTab(CodeWindow::kDisassembly);
+  gCodeWindow->goToAddress(0x08000100);
+  gDataWindow->selectTab(DataWindow::kMemory);
+  gDataWindow->forwardToCurrent(0x03000040);
+  const u32 memoryEnd = gDataWindow->memory.end;
+  // G and Shift+G, each ended at once with Enter.
+  press('G');
+  ASSERT_EQ(gDisplayMode, 2u);
+  press(platform::VK_RETURN);
+  press('G', kKeyShift);
+  ASSERT_EQ(gDisplayMode, 2u);
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gDisplayMode, 0u);
+  EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kDisassembly));
+  EXPECT_EQ(gCodeWindow->disassembly.cursor, 0x08000100u);
+  EXPECT_EQ(gDataWindow->memory.start, 0x03000040u);
+  EXPECT_EQ(gDataWindow->memory.end, memoryEnd);
+  // A typed line does move each window.
+  press('G');
+  type("2000010");
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gCodeWindow->disassembly.cursor, 0x02000010u);
+  press('G', kKeyShift);
+  type("3000000");
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gDataWindow->memory.start, 0x03000000u);
 }
 
 std::string armLine(u32 address) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,12 +16,15 @@
 #include "debugger/prompt.h"
 #include "debugger/windows.h"
 #include "general/keyboard.h"
+#include "general/main.h"
 #include "general/mouse.h"
 #include "general/tabframe.h"
 #include "general/text.h"
 #include "general/view.h"
 #include "general/widget.h"
 #include "platform/display.h"
+#include "platform/keys.h"
+#include "platform/messages.h"
 #include "support/tempdir.h"
 
 namespace frontend {
@@ -122,6 +126,32 @@ class Screen : public ::testing::Test {
   // Slices until the run stops (at most n).
   static void runUntilStopped(int n = 100000) {
     for (int i = 0; i < n && gRunning; ++i) emulateStep();
+  }
+
+  // The user's road: a key press or a click reaches the window procedure as
+  // its message, and the main loop then takes it in the passes that follow.
+  // The modifiers are held while the key is read.
+  static void press(u32 virtualKey, u32 modifiers = 0, int passes = 3) {
+    holdModifiers(modifiers, true);
+    windowProc(nullptr, platform::WM_KEYDOWN, virtualKey, 1);
+    for (int i = 0; i < passes; ++i) mainLoopPass();
+    holdModifiers(modifiers, false);
+  }
+  // Each character as its key: letters and digits as themselves, a blank as
+  // the space bar.
+  static void type(const char* keys) {
+    for (const char* c = keys; *c; ++c) press(u32(std::toupper(static_cast<unsigned char>(*c))), 0, 1);
+  }
+  static void click(u32 x, u32 y, bool right = false, int passes = 3) {
+    const intptr_t at = intptr_t((x & 0xFFFF) | ((y & 0xFFFF) << 16));
+    windowProc(nullptr, platform::WM_MOUSEMOVE, 0, at);
+    windowProc(nullptr, right ? platform::WM_RBUTTONDOWN : platform::WM_LBUTTONDOWN, 0, at);
+    for (int i = 0; i < passes; ++i) mainLoopPass();
+  }
+  static void holdModifiers(u32 modifiers, bool down) {
+    if (modifiers & kKeyShift) platform::setKeyState(platform::VK_SHIFT, down);
+    if (modifiers & kKeyCtrl) platform::setKeyState(platform::VK_CONTROL, down);
+    if (modifiers & kKeyAlt) platform::setKeyState(platform::VK_MENU, down);
   }
 
   void loadCartridge(const char* name) {

@@ -93,6 +93,21 @@ TEST_F(Switches, LoadingAloneSkipsTheStartDialog) {
   EXPECT_FALSE(r.runAtOnce);
 }
 
+TEST_F(Switches, RunningAtOnceWithoutACartridgeSaysSo) {
+  clearWarnings();
+  act({"ag"});
+  EXPECT_EQ(lastWarning(), "No cartridge loaded");
+  EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kWarnings));
+  clearWarnings();
+  act({"arno-such-file.gba", "ag"});
+  EXPECT_EQ(lastWarning(), "No cartridge loaded");
+  clearWarnings();
+  act({("ar" + testsupport::guestImage("keypad")).c_str(), "ag"});
+  EXPECT_EQ(lastWarning(), "");
+  act({});
+  EXPECT_EQ(lastWarning(), "");  // the start dialog comes instead
+}
+
 TEST_F(Switches, AMissingCartridgeIsWarnedAbout) {
   const std::string before = bytes(gRomName);
   act({"arno-such-file.gba"});
@@ -424,6 +439,120 @@ TEST_F(MainLoop, HeldF5StopsARunInTheDebuggerViewAndIsNotReadAgain) {
   gLayerMask = layers;
 }
 
+TEST_F(MainLoop, WaitsForInputOnlyWhenNothingGoesOnByItself) {
+  auto settle = [] {
+    for (int i = 0; i < 3; ++i) mainLoopPass();
+  };
+  settle();
+  const u32 idle = idleMilliseconds();
+  EXPECT_GT(idle, 0u);
+  // A key waits in the ring, and its effect is drawn into both pages in
+  // the two passes after the one that reads it.
+  windowProc(nullptr, platform::WM_KEYDOWN, 'S', 1);
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  mainLoopPass();
+  EXPECT_EQ(idleMilliseconds(), idle);
+  windowProc(nullptr, platform::WM_KEYDOWN, 'S', 1);
+  settle();
+  // A step that repeats, and a run in the debugger view, go on by themselves.
+  gRepeatKey = 0x75;
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRepeatKey = 0;
+  debuggerKey(0x75);
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRunning = 0;
+  // Run mode waits only while paused.
+  setDisplayMode(1);
+  gRunning = 1;
+  EXPECT_EQ(idleMilliseconds(), 0u);
+  gRunning = 0;
+  EXPECT_EQ(idleMilliseconds(), idle);
+  setDisplayMode(0);
+  // A prompt wakes for its cursor's next phase, a quarter second apart.
+  setDialogClock([] { return 10.1f; });
+  press('B');
+  ASSERT_EQ(gDisplayMode, 2u);
+  const u32 toBlink = idleMilliseconds();
+  EXPECT_GE(toBlink, 140u);
+  EXPECT_LE(toBlink, 160u);
+  press(platform::VK_ESCAPE);
+  // The reset box has no cursor.
+  press(0x73);
+  ASSERT_EQ(gDisplayMode, 2u);
+  EXPECT_EQ(idleMilliseconds(), idle);
+  press(platform::VK_RETURN);
+}
+
+// The video unit's 240 x 160 picture and its colours for this display.
+void setUpPicture() {
+  Video& video = gEmulator.video();
+  video.reset();
+  Video::fillColourTable(video.debuggerColours, [](float r, float g, float b) { return gView.rgb(r, g, b); });
+}
+
+// A pixel of the App pane's picture.
+u16 appPixel(u32 x, u32 y) {
+  PlainBitmap& picture = gAppWindow->screen.picture;
+  picture.lock(1);
+  const u16 p = picture.pixel(x, y);
+  picture.unlock();
+  return p;
+}
+
+TEST_F(MainLoop, AResetShowsTheNewMachineAtOnce) {
+  setUpPicture();
+  // Somewhere else in the code, with a coloured picture, the Registers tab up.
+  for (int i = 0; i < 5; ++i) press(0x78);  // F9
+  for (int i = 0; i < 30; ++i) press(platform::VK_DOWN, 0, 1);
+  gEmulator.memory().poke16(0x04000000, 0);       // no layers:
+  gEmulator.memory().poke16(0x05000000, 0x7C00);  // a blue backdrop
+  gEmulator.video().redrawPicture();
+  ASSERT_NE(appPixel(10, 10), 0u);
+  click(470, gAppWindow->y + 4);
+  ASSERT_EQ(gAppWindow->currentTab(), u32(AppWindow::kRegisters));
+  const u32 away = gCodeWindow->disassembly.cursor;
+  ASSERT_NE(away, 0x08000000u);
+  press(0x73);  // F4
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gEmulator.cpu().pc(), 0x08000000u);
+  EXPECT_EQ(gCodeWindow->disassembly.cursor, 0x08000000u);
+  EXPECT_NE(bytes(gAppWindow->registers.lines[7]).find("08000000"), std::string::npos);
+  // The picture is the cleared machine's, in the pane and in the screenshot.
+  EXPECT_EQ(appPixel(10, 10), 0u);
+  press('P');
+  PlainBitmap shot;
+  ASSERT_TRUE(shot.loadBitmapFile("screen.bmp"));
+  shot.lock(1);
+  EXPECT_EQ(shot.pixel(10, 10), 0u);
+  shot.unlock();
+}
+
+TEST_F(MainLoop, LayerAndGridKeysShowAtOnceWhileStopped) {
+  const u32 layers = gLayerMask;
+  const i32 grid = gGridOption.value();
+  gGridOption.value() = 0;
+  setUpPicture();
+  // Mode 3 with background 2 on, its first pixel red.
+  gEmulator.memory().poke16(0x04000000, 0x0403);
+  gEmulator.memory().poke16(0x06000000, 0x001F);
+  gEmulator.video().redrawPicture();
+  const u16 red = appPixel(0, 0);
+  ASSERT_NE(red, 0u);
+  press('2');
+  EXPECT_EQ(appPixel(0, 0), 0u);
+  press('2');
+  EXPECT_EQ(appPixel(0, 0), red);
+  const u16 plain = appPixel(5, 0);
+  press('X');  // a grid line along the top
+  EXPECT_NE(appPixel(5, 0), plain);
+  gGridOption.value() = grid;
+  gLayerMask = layers;
+}
+
 TEST_F(MainLoop, RunModeWritesTheHeldKeypadKeysEveryPass) {
   setDisplayMode(1);
   gRunning = 0;                       // paused: the keypad is still written
@@ -448,16 +577,42 @@ TEST_F(MainLoop, RunModeOnItsOwnScreenKeepsClicksFromTheHiddenPanes) {
   gRunAppModeSwitch.value() = 0;
 }
 
-TEST_F(MainLoop, AltEnterInRunModeOnlyFlipsTheOption) {
+TEST_F(MainLoop, AltEnterSwitchesAtOnceOrLeavesTheOptionAlone) {
+  const i32 windowed = gRunAppWindowed.value();
+  gAltEnterHandler = &toggleWindowed;
+  auto altEnter = [] {
+    platform::setKeyState(platform::VK_MENU, true);
+    windowProc(nullptr, platform::WM_SYSKEYDOWN, platform::VK_RETURN, 1);
+    platform::setKeyState(platform::VK_MENU, false);
+  };
+  // The debugger's view, and a box over it: the display switches at once.
+  gRunAppWindowed.value() = 0;
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 1);
+  EXPECT_FALSE(display->fullScreen());
+  press('B');
+  ASSERT_EQ(gDisplayMode, 2u);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 0);
+  EXPECT_TRUE(display->fullScreen());
+  press(platform::VK_ESCAPE);
+  // Run mode on its own full screen: nothing changes, the option neither.
   gRunAppModeSwitch.value() = 1;
   setDisplayMode(1);
-  const i32 windowed = gRunAppWindowed.value();
-  toggleWindowed();
-  EXPECT_EQ(gRunAppWindowed.value(), windowed ? 0 : 1);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 0);
   EXPECT_EQ(gView.width(), 320u);
-  toggleWindowed();
   setDisplayMode(0);
+  EXPECT_TRUE(display->fullScreen());
   gRunAppModeSwitch.value() = 0;
+  // Run mode on the debugger's display switches it like the debugger's view.
+  setDisplayMode(1);
+  altEnter();
+  EXPECT_EQ(gRunAppWindowed.value(), 1);
+  EXPECT_FALSE(display->fullScreen());
+  setDisplayMode(0);
+  gAltEnterHandler = nullptr;
+  gRunAppWindowed.value() = windowed;
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The Options tab: its column layout, the choice lists and check boxes and
 // the settings they reach.
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 #include "core/soundbuf.h"
 #include "core/video.h"
@@ -60,25 +62,108 @@ TEST_F(Options, ControlsStackInColumnsThatWrap) {
   OptionsPane& p = pane();
   ASSERT_EQ(p.children.count(), 12u);
   const u32 fw = widgetgfx::fontWidth(), fh = widgetgfx::fontHeight();
-  // 12 rows: the language list (9 rows) and its gap fit, the register list does not.
-  p.setRect(10, 20, 600, 12 * fh);
+  // A pane wide enough for the columns: each control below the one before
+  // with one empty row between, or at the top of a new column two cells
+  // right of the widest control of the one before.
+  p.setRect(10, 20, 1200, 25 * fh);
   EXPECT_EQ(p.language.x, 14u);
   EXPECT_EQ(p.language.y, 22u);
-  EXPECT_EQ(p.registerFormat.x, 14 + p.language.width() + 2 * fw);
-  EXPECT_EQ(p.registerFormat.y, 22u);
-  // Each control below the one before, one empty row between.
-  p.setRect(0, 0, 600, 60 * fh);
-  EXPECT_EQ(p.language.y, 2u);
-  EXPECT_EQ(p.registerFormat.y, 2 + 10 * fh);
-  EXPECT_EQ(p.registerFormat.x, 4u);  // laid out afresh, not after the previous columns
+  EXPECT_EQ(p.registerFormat.x, 14u);
+  EXPECT_EQ(p.registerFormat.y, 22 + 10 * fh);
+  EXPECT_EQ(p.memoryFormat.x, 14 + p.cursorDisplay.width() + 2 * fw);
+  u32 columnLeft = 14, widest = 0;
   for (u32 i = 1; i < p.children.count(); ++i) {
     const DialogItem& a = *p.children[i - 1];
     const DialogItem& b = *p.children[i];
-    if (b.x == a.x)
-      EXPECT_EQ(b.y, a.y + a.height() + fh);
-    else
-      EXPECT_EQ(b.y, 2u);
+    widest = std::max(widest, a.width());
+    if (b.x == a.x) {
+      EXPECT_EQ(b.y, a.y + a.height() + fh) << i;
+    } else {
+      EXPECT_EQ(b.y, 22u) << i;
+      EXPECT_EQ(b.x, columnLeft + widest + 2 * fw) << i;
+      columnLeft = b.x;
+      widest = 0;
+    }
   }
+  EXPECT_TRUE(p.everyItemInside());
+  // Laid out afresh, not after the previous columns.
+  p.setRect(0, 0, 1200, 60 * fh);
+  EXPECT_EQ(p.registerFormat.x, 4u);
+  EXPECT_EQ(p.registerFormat.y, 2 + 10 * fh);
+}
+
+// The controls' rectangles: inside the pane and apart from one another.
+void expectWholeAndApart(const OptionsPane& p) {
+  EXPECT_TRUE(p.everyItemInside());
+  for (u32 i = 0; i < p.children.count(); ++i)
+    for (u32 k = i + 1; k < p.children.count(); ++k) {
+      const DialogItem& a = *p.children.atConst(i);
+      const DialogItem& b = *p.children.atConst(k);
+      const bool apart = a.x + a.width() <= b.x || b.x + b.width() <= a.x || a.y + a.height() <= b.y ||
+                         b.y + b.height() <= a.y;
+      EXPECT_TRUE(apart) << i << " and " << k;
+    }
+}
+
+TEST_F(Options, EveryControlIsWholeAtEachDisplaySize) {
+  const u32 fh = widgetgfx::fontHeight();
+  for (const auto& [width, height] : {std::pair{640u, 480u}, {800u, 600u}, {1024u, 768u}, {1600u, 1200u}}) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    const WindowPlace c = codeWindowPlace(width, height, fh);
+    pane().setRect(c.x + 2, c.y + fh, c.w - 4, c.h - fh - 2);
+    expectWholeAndApart(pane());
+  }
+  // The columns of old where they fit; at 800x600 the same columns, closer.
+  const WindowPlace big = codeWindowPlace(1024, 768, fh);
+  pane().setRect(big.x + 2, big.y + fh, big.w - 4, big.h - fh - 2);
+  EXPECT_EQ(pane().fullScreen.y, pane().y + 2);
+  const WindowPlace mid = codeWindowPlace(800, 600, fh);
+  pane().setRect(mid.x + 2, mid.y + fh, mid.w - 4, mid.h - fh - 2);
+  EXPECT_EQ(pane().memoryFormat.x, pane().fullScreen.x);
+  EXPECT_EQ(pane().logUserOutput.y, pane().fullScreen.y + fh);
+}
+
+TEST_F(Options, EveryControlTakesItsClickAt640x480) {
+  // The Options title, then every control through the window procedure.
+  click(160, 5);
+  ASSERT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kOptions));
+  OptionsPane& p = pane();
+  expectWholeAndApart(p);
+  const u32 fh = widgetgfx::fontHeight();
+  auto clickBox = [](const DialogItem& item) { click(item.x + 1, item.y + 1); };
+  auto clickChoice = [fh](const ChoiceItem& item, u32 i) { click(item.x + 1, item.y + (i + 1) * fh + 1); };
+  const struct {
+    CheckItem* item;
+    ConfigOption<i32>* setting;
+  } checks[] = {
+      {&p.fullScreen, &gRunAppModeSwitch},       {&p.logUserOutput, &logUserMessagesOption()},
+      {&p.windowed, &gRunAppWindowed},           {&p.hiRegSyntax, &useHiRegSyntaxOption()},
+      {&p.ldmStmMnemonic, &useMnemonicOption()}, {&p.sound, &gSoundEnableOption},
+  };
+  CountingOutput out;
+  installSoundOutput(&out);
+  for (const auto& c : checks) {
+    SCOPED_TRACE(c.setting->name());
+    const i32 before = c.setting->value();
+    clickBox(*c.item);
+    EXPECT_EQ(c.setting->value(), before ? 0 : 1);
+  }
+  const i32 skip = skipStartupOption();
+  clickBox(p.skipBios);
+  EXPECT_EQ(skipStartupOption(), skip ? 0 : 1);
+  clickChoice(p.language, 7);
+  EXPECT_EQ(languageIndex, 7u);
+  clickChoice(p.registerFormat, 6);
+  EXPECT_EQ(gRegisterFormat.value(), 34);
+  clickChoice(p.cursorDisplay, 1);
+  EXPECT_EQ(cursorDisplayOption().value(), 1);
+  clickChoice(p.memoryFormat, 20);
+  EXPECT_EQ(gMemoryFormat.value(), 34);
+  clickChoice(p.resolution, 4);
+  EXPECT_EQ(gVideoWidth.value(), 1600);
+  EXPECT_EQ(gDisplayMode, 2u);  // the note on restarting
+  press(platform::VK_RETURN);
+  EXPECT_EQ(gDisplayMode, 0u);
 }
 
 TEST_F(Options, FormatChoicesShowAndStoreTheirCodes) {

@@ -135,6 +135,31 @@ TEST_F(Prompt, TheScreenUnderTheBoxComesBackOnBothPages) {
   EXPECT_EQ(pages(), before);
 }
 
+TEST_F(Prompt, EveryPromptBoxHidesWhatLiesUnderIt) {
+  gCodeWindow->selectTab(CodeWindow::kDisassembly);
+  for (int i = 0; i < 3; ++i) mainLoopPass();
+  // B, G, D and Shift+E, each with a typed line, over the listing.
+  const struct { u32 key, modifiers; } prompts[] = {{'B', 0}, {'G', 0}, {'D', 0}, {'E', kKeyShift}};
+  for (const auto& p : prompts) {
+    SCOPED_TRACE(char(p.key));
+    press(p.key, p.modifiers);
+    ASSERT_EQ(gDisplayMode, 2u);
+    frontend::Screen::type("12");
+    const DialogGeometry g = dialogGeometry();
+    // On the page shown last the box is the frame picture itself, the
+    // cursor's underline aside.
+    gDialogFrame.lock(1);
+    const u16* page = display->buffers().shown();
+    u32 differing = 0;
+    for (u32 y = 0; y < gDialogFrame.height(); ++y)
+      for (u32 x = 0; x < gDialogFrame.width(); ++x)
+        differing += page[(g.boxY + y) * 640 + g.boxX + x] != gDialogFrame.pixel(x, y);
+    gDialogFrame.unlock();
+    EXPECT_LE(differing, 2 * 8u);
+    press(platform::VK_ESCAPE);
+  }
+}
+
 TEST_F(Prompt, BoxIsCentredAndTheCursorFollowsTheLine) {
   promptForInput(text("Title"), &command);
   const DialogGeometry g = dialogGeometry();

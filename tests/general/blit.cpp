@@ -179,6 +179,34 @@ TEST_F(Blit, ClipsToDestinationInEveryMode) {
   EXPECT_EQ(pictures::rowsOf(dst), (Rows{{kA, kD}, {kD, kA}}));
 }
 
+TEST_F(Blit, AClipRectangleKeepsEveryModeInsideIt) {
+  PlainBitmap src;
+  pictures::setRows(src, pictures::filled(3, 3, kA));
+  for (uint32_t mode = 0; mode < 8; ++mode) {
+    SCOPED_TRACE(mode);
+    PlainBitmap dst, under;
+    pictures::setRows(dst, pictures::filled(4, 4, kD));
+    pictures::setRows(under, pictures::filled(4, 4, kB));
+    BlitOptions o;
+    o.mode = mode;
+    o.key = 0;
+    o.colour1 = kC1;
+    o.background = RootPtr<Bitmap>(&under);
+    o.clipped = true;
+    o.clip = Rect{1, 1, 2, 5};  // columns 1-2, rows 1 to the bottom edge
+    src.blitBitmap(dst, 0, 0, o);
+    const Rows r = pictures::rowsOf(dst);
+    for (uint32_t y = 0; y < 4; ++y)
+      for (uint32_t x = 0; x < 4; ++x) {
+        const bool inside = x >= 1 && x <= 2 && y >= 1 && y <= 2;
+        if (inside)
+          EXPECT_NE(r[y][x], kD) << x << "," << y;
+        else
+          EXPECT_EQ(r[y][x], kD) << x << "," << y;
+      }
+  }
+}
+
 TEST_F(Blit, BackgroundSmallerThanSourceIsNotReadOutside) {
   PlainBitmap src, dst, bg;
   pictures::setRows(src, pictures::filled(3, 1, kWhite));

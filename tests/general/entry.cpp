@@ -99,6 +99,42 @@ TEST(Entry, PumpEndsEveryTaskOnQuit) {
   gMainWindow = nullptr;
 }
 
+// The emulator's turns at which the pump asked whether it may wait.
+std::vector<int> gAskedAt;
+void messagingTask(uint32_t) {
+  for (;;) {
+    ++gEmulatorTurns;
+    if (gEmulatorTurns == 6) postMessage(gMainWindow, WM_NULL, 0, 0);
+    if (gEmulatorTurns == 10) postMessage(gMainWindow, WM_SYSKEYDOWN, 'Q', 1);
+    yieldTask();
+  }
+}
+
+TEST(Entry, PumpAsksToWaitOnlyAfterTwoQuietTurns) {
+  clearMessageQueue();
+  schedulerSetup();
+  gMainWindow = createWindow("test", windowProc, true);
+  ASSERT_NE(gMainWindow, nullptr);
+  const Application saved = gApplication;
+  gApplication.idleMilliseconds = [] {
+    gAskedAt.push_back(gEmulatorTurns);
+    return uint32_t(1);
+  };
+  gAskedAt.clear();
+  gEmulatorTurns = 0;
+  postMessage(gMainWindow, WM_NULL, 0, 0);
+  uint32_t state;
+  createTask(messagingTask, 0, &gEmulatorTask, &state, 0, 0);
+  createTask(collectorTask, 0, &gCollectorTask, &state, 0, 0);
+  createTask(messagePumpTask, 0, &gMessagePumpTask, &state, 0, 0);
+  runTasks();
+  gApplication = saved;
+  gMainWindow = nullptr;
+  // A message at turns 1 and 6; the two turns after each are for drawing
+  // what it changed.
+  EXPECT_EQ(gAskedAt, (std::vector<int>{3, 4, 5, 8, 9}));
+}
+
 }  // namespace
 
 namespace {

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "platform/keys.h"
@@ -248,6 +250,30 @@ TEST(KeyState, ToggleBitFlipsWithEveryPress) {
   EXPECT_GE(getKeyState(VK_CAPITAL), 0);
   EXPECT_EQ(getKeyState(0x1234), 0);
   setKeyState(0x1234, true);  // out of range: ignored
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessageQueue, WaitingEndsWhenInputArrivesOrTheTimeIsUp) {
+  EXPECT_FALSE(waitForMessage(1));
+  // Input from another thread, as the window system delivers it, ends a
+  // long wait; the message is then there to take.
+  std::thread typist([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    key(SDL_SCANCODE_F5, true);
+  });
+  const bool woke = waitForMessage(60000);
+  typist.join();
+  EXPECT_TRUE(woke);
+  const std::vector<Message> got = takeAll();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].message, WM_KEYDOWN);
+  EXPECT_EQ(got[0].wParam, uintptr_t(VK_F1 + 4));
+  // A message waiting already needs no wait.
+  postMessage(window_, WM_NULL, 0, 0);
+  EXPECT_TRUE(waitForMessage(60000));
 }
 
 }  // namespace

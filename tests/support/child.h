@@ -3,6 +3,7 @@
 // extra environment entries, waited for with a time limit, driven by an
 // event script, and a private X server for tests in a real window.
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -34,25 +35,33 @@ struct Child {
   pid_t pid = -1;
 };
 
-// Starts args in the working directory; an extra entry replaces the
-// inherited one of the same name.
-inline Child startChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+// Starts args in the working directory; an extra entry NAME=value replaces
+// the inherited one of the same name, a bare NAME removes it.  With a file
+// name, the child's stderr goes to that file.
+inline Child startChild(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                        const char* stderrFile = nullptr) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
     bool replaced = false;
-    for (const std::string& x : extraEnv)
-      replaced = replaced || entry.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
+    for (const std::string& x : extraEnv) replaced = replaced || x.substr(0, x.find('=')) == name;
     if (!replaced) env.push_back(entry);
   }
-  for (const std::string& e : extraEnv) env.push_back(e);
+  for (const std::string& e : extraEnv)
+    if (e.find('=') != std::string::npos) env.push_back(e);
   std::vector<char*> argv, envp;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
   Child r;
-  if (posix_spawn(&r.pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stderrFile)
+    posix_spawn_file_actions_addopen(&actions, 2, stderrFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (posix_spawn(&r.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
   return r;
 }
 

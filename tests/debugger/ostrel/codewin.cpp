@@ -44,6 +44,8 @@ TEST_F(OlderCodeWindow, OptionsTabHasFourControls) {
   std::string label;
   for (u32 i = 0; i < p.fullScreen.label.length(); ++i) label.push_back(char(p.fullScreen.label[i]));
   EXPECT_EQ(label, "App runs in full-screen mode");
+  // All four whole inside the pane at 640x480.
+  EXPECT_TRUE(p.everyItemInside());
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include "../frontend.h"
 
+#include <filesystem>
+
 #include "debugger/commands.h"
+#include "debugger/status.h"
 #include "general/main.h"
 
 using namespace frontend;
@@ -45,6 +48,22 @@ TEST_F(Older, TakesNoSwitches) {
   gCommandSwitches.append(text("ag"));
   const SwitchResult r = actOnSwitches();
   EXPECT_FALSE(r.runAtOnce);
+}
+
+TEST_F(Older, NamesItsCartridgeOnlyWhenItIsThere) {
+  auto start = [] {
+    trackedFree(gCodeWindow);
+    trackedFree(gDataWindow);
+    trackedFree(gAppWindow);
+    startMainTask();
+  };
+  gRomName = text("No ROM loaded");
+  start();  // no roms/iridion.gba here
+  EXPECT_EQ(bytes(gRomName), "No ROM loaded");
+  std::filesystem::create_directory("roms");
+  std::filesystem::copy_file(testsupport::guestImage("keypad"), "roms/iridion.gba");
+  start();
+  EXPECT_EQ(bytes(gRomName), "roms/iridion.gba");
 }
 
 }  // namespace
