@@ -36,7 +36,7 @@
 
 namespace arena {
 
-inline constexpr u32 kRegisterWords = 55;
+inline constexpr u32 kRegisterWords = 49;
 // The history journal: 2^25 records of two words (256 MB), a second or more
 // of console time of a CPU-bound program.
 inline constexpr u32 kJournalRecords = u32(1) << 25;
@@ -46,13 +46,17 @@ inline constexpr u32 kJournalBytes = 4 * kJournalWords;
 // thousand at most) run on past the ring's end into this room, and the run
 // loop moves them to the ring's start when the code returns.
 inline constexpr u32 kJournalOverflowWords = 1u << 18;
-inline constexpr u32 kBitmapBytes = 278600;
+inline constexpr u32 kBitmapBytes = 278604;
 
 // Memory area sizes.
 inline constexpr u32 kBiosSize = 0x4000;
 inline constexpr u32 kEwramSize = 0x40000;
 inline constexpr u32 kIwramSize = 0x8000;
 inline constexpr u32 kIoSize = 0x400;
+// The I/O area: the registers' 1 KB, then the memory control register (at
+// 0x04000800 and every 64 KB on) in the four bytes behind them.
+inline constexpr u32 kMemoryControl = 0x800;
+inline constexpr u32 kIoAreaSize = kIoSize + 4;
 inline constexpr u32 kPaletteSize = 0x400;
 inline constexpr u32 kVramSize = 0x20000;
 inline constexpr u32 kOamSize = 0x4000;
@@ -153,7 +157,7 @@ struct alignas(64) Arena {
   alignas(64) u8 bios[arena::kBiosSize];
   u8 ewram[arena::kEwramSize];
   u8 iwram[arena::kIwramSize];
-  u8 io[arena::kIoSize];
+  u8 io[arena::kIoAreaSize];
   u8 palette[arena::kPaletteSize];
   u8 vram[arena::kVramSize];
   u8 oam[arena::kOamSize];
@@ -204,6 +208,7 @@ inline void foldJournal(Arena& a, u32& bytes) {
   bytes = over;
 }
 inline constexpr i32 kIo = i32(offsetof(Arena, io));
+inline constexpr i32 kVram = i32(offsetof(Arena, vram));
 }  // namespace arena
 
 // Fills the condition table and the host-flag table (done once per arena).

@@ -288,8 +288,10 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
 
   if (kind == DataProcessingKind::Mrs) {
     prologue(address, op, e, cond);
+    // In User and System mode (and a mode field of none of the seven modes)
+    // SPSR is CPSR's word.
     bool spsr = (op >> 22) & 1;
-    u32 src = (spsr && mode() != 0) ? regOffset(kRegSpsr) : kCpsrOffset;
+    u32 src = spsr ? regOffset(kRegSpsr) : kCpsrOffset;
     e.mov(r8d, e.dword[rbx + i32(src)]);
     u32 status = flagsBase;
     if (rd == 15) {
@@ -325,13 +327,16 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
       else e.mov(edx, R(rm));
     }
     u32 target = spsr ? regOffset(kRegSpsr) : kCpsrOffset;
-    e.journalLocation(target);  // old value in r11d
-    if (fieldMask != 0xFFFFFFFF) {
-      e.and_(edx, fieldMask);
-      e.and_(r11d, ~fieldMask);
-      e.or_(edx, r11d);
+    // A mode without an SPSR drops the write.
+    if (!spsr || RegisterBank::hasSpsr(currentBank())) {
+      e.journalLocation(target);  // old value in r11d
+      if (fieldMask != 0xFFFFFFFF) {
+        e.and_(edx, fieldMask);
+        e.and_(r11d, ~fieldMask);
+        e.or_(edx, r11d);
+      }
+      e.mov(e.dword[rbx + i32(target)], edx);
     }
-    e.mov(e.dword[rbx + i32(target)], edx);
     u32 status = flagsBase;
     if (!spsr && (fieldMask & 0xFF)) status |= 0x20000;
     e.epilogue(status, instructionCost(address, 0, 0, 1));
@@ -484,7 +489,7 @@ void ArmCpu::translateMultiplyLong(u32 address, u32 op, CodeEmitter& e) {
   e.mov(r8d, eax);
   e.mov(r9d, edx);
   if (s) {
-    // N and Z from the 64-bit result, C and V cleared.
+    // N and Z from the 64-bit result, C cleared, V kept.
     Xbyak::Label nonZero;
     e.mov(eax, r9d);
     e.and_(eax, 0x80000000);
@@ -494,7 +499,7 @@ void ArmCpu::translateMultiplyLong(u32 address, u32 op, CodeEmitter& e) {
     e.or_(eax, 0x40000000);
     e.L(nonZero);
     e.journalLocation(kCpsrOffset);
-    e.and_(r11d, 0x0FFFFFFF);
+    e.and_(r11d, 0x1FFFFFFF);
     e.or_(r11d, eax);
     e.mov(e.dword[rbx + i32(kCpsrOffset)], r11d);
   }

@@ -38,12 +38,11 @@ bool wordSpan(const TrapMap& m, int k, uint32_t address, uint32_t length, uint32
               uint32_t& last) {
   region = address >> 24;
   if (region >= 16 || length == 0) return false;
-  uint32_t size = kindSize(m, k, region);
-  uint32_t offset = address & m.mask[region];
-  if (region == 6) offset = vramOffset(offset);  // the bit generated code tests
-  if (offset >= size || !m.bitmaps[k][region]) return false;
-  uint64_t end = std::min<uint64_t>(uint64_t(offset) + length, size);
-  first = offset >> 2;
+  AreaPlace place;  // the bit generated code tests
+  if (!placeInArea(region, address & m.mask[region], kindSize(m, k, region), place) || !m.bitmaps[k][region])
+    return false;
+  uint64_t end = std::min<uint64_t>(uint64_t(place.offset) + length, place.end);
+  first = place.offset >> 2;
   last = uint32_t((end - 1) >> 2);
   return true;
 }
@@ -53,12 +52,11 @@ bool wordSpan(const TrapMap& m, int k, uint32_t address, uint32_t length, uint32
 bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out) {
   uint32_t region = address >> 24;
   if (region >= 16 || !map.bitmaps[bitmap][region]) return false;
-  uint32_t offset = address & map.mask[region];
-  if (region == 6) offset = vramOffset(offset);
   uint32_t size = (bitmap % 3) == 1 ? map.writeSize[region] : map.readSize[region];
-  if (offset >= size) return false;
-  out.byte = map.bitmaps[bitmap][region] + (offset >> 5);
-  out.bit = uint8_t((address >> 2) & 7);
+  AreaPlace place;
+  if (!placeInArea(region, address & map.mask[region], size, place)) return false;
+  out.byte = map.bitmaps[bitmap][region] + (place.offset >> 5);
+  out.bit = uint8_t((place.offset >> 2) & 7);
   return true;
 }
 
@@ -135,10 +133,10 @@ bool BreakpointTable::setBits(uint32_t address, uint32_t length, uint32_t count,
     warn_(kBreakpointBoundsError);
     return false;
   }
-  uint32_t offset = address & map_.mask[region];
   for (int k = 0; k < 3; ++k) {
     uint32_t size = kindSize(map_, k, region);
-    if (size != 0 && offset >= size) {
+    AreaPlace place;
+    if (size != 0 && !placeInArea(region, address & map_.mask[region], size, place)) {
       warn_(kBreakpointBoundsError);
       return false;
     }
@@ -178,7 +176,8 @@ void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length,
   if (!CHECK(index < list_.count())) return;
   BreakpointRecord old = list_[index];
   uint32_t r = address >> 24;
-  if (r >= 16 || ((address & map_.mask[r]) >= map_.readSize[r] && map_.readSize[r] != 0)) {
+  AreaPlace place;
+  if (r >= 16 || (map_.readSize[r] != 0 && !placeInArea(r, address & map_.mask[r], map_.readSize[r], place))) {
     warn_(kBreakpointBoundsError);
     return;
   }
@@ -239,7 +238,9 @@ void BreakpointTable::markCode(uint32_t address, bool on) {
   if (!wordSpan(map_, 1, address, 1, r, first, last)) return;
   if (code_[r].empty()) {
     if (!on) return;
-    code_[r].assign((map_.writeSize[r] + 31) / 32, 0);
+    // One bit a word, the I/O region's memory control register (the word
+    // behind its registers) included.
+    code_[r].assign((map_.writeSize[r] + 4 + 31) / 32, 0);
   }
   putBit(code_[r].data(), first, on);
   anyCode_ |= on;

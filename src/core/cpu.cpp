@@ -24,16 +24,24 @@ RegisterBank::RegisterBank(Arena& arena) : arena_(arena) {
   const u32 base = u32(arena::kRegisters);
   auto word = [&](u32 w) { return base + 4 * w; };
   u32 next = 0;
-  // Words 0-19: every register in every slot.
-  for (u32 r = 0; r < kRegisterCount; ++r, ++next)
+  // Every register but SPSR has one word that all slots share: R0-R15, CPSR
+  // and the two transfer scratch words.
+  for (u32 r = 0; r < kRegisterCount; ++r) {
+    if (r == kRegSpsr) continue;
     for (u32 s = 0; s < 7; ++s) offsets_[r][s] = word(next);
-  // FIQ's own R8-R14, then its own 17-19.
+    ++next;
+  }
+  // FIQ's own R8-R14, then its own SPSR and scratch words.
   for (u32 r = 8; r <= 14; ++r) offsets_[r][1] = word(next++);
   for (u32 r = 17; r <= 19; ++r) offsets_[r][1] = word(next++);
-  // IRQ, Supervisor, Abort, Undefined, System: own R13, R14, 17, 18, 19.
-  for (u32 s = 2; s <= 6; ++s) {
+  // IRQ, Supervisor, Abort, Undefined: own R13, R14, SPSR and scratch words.
+  // System mode has User's registers (slot 6 keeps slot 0's words).
+  for (u32 s = 2; s <= 5; ++s) {
     for (u32 r : {13u, 14u, 17u, 18u, 19u}) offsets_[r][s] = word(next++);
   }
+  // User and System have no SPSR: reading it reads CPSR, and writes to it
+  // are dropped (set() and the translated MSR skip them).
+  offsets_[kRegSpsr][0] = offsets_[kRegSpsr][6] = offsets_[kRegCpsr][0];
   CHECK(next == arena::kRegisterWords);
   // Slot 7 is never selected; it mirrors User so that it stays harmless.
   for (u32 r = 0; r < kRegisterCount; ++r) offsets_[r][7] = offsets_[r][0];
@@ -73,6 +81,7 @@ ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
 ArmCpu::~ArmCpu() = default;
 
 void ArmCpu::setRegJournaled(u32 n, u32 value) {
+  if (n == kRegSpsr && !RegisterBank::hasSpsr(currentBank())) return;
   journalPush(arena_, regOffset(n));
   setReg(n, value);
 }
@@ -91,9 +100,12 @@ void ArmCpu::reset() {
   gSkipBreakpointOnce = SkipBreakpointOnce{};
   bool noBios = memory_.peek32(0) == 0;
   if (noBios || (!variant::kOlder && skipStartupOption() != 0)) {
-    bank_.set(13, 2, 0x03007FA0);
-    bank_.set(13, 3, 0x03007FE0);
-    bank_.set(13, 0, 0x03007FE0);
+    // What the console's BIOS leaves when it hands over to the cartridge:
+    // System mode, ARM state, interrupts enabled, and the three stacks.
+    bank_.set(kRegCpsr, 0, 0x1F);
+    bank_.set(13, 0, 0x03007F00);  // User and System
+    bank_.set(13, 2, 0x03007FA0);  // IRQ
+    bank_.set(13, 3, 0x03007FE0);  // Supervisor
     bank_.set(15, 0, 0x08000000);
   } else {
     bank_.set(15, 0, 0);

@@ -20,13 +20,18 @@ class TimerCode;
 // Register numbers beyond R0-R15.
 enum : u32 { kRegCpsr = 16, kRegSpsr = 17, kRegResume = 18, kRegStart = 19, kRegisterCount = 20 };
 
-// Bank slots: 0 User, 1 FIQ, 2 IRQ, 3 Supervisor, 4 Abort, 5 Undefined, 6 System.
+// Bank slots: 0 User, 1 FIQ, 2 IRQ, 3 Supervisor, 4 Abort, 5 Undefined, 6
+// System.  System shares every register with User, and neither has an SPSR:
+// their register 17 is CPSR's word for reading, and writes to it are dropped.
 class RegisterBank {
 public:
   explicit RegisterBank(Arena& arena);
   static u32 bankOfMode(u32 mode);
+  static bool hasSpsr(u32 bank) { return bank >= 1 && bank <= 5; }
   u32 get(u32 n, u32 bank) const { return *slot(n, bank); }
-  void set(u32 n, u32 bank, u32 value) { *slot(n, bank) = value; }
+  void set(u32 n, u32 bank, u32 value) {
+    if (n != kRegSpsr || hasSpsr(bank)) *slot(n, bank) = value;
+  }
   u32* slot(u32 n, u32 bank) const { return arena_.word(offsets_[n][bank & 7]); }
   // Arena offset of register n's word in a bank slot (a journal location).
   u32 offset(u32 n, u32 bank) const { return offsets_[n][bank & 7]; }

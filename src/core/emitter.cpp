@@ -257,7 +257,10 @@ void CodeEmitter::store(AccessWidth width, bool sequential) { accessPiece(true, 
 void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) {
   CHECK(usesWaits_);  // the body zeroed the wait register
   Xbyak::Label& unmapped = newLabel();
+  Xbyak::Label& outside = newLabel();
+  Xbyak::Label& inside = newLabel();
   Xbyak::Label& access = newLabel();
+  Xbyak::Label& done = newLabel();
   journalValue(isStore ? 2 : 1, esi);
   mov(dword[rbx + arena::kLastDataAddress], esi);
   cmp(esi, 0x0FFFFFFF);
@@ -286,7 +289,8 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   } else {
     cmp(edi, dword[rbx + rax * 4 + sizeTable]);
   }
-  jae(unmapped, T_NEAR);
+  jae(outside, T_NEAR);
+  L(inside);
   add(r15d, dword[rbx + rax * 4 + waitTable(isStore, width, sequential)]);
   mov(r8d, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
   mov(ecx, edi);
@@ -340,10 +344,44 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
       case AccessWidth::SignedByte: movsx(r9d, byte[rbx + rdi]); break;
     }
   } else {
-    mov(ecx, edi);
-    and_(ecx, ~3u);
-    mov(edx, dword[rbx + rcx]);
-    journalPair(ecx, edx);
+    // The aligned host word holds every byte a store changes: journaled first.
+    auto journalAligned = [&] {
+      mov(ecx, edi);
+      and_(ecx, ~3u);
+      mov(edx, dword[rbx + rcx]);
+      journalPair(ecx, edx);
+    };
+    const bool isByte = width == AccessWidth::Byte || width == AccessWidth::SignedByte;
+    if (isByte) {
+      // The console widens or drops byte stores to video memory: palette RAM
+      // takes the byte into both bytes of its halfword, OAM ignores it, and
+      // so does the sprite part of video RAM (from 64 KB in the tile modes
+      // 0-2, from 80 KB in the bitmap modes), whose lower part widens it.
+      Xbyak::Label plain, bothHalves;
+      cmp(eax, 5);
+      jb(plain, T_NEAR);
+      cmp(eax, 7);
+      ja(plain, T_NEAR);
+      je(done, T_NEAR);
+      cmp(eax, 6);
+      jne(bothHalves);
+      movzx(ecx, byte[rbx + arena::kIo]);  // the display mode at the time of the store
+      and_(ecx, 7);
+      cmp(ecx, 3);
+      mov(ecx, u32(arena::kVram) + 0x10000);
+      mov(edx, u32(arena::kVram) + 0x14000);
+      cmovae(ecx, edx);
+      cmp(edi, ecx);
+      jae(done, T_NEAR);
+      L(bothHalves);
+      journalAligned();
+      mov(byte[rbx + rdi], r9b);
+      xor_(edi, 1);
+      mov(byte[rbx + rdi], r9b);
+      jmp(done, T_NEAR);
+      L(plain);
+    }
+    journalAligned();
     switch (width) {
       case AccessWidth::Word:
       case AccessWidth::BlockWord:
@@ -353,20 +391,12 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
       case AccessWidth::Halfword:
       case AccessWidth::SignedHalfword: mov(word[rbx + rdi], r9w); break;
       case AccessWidth::Byte:
-      case AccessWidth::SignedByte: {
-        // Video RAM takes a byte store into both bytes of its halfword.
-        Xbyak::Label single;
-        cmp(eax, 6);
-        jne(single);
-        mov(byte[rbx + rdi], r9b);
-        xor_(edi, 1);
-        L(single);
-        mov(byte[rbx + rdi], r9b);
-        break;
-      }
+      case AccessWidth::SignedByte: mov(byte[rbx + rdi], r9b); break;
     }
   }
-  coldAccesses_.push_back({&unmapped, &access});
+  L(done);
+  coldAccesses_.push_back({&unmapped, &outside, &inside, &access, &done, isStore,
+                           waitTable(isStore, width, sequential) + 4 * 4});
 }
 
 void CodeEmitter::journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second) {
@@ -380,6 +410,24 @@ Xbyak::Label& CodeEmitter::newLabel() {
 
 void CodeEmitter::emitCold() {
   for (auto& c : coldAccesses_) {
+    // Beyond the region's size: in the I/O region the memory control
+    // register (its four bytes behind the others) or a gap, which reads 0,
+    // takes no writes and costs what an I/O access costs; elsewhere unmapped.
+    Xbyak::Label gap;
+    L(*c.outside);
+    cmp(eax, 4);
+    jne(*c.unmapped, T_NEAR);
+    mov(ecx, edi);
+    and_(ecx, 0xFFFC);
+    cmp(ecx, arena::kMemoryControl);
+    jne(gap);
+    and_(edi, 3);
+    or_(edi, arena::kIoSize);
+    jmp(*c.inside, T_NEAR);
+    L(gap);
+    add(r15d, dword[rbx + c.ioWait]);
+    if (!c.isStore) xor_(r9d, r9d);
+    jmp(*c.done, T_NEAR);
     // Unmapped: leave at once when the stop mask asks for it, else cost 8
     // cycles, raise no trap and use a dummy word.
     Xbyak::Label dummy;

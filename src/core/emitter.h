@@ -130,8 +130,13 @@ private:
   }
 
   struct ColdAccess {
-    Xbyak::Label* unmapped;
-    Xbyak::Label* access;
+    Xbyak::Label* unmapped;  // no region, or nothing writable there
+    Xbyak::Label* outside;   // beyond the region's size
+    Xbyak::Label* inside;    // back into the mapped path (waits, trap bit, base)
+    Xbyak::Label* access;    // the load or store itself
+    Xbyak::Label* done;      // behind the access
+    bool isStore;
+    i32 ioWait;  // displacement of the I/O region's wait for this access
   };
   u32 address_ = 0, size_ = 0;
   bool failTail_ = false;

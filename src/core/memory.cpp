@@ -24,7 +24,8 @@ constexpr bool kWritable[16] = {false, false, true, true, true, true, true, true
 
 // Slices in bitmap order: BIOS, EWRAM, IWRAM, I/O, palette, VRAM, OAM, ROM, EEPROM ports, SRAM.
 constexpr int kSliceRegion[10] = {0, 2, 3, 4, 5, 6, 7, 8, 9, 14};
-constexpr u32 kSliceBytes[10] = {512, 8192, 1024, 32, 32, 4096, 512, 262144, 8, 2048};
+// The I/O slice has a word beyond the registers' 1 KB: the memory control register.
+constexpr u32 kSliceBytes[10] = {512, 8192, 1024, 36, 32, 4096, 512, 262144, 8, 2048};
 
 constexpr u32 kWaitCycles[16][4] = {
     // 16 seq, 16 nonseq, 32 seq, 32 nonseq
@@ -64,6 +65,8 @@ void GbaMemory::buildMap() {
     // The console's OAM is 1 KB and repeats through its region; the rest of
     // the area is never reached.
     if (r == 7) a.regionMask[r] = 0x3FF;
+    // The I/O registers do not repeat (placeInArea).
+    if (r == 4) a.regionMask[r] = 0xFFFFFF;
     if (areas[r]) a.readBase[r] = a.offsetOf(areas[r]);
     if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
     for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
@@ -140,31 +143,34 @@ const u8* GbaMemory::readPointer(u32 address, u32 bytes) const {
   if (r < 0 || !arena_.readBase[r]) return nullptr;
   // The older build took the low 24 bits as the offset; the size test keeps
   // such accesses inside the region.
-  u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
-  if (r == 6) offset = vramOffset(offset);
-  u32 size = arena_.readSize[r];
-  if (size < bytes || offset > size - bytes) return nullptr;
-  return const_cast<Arena&>(arena_).byte(arena_.readBase[r] + offset);
+  u32 masked = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  AreaPlace place;
+  if (!placeInArea(u32(r), masked, arena_.readSize[r], place) || place.end - place.offset < bytes) return nullptr;
+  return const_cast<Arena&>(arena_).byte(arena_.readBase[r] + place.offset);
 }
 
 u8* GbaMemory::writePointer(u32 address, u32 bytes) {
   int r = regionOf(address);
   if (r < 0 || !arena_.writeBase[r]) return nullptr;
-  u32 offset = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
-  if (r == 6) offset = vramOffset(offset);
-  u32 size = arena_.writeSize[r];
-  if (size < bytes || offset > size - bytes) return nullptr;
-  return arena_.byte(arena_.writeBase[r] + offset);
+  u32 masked = variant::kOlder ? (address & 0xFFFFFF) : (address & arena_.regionMask[r]);
+  AreaPlace place;
+  if (!placeInArea(u32(r), masked, arena_.writeSize[r], place) || place.end - place.offset < bytes) return nullptr;
+  return arena_.byte(arena_.writeBase[r] + place.offset);
+}
+
+u32 GbaMemory::unmappedValue(u32 address, u32 allOnes) const {
+  // The I/O region's gaps read 0.
+  return regionOf(address) == 4 ? 0 : allOnes;
 }
 
 u8 GbaMemory::peek8(u32 address) const {
   const u8* p = readPointer(address, 1);
-  return p ? *p : 0xFF;
+  return p ? *p : u8(unmappedValue(address, 0xFF));
 }
 
 u16 GbaMemory::peek16(u32 address) const {
   const u8* p = readPointer(address, 2);
-  if (!p) return 0xFFFF;
+  if (!p) return u16(unmappedValue(address, 0xFFFF));
   u16 v;
   std::memcpy(&v, p, 2);
   return v;
@@ -172,7 +178,7 @@ u16 GbaMemory::peek16(u32 address) const {
 
 u32 GbaMemory::peek32(u32 address) const {
   const u8* p = readPointer(address, 4);
-  if (!p) return 0xFFFFFFFF;
+  if (!p) return unmappedValue(address, 0xFFFFFFFF);
   u32 v;
   std::memcpy(&v, p, 4);
   return v;

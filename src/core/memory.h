@@ -2,10 +2,13 @@
 // The console's memory map: every memory area lives in the state arena, and
 // sixteen-entry region tables (indexed by the guest address's top byte) turn
 // a guest address into an area offset for generated code and for the
-// emulator's own accessors below.  Every area repeats through its 16 MB
+// emulator's own accessors below.  Most areas repeat through their 16 MB
 // region because the offset is the address AND the region's mask.  Video
 // RAM is 96 KB on the console: the last 32 KB of each 128 KB block mirror
 // the 32 KB before them (vramOffset), so that part of its area stays unused.
+// The I/O registers do not repeat: they lie at 0x04000000-0x040003FF, and
+// only the memory control register at 0x04000800 comes again every 64 KB;
+// the rest of region 4 reads 0 and takes no writes.
 
 #include <string>
 
@@ -14,6 +17,29 @@
 
 // A video RAM offset (below 128 KB) with the console's upper mirror folded in.
 inline u32 vramOffset(u32 offset) { return offset >= 0x18000 && offset < 0x20000 ? offset - 0x8000 : offset; }
+
+// Where a guest address lies in its region's area: the offset, and the end
+// of the run of storage it lies in (an access must end by then).
+struct AreaPlace {
+  u32 offset;
+  u32 end;
+};
+// From the address AND the region's mask, with `size` the region's read or
+// write size; false where the region holds nothing there.  Video RAM folds
+// its upper mirror; in the I/O region an offset beyond the registers is the
+// memory control register's (behind them in the area) or nothing.
+inline bool placeInArea(u32 region, u32 masked, u32 size, AreaPlace& out) {
+  u32 offset = masked, end = size;
+  if (region == 6) offset = vramOffset(offset);
+  if (region == 4 && offset >= size && size != 0) {
+    if ((offset & 0xFFFC) != arena::kMemoryControl) return false;
+    offset = size + (offset & 3);
+    end = size + 4;
+  }
+  if (offset >= end) return false;
+  out = {offset, end};
+  return true;
+}
 
 class GbaMemory {
 public:
@@ -30,8 +56,9 @@ public:
   bool loadRom(const std::string& name);
   bool loadBios(const std::string& name);
 
-  // Guest access for the emulator's own code: unmapped reads give all ones,
-  // writes to unmapped, BIOS or ROM memory are dropped.  Not journaled, no traps.
+  // Guest access for the emulator's own code: unmapped reads give all ones
+  // (in the I/O region's gaps 0), writes to unmapped, BIOS or ROM memory are
+  // dropped.  Not journaled, no traps.
   u8 peek8(u32 address) const;
   u16 peek16(u32 address) const;
   u32 peek32(u32 address) const;
@@ -66,6 +93,8 @@ public:
 private:
   // The region of an address for the emulator's accessors; -1 when unmapped.
   int regionOf(u32 address) const;
+  // What a read that finds no storage gives.
+  u32 unmappedValue(u32 address, u32 allOnes) const;
   void writeInitialRegisters();
 
   Arena& arena_;

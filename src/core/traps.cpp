@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/eeprom.h"
+#include "core/memory.h"
 #include "core/timers.h"
 #include "platform/variant.h"
 
@@ -102,7 +103,7 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
   const TrapMap& map = ctx.breakpoints->map();
   uint32_t region = a >> 24;
   if (region == 4) {
-    uint32_t offset = a & map.mask[4];  // the registers repeat every 1 KB
+    uint32_t offset = a & map.mask[4];  // the registers do not repeat
     const uint32_t width = ctx.lastTrapWidth ? *ctx.lastTrapWidth : 2;
     if (offset == 0x202 || offset == 0x203 || (offset == 0x200 && width == 4)) {
       // Writing 1s to IF acknowledges those interrupts; a byte store
@@ -146,8 +147,10 @@ void handleAccessTraps(TrapContext& ctx, uint32_t pc, uint32_t dataAddress, uint
     // No trap bit exists above region 15 or outside a region's size: a read or
     // write there hit nothing (running back re-tests every access, trapped or
     // not).  The later kinds are still examined.
+    AreaPlace place;
     const bool outside =
-        region > 15 || (a & map.mask[region]) >= (k == 1 ? map.writeSize[region] : map.readSize[region]);
+        region > 15 ||
+        !placeInArea(region, a & map.mask[region], k == 1 ? map.writeSize[region] : map.readSize[region], place);
     if (outside) {
       if (k != 2) status &= ~bit;
       continue;

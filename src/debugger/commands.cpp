@@ -90,10 +90,12 @@ u8* debuggerTarget(u32 address, u32 size) {
   if (region >= 16) return nullptr;
   Arena& arena = gEmulator.memory().arena();
   const u32 baseOffset = arena.readBase[region];
-  const u32 offset = address & gEmulator.memory().regionMask(region);
-  const u32 limit = gEmulator.memory().readSize(region);
-  if (baseOffset == 0 || limit < size || offset > limit - size) return nullptr;
-  return arena.byte(baseOffset + offset);
+  const u32 masked = address & gEmulator.memory().regionMask(region);
+  AreaPlace place;
+  if (baseOffset == 0 || !placeInArea(region, masked, gEmulator.memory().readSize(region), place) ||
+      place.end - place.offset < size)
+    return nullptr;
+  return arena.byte(baseOffset + place.offset);
 }
 
 // A write into the code the processor has translated must show when it

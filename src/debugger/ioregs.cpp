@@ -103,7 +103,7 @@ void coefficient(FixedIString& line, u32 x) {
 }  // namespace
 
 bool isDecodedIoRegister(u32 address) {
-  if ((address >> 24) != 4) return false;
+  if ((address >> 24) != 4 || (address & 0xFFFFFF) > kIoOffsetMask) return false;
   const u32 o = address & kIoOffsetMask;
   switch (o) {
     case 0x000:

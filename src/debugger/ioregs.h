@@ -9,11 +9,10 @@
 
 class GbaMemory;
 
-// The I/O area repeats every 1 KB through its region.
+// The I/O registers' offsets: 0x04000000-0x040003FF (they do not repeat).
 inline constexpr u32 kIoOffsetMask = 0x3FF;
 
-// True for an address in region 4 whose offset is a decoded register (so
-// mirrors of the I/O area decode too).
+// True for an address of a decoded register.
 bool isDecodedIoRegister(u32 address);
 
 // The names of bits firstBit, firstBit * 2, ... below endBit (names[0] for

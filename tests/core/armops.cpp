@@ -100,8 +100,10 @@ TEST_F(Cpu, MultiplyResultsFlagsAndCycles) {
       {"MUL", 0xE0000291, {{1, 7}, {2, 6}}, 0, {{0, 42}}, 0},
       {"MLAS clears C keeps V", 0xE0303291, {{1, 0xFFFFFFFF}, {2, 1}, {3, 0}}, 0x3, {{0, 0xFFFFFFFF}}, 0x9},
       {"UMULL", 0xE0810392, {{2, 0xFFFFFFFF}, {3, 2}}, 0, {{0, 0xFFFFFFFE}, {1, 1}}, 0},
-      {"SMLALS negative", 0xE0F10392, {{0, 0}, {1, 0}, {2, 0xFFFFFFFF}, {3, 2}}, 0x3,
-       {{0, 0xFFFFFFFE}, {1, 0xFFFFFFFF}}, 0x8},
+      {"SMLALS negative clears C keeps V", 0xE0F10392, {{0, 0}, {1, 0}, {2, 0xFFFFFFFF}, {3, 2}}, 0x3,
+       {{0, 0xFFFFFFFE}, {1, 0xFFFFFFFF}}, 0x9},
+      {"UMULLS keeps V, Z from all 64 bits", 0xE0910392, {{2, 0x80000000}, {3, 2}}, 0x5, {{0, 0}, {1, 1}}, 0x1},
+      {"UMLALS keeps a clear V", 0xE0B10392, {{0, 1}, {1, 0}, {2, 3}, {3, 2}}, 0x2, {{0, 7}, {1, 0}}, 0},
       {"SMLALS zero", 0xE0F10392, {{0, 2}, {1, 0}, {2, 0xFFFFFFFF}, {3, 2}}, 0, {{0, 0}, {1, 0}}, 0x4},
   });
   // Cost: ROM S-cycle 6, plus m multiplier cycles from Rs.

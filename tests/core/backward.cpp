@@ -96,6 +96,31 @@ TEST_F(Backwards, BreakpointsStopARunningBackwardSlice) {
   EXPECT_EQ(status & 0x10, 0x10u);
 }
 
+// The console's memory-map edges and System mode's shared registers: byte
+// stores that palette and video RAM widen (both bytes journaled with their
+// word) or that OAM and sprite VRAM drop, stores into the I/O gaps, the memory
+// control register, long multiplies, and register writes in System mode
+// (journaled as User's words).
+struct BackwardsOverTheMapEdges : GuestFixture {};
+
+TEST_F(BackwardsOverTheMapEdges, SingleStepsForwardThenBackRestoreEverything) {
+  struct Program {
+    const char* name;
+    int steps;
+  };
+  for (const Program p : {Program{"mapedges", 500}, Program{"sysmode", 60}}) {
+    SetUp();
+    load(p.name);
+    const GuestSnapshot start = snapshot();
+    for (int i = 0; i < p.steps; ++i) step();
+    EXPECT_NE(snapshot(), start) << p.name;
+    for (int i = 0; i < p.steps; ++i) ASSERT_NE(back(), 0x40000u) << p.name << ", step back " << i;
+    const GuestSnapshot end = snapshot();
+    EXPECT_TRUE(end == start) << p.name << ": " << firstDifference(end, start);
+    EXPECT_EQ(back(), 0x40000u) << p.name;
+  }
+}
+
 TEST(BackwardsFresh, FreshEmulatorHasNothingToUndo) {
   auto emu = std::make_unique<Emulator>();
   gVideoCycles = 65535;

@@ -109,6 +109,39 @@ TEST(Breakpoints, RangesCoverTheirLastWordAndStayInsideTheRegion) {
   EXPECT_EQ(m.table.list().count(), count);
 }
 
+// The I/O registers do not repeat: a breakpoint has bits on them and on the
+// memory control register (0x04000800, again every 64 KB), nowhere else in
+// the region; a store to a gap does nothing and stops at nothing.
+TEST(Breakpoints, IoBitsFollowTheRegistersAndTheControlRegisterOnly) {
+  TrapFixtureMemory m;
+  ASSERT_TRUE(m.table.setBits(0x04000800, 4, 1, kBreakWrite, true));
+  for (uint32_t a : {0x04000800u, 0x04010800u, 0x04FF0802u}) EXPECT_TRUE(m.live(kWrite, a)) << std::hex << a;
+  uint32_t hit = kStatusWrite;
+  handleAccessTraps(m.ctx, 0x08000000, 0x04000802, hit);
+  EXPECT_EQ(hit, kStatusWrite);
+  EXPECT_FALSE(m.live(kWrite, 0x04000000));  // the register block's first word is another one
+  EXPECT_FALSE(m.live(kWrite, 0x04000400));
+  EXPECT_FALSE(m.table.setBits(0x04000400, 4, 1, kBreakRead, true));
+  EXPECT_FALSE(m.table.setBits(0x04FFF600, 4, 1, kBreakRead, true));
+  EXPECT_EQ(m.warnings.size(), 2u);
+  // A register's breakpoint does not reach a gap that once mirrored it, nor
+  // does a store to the gap act on the register (IF here).
+  ASSERT_TRUE(m.table.setBits(0x04000200, 4, 1, kBreakWrite, true));
+  EXPECT_FALSE(m.live(kWrite, 0x04000600));
+  m.ifCopy = 3;
+  write16(m.io + 0x202, 1);
+  for (uint32_t a : {0x04000602u, 0x04FFFE02u}) {
+    uint32_t status = kStatusWrite;
+    handleAccessTraps(m.ctx, 0x08000000, a, status);
+    EXPECT_EQ(status, 0u) << std::hex << a;
+  }
+  EXPECT_EQ(m.ifCopy, 3u);
+  // A range running past the registers' end stops there.
+  ASSERT_TRUE(m.table.setBits(0x040003F0, 0x20, 1, kBreakRead, true));
+  EXPECT_TRUE(m.live(kRead, 0x040003FC));
+  EXPECT_FALSE(m.live(kRead, 0x04000800));
+}
+
 TEST(AccessTraps, IfWriteAcknowledgesAndOtherRegistersOfTheWordDoNothing) {
   TrapFixtureMemory m;
   m.ifCopy = 3;

@@ -1,18 +1,26 @@
 // Register bank, reset and interrupt requests.
 
 #include "corefixture.h"
+#include "emufixture.h"
 
 namespace {
 
 using CpuState = testsupport::CoreFixture;
 
-TEST_F(CpuState, ResetWithoutBios) {
-  EXPECT_EQ(r(15), 0x08000000u);
-  EXPECT_EQ(cpu().cpsr(), 0u);
-  EXPECT_EQ(cpu().bank().get(13, 0), 0x03007FE0u);
-  EXPECT_EQ(cpu().bank().get(13, 3), 0x03007FE0u);
-  EXPECT_EQ(cpu().bank().get(13, 2), 0x03007FA0u);
+// Without a BIOS, and with "Skip startup", the processor starts as the
+// console's BIOS leaves it for the cartridge.
+void expectCartridgeStart(ArmCpu& cpu) {
+  EXPECT_EQ(cpu.reg(15), 0x08000000u);
+  EXPECT_EQ(cpu.cpsr(), 0x1Fu);  // System mode, ARM state, IRQ and FIQ enabled
+  RegisterBank& b = cpu.bank();
+  EXPECT_EQ(b.get(13, 6), 0x03007F00u);  // System
+  EXPECT_EQ(b.get(13, 0), 0x03007F00u);  // User: the same word
+  EXPECT_EQ(b.get(13, 2), 0x03007FA0u);  // IRQ
+  EXPECT_EQ(b.get(13, 3), 0x03007FE0u);  // Supervisor
+  EXPECT_EQ(cpu.reg(13), 0x03007F00u);
 }
+
+TEST_F(CpuState, ResetWithoutBios) { expectCartridgeStart(cpu()); }
 
 TEST_F(CpuState, ResetWithBios) {
   mem().bios()[0] = 0x12;
@@ -23,7 +31,7 @@ TEST_F(CpuState, ResetWithBios) {
   if constexpr (!variant::kOlder) {
     setSkipStartupOption(1);
     emu->reset();
-    EXPECT_EQ(r(15), 0x08000000u);
+    expectCartridgeStart(cpu());
     setSkipStartupOption(0);
   }
 }
@@ -32,13 +40,32 @@ TEST_F(CpuState, BanksShareWhatTheyShould) {
   RegisterBank& b = cpu().bank();
   b.set(8, 1, 0x88);      // FIQ's own R8
   EXPECT_EQ(b.get(8, 0), 0u);
-  b.set(13, 6, 0x1313);   // System's own R13
-  EXPECT_EQ(b.get(13, 0), 0x03007FE0u);
+  // System mode has User's registers, R8-R14 included.
+  for (u32 n = 8; n <= 14; ++n) {
+    b.set(n, 6, 0x100 + n);
+    EXPECT_EQ(b.get(n, 0), 0x100 + n) << n;
+    EXPECT_EQ(b.slot(n, 6), b.slot(n, 0)) << n;
+  }
+  EXPECT_EQ(b.get(13, 2), 0x03007FA0u);  // IRQ keeps its own
   b.set(0, 3, 7);         // R0 is one word for all
   for (u32 s = 0; s < 7; ++s) EXPECT_EQ(b.get(0, s), 7u);
-  b.set(17, 2, 0x1F);     // IRQ's SPSR
-  EXPECT_EQ(b.get(17, 0), 0u);  // User reads the shared word 17
+  // The exception modes each have an SPSR; User and System have none: their
+  // register 17 reads CPSR and takes no writes.
+  for (u32 s = 1; s <= 5; ++s) b.set(17, s, 0x10 + s);
+  for (u32 s = 1; s <= 5; ++s) EXPECT_EQ(b.get(17, s), 0x10 + s) << s;
+  b.set(16, 0, 0x6000001F);
+  b.set(17, 0, 0x13);
+  b.set(17, 6, 0x13);
+  EXPECT_EQ(b.get(16, 0), 0x6000001Fu);
+  EXPECT_EQ(b.get(17, 0), 0x6000001Fu);
+  EXPECT_EQ(b.get(17, 6), 0x6000001Fu);
+  const u32 journal = emu->arena().journalWriteIndex;
+  cpu().setRegJournaled(17, 0x13);  // in System mode: nothing written, nothing journaled
+  EXPECT_EQ(cpu().cpsr(), 0x6000001Fu);
+  EXPECT_EQ(emu->arena().journalWriteIndex, journal);
+  for (u32 s = 1; s <= 5; ++s) EXPECT_EQ(b.get(17, s), 0x10 + s) << s;
   EXPECT_EQ(RegisterBank::bankOfMode(0x1B), 5u);
+  EXPECT_EQ(RegisterBank::bankOfMode(0x1F), 6u);
   EXPECT_EQ(RegisterBank::bankOfMode(0x00), 0u);
   EXPECT_EQ(RegisterBank::bankOfMode(0x15), 0u);
 }
@@ -97,6 +124,41 @@ TEST_F(CpuState, TransferStoppedHalfDoneDoesNotGoOnAfterAReset) {
   slice();
   EXPECT_EQ(mem().peek32(0x03000008), 0u);
   EXPECT_EQ(mem().peek32(0x030000FC), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+using SystemMode = testsupport::GuestFixture;
+
+// Interrupt dispatchers switch from IRQ mode into System mode to run on the
+// program's stack: that stack is User's, and IRQ's own stays apart.
+TEST_F(SystemMode, SharesUsersRegistersAndHasNoSpsr) {
+  load("sysmode");
+  ASSERT_TRUE(runTo(0x08000100));
+  const GbaMemory& m = emu->memory();
+  auto at = [&](u32 offset) { return m.peek32(0x03000000 + offset); };
+  EXPECT_EQ(at(0x00), 0x03007F00u);  // System's SP at the start
+  EXPECT_EQ(at(0x04), 0x03007FA0u);  // IRQ's
+  EXPECT_EQ(at(0x08), 0u);           // IRQ's LR, not System's
+  EXPECT_EQ(at(0x0C), 0x03007EF8u);  // pushed onto the program's stack
+  EXPECT_EQ(m.peek32(0x03007EF8), 0x88u);
+  EXPECT_EQ(m.peek32(0x03007EFC), 0x14u);
+  EXPECT_EQ(at(0x10), 0x03007FA0u);  // IRQ's SP untouched by the push
+  EXPECT_EQ(at(0x14), 0x24u);
+  EXPECT_EQ(at(0x18), 0x6000001Fu);  // IRQ's SPSR
+  EXPECT_EQ(at(0x1C) & 0xFF, 0x1Fu); // SPSR in System mode reads CPSR
+  EXPECT_EQ(at(0x20) & 0xFF, 0x1Fu); // and a write to it changes nothing
+  EXPECT_EQ(at(0x24) & 0xFF, 0x1Fu); // MOVS PC, LR keeps CPSR
+  EXPECT_EQ(at(0x28), 0x88u);
+  EXPECT_EQ(at(0x2C), 0x14u);
+  EXPECT_EQ(at(0x30), 0x03007F00u);  // User mode: the same SP
+  EXPECT_EQ(at(0x34), at(0x34) & ~3u);
+  EXPECT_GT(at(0x34), 0x08000000u);  // and LR, set in System mode
+  EXPECT_EQ(at(0x38), 0x88u);
+  EXPECT_EQ(cpu().mode(), 0x10u);
+  EXPECT_EQ(cpu().bank().get(17, 2), 0x6000001Fu);  // IRQ's SPSR survived the write in System mode
 }
 
 }  // namespace

@@ -11,8 +11,6 @@ namespace {
 using Memory = testsupport::CoreFixture;
 
 TEST_F(Memory, MirrorsAndUnmappedRegions) {
-  mem().poke32(0x04000000, 0x12345678);
-  EXPECT_EQ(mem().peek32(0x04000400), 0x12345678u);  // I/O every 1 KB
   mem().poke16(0x06000000, 0xBEEF);
   EXPECT_EQ(mem().peek16(0x06020000), 0xBEEFu);      // VRAM every 128 KB
   // VRAM is 96 KB: the last 32 KB of each 128 KB block mirror the 32 KB before.
@@ -25,6 +23,114 @@ TEST_F(Memory, MirrorsAndUnmappedRegions) {
   EXPECT_EQ(mem().peek32(0x01000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek32(0x10000000), 0xFFFFFFFFu);
   EXPECT_EQ(mem().peek8(0x0F000000), 0xFFu);
+}
+
+// The I/O registers lie at 0x04000000-0x040003FF only; the memory control
+// register at 0x04000800 comes again every 64 KB; every other address of the
+// region reads 0 and takes no writes.
+TEST_F(Memory, IoRegistersDoNotRepeat) {
+  mem().poke32(0x04000000, 0x12345678);
+  mem().poke16(0x04000200, 0x3FFF);
+  mem().poke32(0x04000800, 0x0D000020);
+  struct Case {
+    u32 address, word;
+  };
+  const Case cases[] = {
+      {0x04000000, 0x12345678}, {0x04000200, 0x3FFF},     {0x04000400, 0},          {0x04000600, 0},
+      {0x04001000, 0},          {0x04FFF600, 0},          {0x04FFFE00, 0},          {0x04000804, 0},
+      {0x04000800, 0x0D000020}, {0x04010800, 0x0D000020}, {0x04FF0800, 0x0D000020}, {0x04010000, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(mem().peek32(c.address), c.word) << std::hex << c.address;
+    EXPECT_EQ(mem().peek16(c.address), c.word & 0xFFFF) << std::hex << c.address;
+    EXPECT_EQ(mem().peek8(c.address + 3), c.word >> 24) << std::hex << c.address;
+  }
+  // Writes to the gaps change nothing; through a repeat of the control register they land in it.
+  for (u32 a : {0x04000400u, 0x04000600u, 0x04FFF600u, 0x04000804u}) mem().poke32(a, 0xFFFFFFFF);
+  mem().poke16(0x04FF0802, 0x0E00);
+  EXPECT_EQ(mem().peek32(0x04000000), 0x12345678u);
+  EXPECT_EQ(mem().peek16(0x04000200), 0x3FFFu);
+  EXPECT_EQ(mem().peek32(0x04000800), 0x0E000020u);
+  EXPECT_EQ(mem().peek32(0x04000400), 0u);
+  // No access reaches over the registers' end into the control register.
+  EXPECT_EQ(mem().peek32(0x040003FE), 0u);
+}
+
+// DMA reads and writes through the same map: a gap gives 0s and takes nothing.
+TEST_F(Memory, DmaSeesTheIoMap) {
+  for (u32 a = 0x03000000; a < 0x03000010; a += 4) mem().poke32(a, 0xFFFFFFFF);
+  mem().poke16(0x04000200, 0x1234);
+  mem().poke32(0x040000D4, 0x04000530);       // channel 3 from a gap (1 KB past KEYINPUT)
+  mem().poke32(0x040000D8, 0x03000000);       // to IWRAM
+  mem().poke32(0x040000DC, 0x84000000 | 4);   // enabled, immediate, words, 4 units
+  gStopMask = kStopRunning;
+  slice();
+  for (u32 a = 0x03000000; a < 0x03000010; a += 4) EXPECT_EQ(mem().peek32(a), 0u) << std::hex << a;
+  mem().poke32(0x040000D4, 0x03000000);
+  mem().poke32(0x040000D8, 0x04FFF600);       // into a gap at the region's top
+  mem().poke32(0x040000DC, 0x84000000 | 4);
+  slice();
+  EXPECT_EQ(mem().peek16(0x04000200), 0x1234u);
+  EXPECT_EQ(mem().peek32(0x04FFF600), 0u);
+}
+
+// Generated code sees the same I/O map: stores into the gaps change nothing
+// and loads from them give 0, without stopping and at an I/O access's cost;
+// the control register takes every width.
+TEST_F(Memory, GuestCodeSeesTheIoMap) {
+  struct Case {
+    u32 address;
+    bool control;  // the memory control register, else a gap
+  };
+  const Case cases[] = {
+      {0x04FFF600, false}, {0x04000410, false}, {0x04000600, false}, {0x04001208, false},
+      {0x04000804, false}, {0x04000800, true},  {0x04010800, true},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    code({0xE5810000,    // str r0, [r1]
+          0xE1C100B0,    // strh r0, [r1]
+          0xE5C10000,    // strb r0, [r1]
+          0xE5912000,    // ldr r2, [r1]
+          0xE1D120B0,    // ldrh r2, [r1]
+          0xE5D12003});  // ldrb r2, [r1, #3]
+    gStopMask = kStopStep | 0x100;  // an unmapped access would stop
+    mem().poke16(0x04000200, 0x1234);
+    mem().poke16(0x04000208, 1);
+    set(0, 0xAABBCCDD);
+    set(1, c.address);
+    for (int i = 0; i < 3; ++i) {
+      const u32 before = gCycleCount;
+      EXPECT_EQ(slice() & 0x100, 0u) << std::hex << c.address;
+      EXPECT_EQ(gCycleCount - before, 8u + 1u) << std::hex << c.address;  // ROM N-cycle + I/O access
+    }
+    EXPECT_EQ(mem().peek16(0x04000200), 0x1234u) << std::hex << c.address;  // IE
+    EXPECT_EQ(mem().peek16(0x04000208), 1u) << std::hex << c.address;       // IME
+    EXPECT_EQ(mem().peek16(0x04000010), 0u) << std::hex << c.address;       // BG0HOFS
+    EXPECT_EQ(mem().peek32(0x04000800), c.control ? 0xAABBCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xAABBCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xCCDDu : 0u) << std::hex << c.address;
+    slice();
+    EXPECT_EQ(r(2), c.control ? 0xAAu : 0u) << std::hex << c.address;
+  }
+}
+
+// Even code runs there: a word of the memory control register holds an
+// instruction, the gap after it reads as 0 (an ANDEQ that does nothing).
+TEST_F(Memory, CodeRunsFromTheMemoryControlRegister) {
+  mem().poke32(0x04000800, 0xE3A00005);  // mov r0, #5
+  set(15, 0x04000800);
+  slice();
+  slice();
+  EXPECT_EQ(r(0), 5u);
+  EXPECT_EQ(r(15), 0x04000808u);
+  mem().poke32(0x04000800, 0xE3A00007);  // written over by the debugger: runs as written
+  cpu().flushBlocks();
+  set(15, 0x04000800);
+  slice();
+  EXPECT_EQ(r(0), 7u);
 }
 
 // Generated code sees the same mirrors as the accessors.
@@ -42,6 +148,61 @@ TEST_F(Memory, GuestCodeSeesVideoRamAndOamMirrors) {
   EXPECT_EQ(r(2), 0xCAFEF00Du);
   EXPECT_EQ(r(5), 0xCAFEF00Du);
   EXPECT_EQ(mem().peek32(0x06018004), 0xCAFEF00Du);
+}
+
+// Byte stores by the processor: palette RAM takes the byte into both bytes of
+// its halfword, OAM ignores it, video RAM widens it below the sprite area and
+// ignores it there (from 0x06010000 in modes 0-2, from 0x06014000 in the
+// bitmap modes 3-5, by the display mode at the time of the store).
+TEST_F(Memory, ByteStoresWidenOrDropWhereTheConsoleDoes) {
+  struct Case {
+    const char* what;
+    u32 address, mode;
+    u16 after;  // the halfword holding the address, 0x1234 before
+  };
+  const Case cases[] = {
+      {"palette, even", 0x05000010, 0, 0xABAB},
+      {"palette, odd", 0x05000011, 0, 0xABAB},
+      {"palette mirror", 0x05000411, 0, 0xABAB},
+      {"OAM", 0x07000010, 0, 0x1234},
+      {"OAM mirror", 0x07000413, 0, 0x1234},
+      {"background VRAM", 0x06000011, 0, 0xABAB},
+      {"background VRAM end, mode 2", 0x0600FFFF, 2, 0xABAB},
+      {"sprite VRAM, mode 0", 0x06010000, 0, 0x1234},
+      {"sprite VRAM, mode 1", 0x06012345, 1, 0x1234},
+      {"sprite VRAM's upper mirror, mode 0", 0x0601C001, 0, 0x1234},
+      {"bitmap VRAM, mode 3", 0x06010000, 3, 0xABAB},
+      {"bitmap VRAM end, mode 4", 0x06013FFF, 4, 0xABAB},
+      {"sprite VRAM, mode 5", 0x06014000, 5, 0x1234},
+      {"sprite VRAM's upper mirror, mode 3", 0x0601C001, 3, 0x1234},
+      {"VRAM repeated, mode 4", 0x06033FFE, 4, 0xABAB},
+      {"IWRAM, odd", 0x03000011, 0, 0xAB34},
+      {"EWRAM, even", 0x02000010, 0, 0x12AB},
+  };
+  // ARM STRB, Thumb STRB and SWPB store the same way.
+  for (int form = 0; form < 3; ++form) {
+    for (const Case& c : cases) {
+      SetUp();
+      if (form == 0) code({0xE5C10000});  // strb r0, [r1]
+      if (form == 1) {
+        code({0xE28F2001, 0xE12FFF12});  // add r2, pc, #1; bx r2 (into Thumb at 0x08000008 + 1)
+        thumbCode({0x7008}, 0x08000008);  // strb r0, [r1]
+      }
+      if (form == 2) code({0xE1412090});  // swpb r2, r0, [r1]
+      const u32 half = c.address & ~1u;
+      mem().poke16(half, 0x1234);
+      mem().poke16(0x04000000, u16(c.mode));
+      set(0, 0xCDAB);
+      set(1, c.address);
+      for (int i = 0; i < (form == 1 ? 3 : 1); ++i) slice();
+      EXPECT_EQ(mem().peek16(half), c.after) << c.what << ", form " << form;
+    }
+  }
+  // The debugger's own byte write stays one byte.
+  SetUp();
+  mem().poke16(0x05000020, 0x1234);
+  mem().poke8(0x05000020, 0xAB);
+  EXPECT_EQ(mem().peek16(0x05000020), 0x12ABu);
 }
 
 TEST_F(Memory, AccessesMustFitInTheRegion) {

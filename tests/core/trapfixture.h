@@ -39,7 +39,7 @@ struct TrapFixtureMemory {
       wait16[r] = kWait16[r] << 20;
       map.readSize[r] = kSize[r];
       map.writeSize[r] = (r == 0 || r == 8 || r == 10 || r == 12) ? 0 : kSize[r];
-      map.mask[r] = kSize[r] ? kSize[r] - 1 : 0xFFFFFF;
+      map.mask[r] = kSize[r] && r != 4 ? kSize[r] - 1 : 0xFFFFFF;  // the I/O registers do not repeat
       if (!kSize[r]) continue;
       int owner = (r >= 8 && r <= 13) ? 8 + (r & 1) : r;  // ROM and EEPROM ports mirror
       for (int b = 0; b < 6; ++b) {

@@ -58,17 +58,20 @@ TEST_F(AppPanes, RegistersTwoALineChangedOnesRedOnce) {
   EXPECT_EQ(regLine(1), "\x05" + cell("R02:", false, 0x22222222) + cell("R03:", false, 0x12345678));
 }
 
+// System mode shows User's registers; neither has an SPSR: its line shows CPSR.
 TEST_F(AppPanes, RegistersShowTheCurrentModesBank) {
   struct Mode {
     u32 mode;
     u32 r8, r13, spsr;
-  } modes[] = {{0x10, 0x800, 0x1300, 0},      {0x11, 0x811, 0x1311, 0x5011}, {0x12, 0x800, 0x1312, 0x5012},
-               {0x13, 0x800, 0x1313, 0x5013}, {0x17, 0x800, 0x1317, 0x5017}, {0x1B, 0x800, 0x131B, 0x501B}};
+  } modes[] = {{0x10, 0x800, 0x1300, 0x10},   {0x11, 0x811, 0x1311, 0x5011}, {0x12, 0x800, 0x1312, 0x5012},
+               {0x13, 0x800, 0x1313, 0x5013}, {0x17, 0x800, 0x1317, 0x5017}, {0x1B, 0x800, 0x131B, 0x501B},
+               {0x1F, 0x800, 0x1300, 0x1F}};
   for (const Mode& m : modes) {
     cpu().bank().set(kRegCpsr, 0, m.mode);
     if (m.mode == 0x10 || m.mode == 0x11) cpu().setReg(8, m.r8);
     cpu().setReg(13, m.r13);
-    if (m.mode != 0x10) cpu().setReg(kRegSpsr, m.spsr);
+    cpu().setReg(kRegSpsr, m.spsr + 0x100);  // User and System take no SPSR write
+    cpu().setReg(kRegSpsr, m.spsr);
   }
   for (const Mode& m : modes) {
     cpu().bank().set(kRegCpsr, 0, m.mode);
@@ -77,9 +80,7 @@ TEST_F(AppPanes, RegistersShowTheCurrentModesBank) {
     EXPECT_NE(r8.find(cell("R08:", true, m.r8).substr(5)), std::string::npos) << m.mode;
     EXPECT_NE(r13.find(cell("R13:", true, m.r13).substr(5)), std::string::npos) << m.mode << r13;
     EXPECT_NE(regLine(8).find(cell("CPSR:", true, m.mode).substr(6)), std::string::npos) << m.mode;
-    if (m.mode != 0x10) {
-      EXPECT_NE(spsr.find(cell("SPSR:", true, m.spsr).substr(6)), std::string::npos) << m.mode;
-    }
+    EXPECT_NE(spsr.find(cell("SPSR:", true, m.spsr).substr(6)), std::string::npos) << m.mode;
   }
 }
 
