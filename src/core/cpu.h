@@ -123,6 +123,8 @@ public:
   void run();
   // Backward slice: installed by the history journal.
   void stepBack();
+  // Enters exception k (the number of its pending bit), journaled.
+  void enterException(u32 k);
   // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
   void switchState(u32& pc);
   // The guest debug service after a MOV R0, R0 (status 0x80000).

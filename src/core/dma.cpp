@@ -58,6 +58,12 @@ uint32_t Dma::unitCycles(uint32_t n, DmaBus& bus) const {
   return unit[n] == 2 ? (bus.wait16(s) + bus.wait16(d)) >> 20 : (bus.wait32(s) + bus.wait32(d)) >> 20;
 }
 
+void Dma::enableChanged(uint32_t n, bool before, bool now, DmaBus& bus) {
+  if (before == now) return;
+  change(bus, repeating[n], 0u);
+  if (!now) change(bus, remaining[n], 0u);
+}
+
 uint32_t Dma::stepBack(uint32_t n, DmaBus& bus) {
   // The stepping of a transfer is not journaled unit by unit: it is taken
   // back by the channel's own steps, which change only when it is latched.

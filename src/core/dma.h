@@ -68,6 +68,9 @@ class Dma {
   // status bit or a trap.
   uint32_t run(uint32_t timing, DmaBus& bus, const DmaClock& clock);
 
+  // The guest switched channel n's enable bit: on, it is latched afresh
+  // from its registers at its next start; off, it stops where it is.
+  void enableChanged(uint32_t n, bool before, bool now, DmaBus& bus);
   // One unit of channel n taken back: the channel steps back over it.
   // Returns the unit's cycles.
   uint32_t stepBack(uint32_t n, DmaBus& bus);

@@ -65,6 +65,7 @@ Emulator::Emulator()
   trapContext_.journal = [this](const void* field) { journalField(field); };
   trapContext_.codeWritten = [this](u32 pc, u32 address) { cpu_.codeWritten(pc, address); };
   trapContext_.timerReload = arena_->machine.timerReload;
+  trapContext_.dmaControl = [this](u32 n, bool before, bool now) { dma_.enableChanged(n, before, now, *this); };
   trapContext_.beforeWrite = [this](u32 word, u32& before, u32& cycles) { beforeWrite(word, before, cycles); };
   cpu_.codeTraps = &breakpoints_;
   trapContext_.wait16Sequential = arena_->wait[arena::kWait16Seq];

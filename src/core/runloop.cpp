@@ -18,13 +18,24 @@ SkipBreakpointOnce gSkipBreakpointOnce;
 namespace {
 
 constexpr u32 kVector[7] = {0x00, 0x10, 0x1C, 0x18, 0x0C, 0x08, 0x04};
-constexpr u32 kModeByte[7] = {0xDF, 0x17, 0x51, 0x92, 0x17, 0x13, 0x1B};
+// Every exception but reset masks IRQ on entry, FIQ masks FIQ too, as the
+// ARM7TDMI does: a handler is not interrupted before it has saved state.
+constexpr u32 kModeByte[7] = {0xDF, 0x97, 0xD1, 0x92, 0x97, 0x93, 0x9B};
 constexpr u32 kReturnOffset[7] = {0, 8, 4, 4, 0, 0, 0};
 
 // Status bits after which the loop goes on with the next block.
 constexpr u32 kContinue = 0x4000 | 0x8000 | 0x10000 | 0x20000;
 
 }  // namespace
+
+void ArmCpu::enterException(u32 k) {
+  const u32 c = cpsr(), pc = this->pc();
+  setRegJournaled(kRegCpsr, (c & ~63u) | kModeByte[k]);
+  setRegJournaled(14, pc + kReturnOffset[k]);
+  setRegJournaled(kRegSpsr, c);
+  setRegJournaled(15, kVector[k]);
+  if (pendingExceptions & (1u << k)) changeField(arena_, pendingExceptions, pendingExceptions & ~(1u << k));
+}
 
 void ArmCpu::switchState(u32& pc) {
   u32 c = cpsr();
@@ -85,12 +96,7 @@ void ArmCpu::run() {
     if (c & 0x40) p &= ~4u;
     if (c & 0x80) p &= ~8u;
     if (p && !resuming) {
-      u32 k = u32(std::countr_zero(p));
-      setRegJournaled(kRegCpsr, (c & ~63u) | kModeByte[k]);
-      setRegJournaled(14, pc + kReturnOffset[k]);
-      setRegJournaled(kRegSpsr, c);
-      setRegJournaled(15, kVector[k]);
-      changeField(arena_, pendingExceptions, pendingExceptions & ~(1u << k));
+      enterException(u32(std::countr_zero(p)));
       pc = this->pc();
     }
     if (!pendingWrites_.empty()) settleCodeWrites();
@@ -128,7 +134,9 @@ void ArmCpu::run() {
   if (hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
   settleCodeWrites();
   if (status & 0x80000) debugService(status);
-  if (status & 0x800) raise(32);
+  // The SWI instruction itself enters its exception: no interrupt comes in
+  // between.
+  if (status & 0x800) enterException(5);
   if (status & 0x4) {
     requestInterrupt(arena_.pendingTimerInterrupts);
     changeField(arena_, arena_.pendingTimerInterrupts, 0u);

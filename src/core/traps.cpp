@@ -105,6 +105,17 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
   if (region == 4) {
     uint32_t offset = a & map.mask[4];  // the registers do not repeat
     const uint32_t width = ctx.lastTrapWidth ? *ctx.lastTrapWidth : 2;
+    if (offset >= 0xB8 && offset < 0xE0 && (offset - 0xB8) % 12 < 4 && ctx.dmaControl) {
+      // A DMA channel's enable bit: switched on, it starts afresh from its
+      // registers; switched off, it stops.
+      const uint32_t word = a & ~3u;
+      uint32_t before = 0, now, cycles = 0;
+      std::memcpy(&now, ctx.io + (offset & ~3u), 4);
+      before = now;
+      if (ctx.beforeWrite) ctx.beforeWrite(word, before, cycles);
+      ctx.dmaControl((offset - 0xB8) / 12, (before >> 31) != 0, (now >> 31) != 0);
+      return;
+    }
     if (offset == 0x202 || offset == 0x203 || (offset == 0x200 && width == 4)) {
       // Writing 1s to IF acknowledges those interrupts; a byte store
       // acknowledges in its own byte only.

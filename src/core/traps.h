@@ -42,6 +42,9 @@ struct TrapContext {
   // The word a trapped write covered as it was before the write, and the
   // cycles of the instruction that wrote it (left alone when not known).
   std::function<void(uint32_t word, uint32_t& before, uint32_t& cycles)> beforeWrite;
+  // A guest write to a DMA channel's control word, with its enable bit
+  // before and after.
+  std::function<void(uint32_t channel, bool enabledBefore, bool enabledNow)> dmaControl;
   // A guest write reached a word that holds translated code (pc: where the
   // program goes on).
   std::function<void(uint32_t pc, uint32_t address)> codeWritten;

@@ -285,14 +285,18 @@ TEST_F(Cpu, BranchesExceptionsAndExits) {
   EXPECT_EQ(r(15), 0x08000100u);
   EXPECT_EQ(r(14), 0x08000004u);
 
-  // SWI: the slice ends and the exception is entered at the next one.
+  // SWI: the instruction enters its exception as its slice ends (no
+  // interrupt comes in between), with IRQs masked.
   SetUp();
   code({0xEF000005});
+  set(16, 0x1F);
   EXPECT_NE(slice() & 0x800, 0u);
-  EXPECT_EQ(r(15), 0x08000004u);
-  slice();
+  EXPECT_EQ(r(15), 0x08u);
   EXPECT_EQ(cpu().mode(), 0x13u);
+  EXPECT_EQ(cpu().cpsr() & 0x80, 0x80u);
   EXPECT_EQ(r(14), 0x08000004u);
+  EXPECT_EQ(cpu().reg(kRegSpsr), 0x1Fu);
+  EXPECT_EQ(cpu().pendingExceptions, 0u);
 
   // A skipped conditional SWI raises nothing.
   SetUp();

@@ -82,7 +82,6 @@ TEST_F(BusyGuest, EveryUnitAtOnceStepsBackToTheSameMachine) {
 }
 
 TEST_F(BusyGuest, BiosCallsAndDmaForAThousandFramesStayInTheirCode) {
-  GTEST_SKIP() << kWaiting;
   if (!start("biosdma")) GTEST_SKIP() << "no shared BIOS";
   std::ifstream image(testsupport::guestImage("biosdma"), std::ios::binary | std::ios::ate);
   const u32 romEnd = 0x08000000 + u32(image.tellg());

@@ -411,32 +411,38 @@ div_tests:
         pop     {r4-r7, pc}
 
 @ In: R0 quotient, R1 remainder, R3 |quotient|, R6 dividend, R7 divisor.
-@ R0 = 0 when they are those of the division rounded towards zero.
+@ R0 = 0 when they are those of the division rounded towards zero.  Only
+@ the remainder's size is checked: its sign, where dividend and divisor
+@ differ, is the dividend's in the console's BIOS and the quotient's in the
+@ shared replacement.
 check_div:
-        movs    r2, r0
-        muls    r2, r7, r2
-        adds    r2, r2, r1
-        cmp     r2, r6
-        bne     9f
-        movs    r2, r0
-        bpl     1f
-        negs    r2, r2
-1:      cmp     r2, r3
-        bne     9f
-        cmp     r1, #0
-        beq     3f
-        movs    r2, r1
+        movs    r2, r0                  @ a non-zero quotient has the sign of dividend / divisor
         eors    r2, r6
-        bmi     9f                      @ the remainder takes the dividend's sign
-        movs    r2, r1
+        eors    r2, r7
+        bpl     1f
+        cmp     r0, #0
+        bne     9f
+1:      movs    r2, r0
         bpl     2f
         negs    r2, r2
-2:      movs    r1, r7
-        bpl     21f
-        negs    r1, r1
-21:     cmp     r2, r1
+2:      cmp     r2, r3                  @ R3 is |quotient|
+        bne     9f
+        movs    r0, r1                  @ |remainder|
+        bpl     3f
+        negs    r0, r0
+3:      movs    r2, r7                  @ |divisor|
+        bpl     4f
+        negs    r2, r2
+4:      cmp     r0, r2                  @ |remainder| < |divisor|
         bhs     9f
-3:      movs    r0, #0
+        muls    r3, r2, r3              @ |quotient| x |divisor| + |remainder| = |dividend|
+        adds    r3, r3, r0
+        movs    r2, r6
+        bpl     5f
+        negs    r2, r2
+5:      cmp     r3, r2
+        bne     9f
+        movs    r0, #0
         bx      lr
 9:      movs    r0, #1
         bx      lr
