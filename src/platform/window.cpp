@@ -40,6 +40,7 @@ void onCloseSignal(int signal) {
 void installCloseSignals() {
   std::signal(SIGINT, onCloseSignal);
   std::signal(SIGTERM, onCloseSignal);
+  std::signal(SIGHUP, onCloseSignal);
 }
 
 uintptr_t makeLong(int low, int high) {
@@ -302,7 +303,7 @@ void fetchEvents() {
 
 Window* createWindow(const char* title, WindowProc proc, bool topMost) {
   if (sMain) return nullptr;
-  // Our own signal handlers turn SIGINT and SIGTERM into WM_CLOSE.
+  // Our own signal handlers turn SIGINT, SIGTERM and SIGHUP into WM_CLOSE.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Losing the keyboard focus must not minimise the full-screen window.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
