@@ -312,12 +312,10 @@ SwitchResult actOnSwitches() {
       case 'R': {
         std::string name;
         for (u32 k = 2; k < s.length() && name.size() < 256; ++k) name.push_back(char(s[k] & 0xFF));
-        if (!gEmulator.loadRom(name)) {
+        std::string problem;
+        if (!gEmulator.loadRom(name, &problem)) {
           FixedIString warning;
-          warning.assignTextClipped(translate("Unable to open the cartridge file:"));
-          warning.appendChar(' ');
-          for (char c : name)
-            if (warning.length() < FixedIString::kCapacity) warning.appendChar(c);
+          warning.assignTextClipped(problem.c_str());
           postWarning(warning);
         } else {
           // The status line names only a cartridge that is really in.
@@ -342,6 +340,12 @@ void startMainTask() {
   addTabFrame(gDataWindow);
   trackedAlloc(gAppWindow, 1, __FILE__, __LINE__);
   addTabFrame(gAppWindow);
+  // "gba.rom" was tried before there was anywhere to say so.
+  if (const std::string& problem = gEmulator.memory().biosProblem(); !problem.empty()) {
+    FixedIString warning;
+    warning.assignTextClipped(problem.c_str());
+    postWarning(warning);
+  }
   if (variant::kOlder) {
     gEmulator.loadRom("roms/iridion.gba");
     gRomName.assignText("roms/iridion.gba");
