@@ -103,8 +103,23 @@ void loadTable() {
   std::fclose(f);
 }
 
-// A text with a double quote or a line break cannot be read back as written.
-bool writable(const char* text) { return !std::strpbrk(text, "\"\r\n"); }
+// Only what reads back as itself is written: a text with a double quote or
+// a line break would be split elsewhere, an empty one shifts the pieces (the
+// line then reads as another entry), and a longer line is skipped.
+bool writableText(const char* text) { return *text && !std::strpbrk(text, "\"\r\n"); }
+bool fits(const char* english, const char* translation) {
+  return std::strlen(english) + std::strlen(translation) + 7 <= kLineLimit;
+}
+
+// The translation to write for an entry, or null when the entry cannot be
+// written.  A translation that would not read back is written as the
+// English text itself, which is what the next run would add anyway, so an
+// unchanged table gives the same file run after run.
+const char* translationToWrite(const LanguageEntry& e) {
+  if (!writableText(e.english)) return nullptr;
+  if (writableText(e.translation) && fits(e.english, e.translation)) return e.translation;
+  return fits(e.english, e.english) ? e.english : nullptr;
+}
 
 ShutdownHook sLanguageHook;
 [[maybe_unused]] const bool sLanguageHookAdded = (addShutdownHook(sLanguageHook, saveLanguageTable), true);
@@ -135,8 +150,8 @@ void saveLanguageTable() {
   // In the order the entries came, so an unchanged table is rewritten as
   // the same file.
   for (LanguageEntry* e = gFirstEntry; ok && e; e = e->nextInOrder)
-    if (writable(e->english) && writable(e->translation))
-      ok = std::fprintf(out.stream(), "\"%s\", \"%s\"\n", e->english, e->translation) >= 0;
+    if (const char* translation = translationToWrite(*e))
+      ok = std::fprintf(out.stream(), "\"%s\", \"%s\"\n", e->english, translation) >= 0;
   if (!ok || !out.commit()) {
     dbgPrintf("Unable to open %s for writing.\n", name);
     return;

@@ -141,8 +141,11 @@ TEST_F(LanguageTable, EmptyPiecesAndUnwritableTexts) {
   EXPECT_STREQ(translate("say \"hi\""), "say \"hi\"");
   EXPECT_STREQ(translate("two\nlines"), "two\nlines");
   EXPECT_STREQ(translate("kept"), "kept");
+  // Nor is an empty text, which would read back as another entry; a
+  // translation that would not read back is written as the text itself.
+  EXPECT_STREQ(translate(""), "");
   saveLanguageTable();
-  EXPECT_EQ(testsupport::fileText("english.csv"), "\"kept\", \"kept\"\n");
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"Save\", \"Save\"\n\", \", \", \"\n\"kept\", \"kept\"\n");
 }
 
 TEST_F(LanguageTable, MissingFileIsLoggedAndCreatedAtSave) {
