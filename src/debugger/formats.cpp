@@ -72,7 +72,8 @@ u32 formatCellWidth(FormatCode code) {
 
 void binaryDigits(char* buffer, u32 value, u32 n) {
   if (n > 32) n = 32;
-  if (n < 32) value <<= 32 - n;
+  if (n == 0) value = 0;  // a shift by 32 would be undefined
+  else if (n < 32) value <<= 32 - n;
   for (u32 i = 0; i < n; ++i) {
     buffer[i] = (value & 0x80000000u) ? '1' : '0';
     value <<= 1;
