@@ -10,6 +10,7 @@
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  fuzz::enterScratchDirectory();  // the options write "kez.cfg" at exit
   const std::string line(reinterpret_cast<const char*>(data), size);
   const ParsedCommandLine parsed = parseCommandLine(line.c_str(), kProgramPathSize);
   FUZZ_CHECK(parsed.programDirectory.size() < kProgramPathSize);
