@@ -2,6 +2,7 @@
 #include "general/files.h"
 
 #include "general/main.h"
+#include "platform/window.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -236,7 +237,11 @@ bool ReplacementFile::open(const char* target, const char* prefix) {
   sigaddset(&hard, SIGINT);
   sigaddset(&hard, SIGTERM);
   sigaddset(&hard, SIGHUP);
+  // Blocked in this thread, and held for our own handler, which another
+  // thread may run.
   signalsHeld_ = pthread_sigmask(SIG_BLOCK, &hard, &savedMask_) == 0;
+  platform::holdHardStops();
+  stopsHeld_ = true;
   const std::size_t slash = target_.rfind('/');
   name_ = slash == std::string::npos ? "./" : target_.substr(0, slash + 1);
   name_ += std::string(prefix ? prefix : "", 0, 40) + "XXXXXX";
@@ -284,6 +289,8 @@ void ReplacementFile::abandon() {
 }
 
 void ReplacementFile::releaseSignals() {
+  if (stopsHeld_) platform::releaseHardStops();
+  stopsHeld_ = false;
   if (signalsHeld_) pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
   signalsHeld_ = false;
 }

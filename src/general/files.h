@@ -79,5 +79,6 @@ class ReplacementFile {
   std::string name_;    // the temporary file; empty when there is none
   std::string target_;  // the file it replaces, links resolved
   bool signalsHeld_ = false;
+  bool stopsHeld_ = false;
   sigset_t savedMask_{};
 };

@@ -30,11 +30,25 @@ bool sQuitPosted = false;
 int sQuitCode = 0;
 std::atomic<int> sCloseSignals{0};
 int sCloseSignalsSeen = 0;
+std::atomic<int> sHardStopsHeld{0};
+std::atomic<int> sPendingHardStop{0};
+
+// Ends the program as the signal's default would.
+void endBy(int signal) {
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
 
 void onCloseSignal(int signal) {
-  sCloseSignals.fetch_add(1);
-  // A second signal ends the program at once, for a shut-down that hangs.
-  std::signal(signal, SIG_DFL);
+  // The first signal closes the window, so the program ends in order.
+  if (sCloseSignals.fetch_add(1) == 0) return;
+  // A later one ends it at once, for a shut-down that hangs; but not in
+  // the middle of a file being replaced (whichever thread it reaches).
+  if (sHardStopsHeld.load() > 0) {
+    sPendingHardStop.store(signal);
+    return;
+  }
+  endBy(signal);
 }
 
 void installCloseSignals() {
@@ -298,6 +312,16 @@ void fetchEvents() {
 }
 
 }  // namespace
+
+// --- Hard stops ---
+
+void holdHardStops() { sHardStopsHeld.fetch_add(1); }
+
+void releaseHardStops() {
+  if (sHardStopsHeld.fetch_sub(1) == 1) {
+    if (const int signal = sPendingHardStop.exchange(0)) endBy(signal);
+  }
+}
 
 // --- The window ---
 
