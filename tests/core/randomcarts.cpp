@@ -268,7 +268,7 @@ u32 fromEnvironment(const char* name, u32 fallback) {
 }  // namespace
 
 TEST(RandomCartridges, RunForwardsAndBackwardsWithoutHarmingTheHost) {
-  const u32 cartridges = fromEnvironment("VANDREL_RANDOM_CARTRIDGES", 6);
+  const u32 cartridges = fromEnvironment("VANDREL_RANDOM_CARTRIDGES", 16);
   const u32 seed = fromEnvironment("VANDREL_RANDOM_SEED", 20240601);
   constexpr u32 kKnownBits = 0x800FFFFF;
   testsupport::ScopedTempDir dir;
