@@ -1,6 +1,7 @@
 #include "core/emulator.h"
 
 #include <cstring>
+#include <vector>
 #include <sys/mman.h>
 
 #include "core/check.h"
@@ -109,17 +110,21 @@ void Emulator::reset() {
   giveClock();
 }
 
-bool Emulator::loadRom(const std::string& name) {
+bool Emulator::loadRom(const std::string& name, std::string* problem) {
+  // Checked whole before anything changes, so a bad file leaves the
+  // machine as it was.
+  std::vector<u8> bytes;
+  if (!GbaMemory::readCartridge(name, bytes, problem)) return false;
   reset();
-  bool ok = memory_.loadRom(name);
+  memory_.installCartridge(bytes);
   romName_ = name;
-  return ok;
+  return true;
 }
 
-bool Emulator::loadRom(const FixedIString& name) {
+bool Emulator::loadRom(const FixedIString& name, std::string* problem) {
   std::string narrow;
   for (u32 i = 0; i < name.length(); ++i) narrow.push_back(char(name[i] & 0xFF));
-  return loadRom(narrow);
+  return loadRom(narrow, problem);
 }
 
 void Emulator::beforeWrite(u32 word, u32& before, u32& cycles) {

@@ -46,10 +46,11 @@ public:
 
   // Cycle count 0, memory cleared (BIOS and ROM kept), processor reset.
   void reset();
-  // Reset, then the file into the ROM area.  False when it cannot be read
-  // (the reset has still happened).
-  bool loadRom(const std::string& name);
-  bool loadRom(const FixedIString& name);  // characters taken by their low byte
+  // Reset, then the file into the ROM area.  A file that is refused
+  // (GbaMemory::readCartridge) changes nothing: no reset, the cartridge in
+  // before stays; false then, with one line for the user in *problem.
+  bool loadRom(const std::string& name, std::string* problem = nullptr);
+  bool loadRom(const FixedIString& name, std::string* problem = nullptr);  // characters taken by their low byte
   const std::string& romName() const { return romName_; }
   // DMA with immediate timing, then one processor slice unless DMA stopped.
   void runSlice();

@@ -1,11 +1,13 @@
 #include "core/memory.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "core/check.h"
+#include "general/files.h"
+#include "general/language.h"
 #include "platform/variant.h"
 
 namespace {
@@ -39,11 +41,84 @@ int sliceOwner(int region) {
   return region;
 }
 
-bool readWholeFile(const std::string& name, std::vector<u8>& out) {
-  std::ifstream f(name, std::ios::binary);
-  if (!f) return false;
-  out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
+enum class Refusal { kMissing, kCannotOpen, kDirectory, kNotAFile, kEmpty, kTooLarge, kWrongSize, kReadError };
+
+// One line for the user, from translated pieces (a translated text is never
+// used as a format).
+std::string refusalText(const char* what, const std::string& name, Refusal why) {
+  const char* reason = "could not be opened.";
+  switch (why) {
+    case Refusal::kMissing:
+      reason = "does not exist.";
+      break;
+    case Refusal::kCannotOpen:
+      break;
+    case Refusal::kDirectory:
+      reason = "is a directory.";
+      break;
+    case Refusal::kNotAFile:
+      reason = "is not a regular file.";
+      break;
+    case Refusal::kEmpty:
+      reason = "is empty.";
+      break;
+    case Refusal::kTooLarge:
+      reason = "is larger than 32 MB.";
+      break;
+    case Refusal::kWrongSize:
+      reason = "is not 16 KB long.";
+      break;
+    case Refusal::kReadError:
+      reason = "could not be read.";
+      break;
+  }
+  return std::string(translate(what)) + " " + name + " " + translate(reason);
+}
+
+// The whole file, at most limit bytes of it: a regular file only (a FIFO or
+// device would block or never end), read to its end rather than to the size
+// it claims (files under /proc claim 0).
+bool readImageFile(const std::string& name, u32 limit, std::vector<u8>& out, Refusal& why) {
+  out.clear();
+  std::FILE* f = openRegularFile(name.c_str(), "rb");
+  if (!f) {
+    why = errno == ENOENT ? Refusal::kMissing
+          : errno == EISDIR ? Refusal::kDirectory
+          : errno == ENODEV ? Refusal::kNotAFile
+                            : Refusal::kCannotOpen;
+    return false;
+  }
+  bool ok = true;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size > long(limit)) {
+      why = Refusal::kTooLarge;
+      ok = false;
+    }
+    std::rewind(f);
+  }
+  u8 chunk[65536];
+  while (ok) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, f);
+    if (out.size() + got > limit) {
+      why = Refusal::kTooLarge;
+      ok = false;
+      break;
+    }
+    out.insert(out.end(), chunk, chunk + got);
+    if (got < sizeof chunk) break;
+  }
+  if (ok && std::ferror(f)) {
+    why = Refusal::kReadError;
+    ok = false;
+  }
+  std::fclose(f);
+  if (ok && out.empty()) {
+    why = Refusal::kEmpty;
+    ok = false;
+  }
+  if (!ok) out.clear();
+  return ok;
 }
 
 }  // namespace
@@ -89,7 +164,10 @@ void GbaMemory::buildMap() {
     }
   }
   writeInitialRegisters();
-  loadBios("gba.rom");
+  // Without "gba.rom" the machine starts at the cartridge; a file that is
+  // there but cannot be taken is worth a word once the front end is up.
+  std::string problem;
+  if (!loadBios("gba.rom", &problem) && lastBiosRefusal_ != int(Refusal::kMissing)) biosProblem_ = problem;
 }
 
 void GbaMemory::writeInitialRegisters() {
@@ -116,19 +194,39 @@ void GbaMemory::clear() {
   writeInitialRegisters();
 }
 
-bool GbaMemory::loadRom(const std::string& name) {
-  std::vector<u8> bytes;
-  if (!readWholeFile(name, bytes)) return false;
+bool GbaMemory::readCartridge(const std::string& name, std::vector<u8>& bytes, std::string* problem) {
+  Refusal why{};
+  if (readImageFile(name, kMaxCartridgeBytes, bytes, why)) return true;
+  if (problem) *problem = refusalText("Cartridge not loaded:", name, why);
+  return false;
+}
+
+void GbaMemory::installCartridge(const std::vector<u8>& bytes) {
   CHECK(bytes.size() <= arena::kRomSize);
   std::memcpy(arena_.rom, bytes.data(), std::min<size_t>(bytes.size(), arena::kRomSize));
+}
+
+bool GbaMemory::loadRom(const std::string& name, std::string* problem) {
+  std::vector<u8> bytes;
+  if (!readCartridge(name, bytes, problem)) return false;
+  installCartridge(bytes);
   return true;
 }
 
-bool GbaMemory::loadBios(const std::string& name) {
+bool GbaMemory::loadBios(const std::string& name, std::string* problem) {
   std::vector<u8> bytes;
-  if (!readWholeFile(name, bytes)) return false;
-  CHECK(bytes.size() <= arena::kBiosSize);
-  std::memcpy(arena_.bios, bytes.data(), std::min<size_t>(bytes.size(), arena::kBiosSize));
+  Refusal why{};
+  bool ok = readImageFile(name, arena::kBiosSize, bytes, why);
+  if (ok ? bytes.size() != arena::kBiosSize : why == Refusal::kTooLarge) {
+    why = Refusal::kWrongSize;
+    ok = false;
+  }
+  if (!ok) {
+    lastBiosRefusal_ = int(why);
+    if (problem) *problem = refusalText("BIOS not loaded:", name, why);
+    return false;
+  }
+  std::memcpy(arena_.bios, bytes.data(), arena::kBiosSize);
   return true;
 }
 

@@ -11,6 +11,7 @@
 // the rest of region 4 reads 0 and takes no writes.
 
 #include <string>
+#include <vector>
 
 #include "core/arena.h"
 #include "core/breakpt.h"
@@ -52,9 +53,21 @@ public:
   // keep their contents) and writes the initial register values.
   void clear();
   // Copies the file to the start of the ROM area; bytes beyond the file keep
-  // what they held.  False when the file cannot be read.
-  bool loadRom(const std::string& name);
-  bool loadBios(const std::string& name);
+  // what they held.  False, with nothing changed and one line for the user
+  // in *problem, when the file is refused (readCartridge).
+  bool loadRom(const std::string& name, std::string* problem = nullptr);
+  // The BIOS image: a file of exactly 16 KB, else refused as above.
+  bool loadBios(const std::string& name, std::string* problem = nullptr);
+  // What went wrong with "gba.rom" when the map was built; empty when it
+  // loaded or there was none.
+  const std::string& biosProblem() const { return biosProblem_; }
+
+  // A cartridge file whole: a non-empty regular file of at most 32 MB (the
+  // most the console addresses; beyond the 8 MB ROM area it is cut when
+  // installed).  False with *problem set otherwise, without reading more
+  // than that of any file.
+  static bool readCartridge(const std::string& name, std::vector<u8>& bytes, std::string* problem);
+  void installCartridge(const std::vector<u8>& bytes);
 
   // Guest access for the emulator's own code: unmapped reads give all ones
   // (in the I/O region's gaps 0), writes to unmapped, BIOS or ROM memory are
@@ -99,4 +112,9 @@ private:
 
   Arena& arena_;
   TrapMap trapMap_;
+  std::string biosProblem_;
+  int lastBiosRefusal_ = 0;
 };
+
+// The largest cartridge file taken.
+inline constexpr u32 kMaxCartridgeBytes = 32u << 20;

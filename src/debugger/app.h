@@ -48,8 +48,10 @@ void stopRun();
 void showMachine();
 // Resets and loads the cartridge file; the status line then names it.
 // False, with the name left as it was, when the file cannot be read.
-bool loadCartridge(const std::string& path);
-bool loadCartridge(const FixedIString& path);  // characters taken by their low byte
+// False (with why in `problem`) when the file cannot be a cartridge; the
+// cartridge in before then stays.
+bool loadCartridge(const std::string& path, std::string* problem = nullptr);
+bool loadCartridge(const FixedIString& path, std::string* problem = nullptr);  // characters taken by their low byte
 
 // What the command-line switches asked for.
 struct SwitchResult {

@@ -297,8 +297,8 @@ void showMachine() {
   gEmulator.video().redrawPicture();
 }
 
-bool loadCartridge(const std::string& path) {
-  const bool loaded = gEmulator.loadRom(path);
+bool loadCartridge(const std::string& path, std::string* problem) {
+  const bool loaded = gEmulator.loadRom(path, problem);
   if (loaded) {
     // The status line names only a cartridge that is really in.
     gRomName.clear();
@@ -309,10 +309,10 @@ bool loadCartridge(const std::string& path) {
   return loaded;
 }
 
-bool loadCartridge(const FixedIString& path) {
+bool loadCartridge(const FixedIString& path, std::string* problem) {
   std::string narrow;
   for (u32 i = 0; i < path.length(); ++i) narrow.push_back(char(path[i] & 0xFF));
-  return loadCartridge(narrow);
+  return loadCartridge(narrow, problem);
 }
 
 void emulateStep() {
@@ -360,14 +360,12 @@ SwitchResult actOnSwitches() {
       case 'R': {
         std::string name;
         for (u32 k = 2; k < s.length() && name.size() < 256; ++k) name.push_back(char(s[k] & 0xFF));
-        if (loadCartridge(name)) {
+        std::string problem;
+        if (loadCartridge(name, &problem)) {
           loaded = true;
         } else {
           FixedIString warning;
-          warning.assignTextClipped(translate("Unable to open the cartridge file:"));
-          warning.appendChar(' ');
-          for (char c : name)
-            if (warning.length() < FixedIString::kCapacity) warning.appendChar(c);
+          warning.assignTextClipped(problem.c_str());
           postWarning(warning);
         }
         r.showStartDialog = false;
@@ -391,6 +389,12 @@ void startMainTask() {
   addTabFrame(gDataWindow);
   trackedAlloc(gAppWindow, 1, __FILE__, __LINE__);
   addTabFrame(gAppWindow);
+  // "gba.rom" was tried before there was anywhere to say so.
+  if (const std::string& problem = gEmulator.memory().biosProblem(); !problem.empty()) {
+    FixedIString warning;
+    warning.assignTextClipped(problem.c_str());
+    postWarning(warning);
+  }
   if (variant::kOlder) {
     loadCartridge("roms/iridion.gba");
     gRunAppModeSwitch.value() = 0;

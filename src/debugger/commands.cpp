@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "core/emulator.h"
 #include "debugger/app.h"
 #include "debugger/armdis.h"
@@ -21,6 +23,11 @@ constexpr const char* kEditUsage =
     "w(word).";
 constexpr const char* kRangeUsage =
     "Dump commands expect two addresses [low] [high] (omit brackets, include space).";
+constexpr const char* kRangeTooLarge = "A dump covers at most 100000 bytes (hexadecimal); split a larger range.";
+// The emulation stands while a dump is written: a mistyped range must not
+// fill the disk.  1 MB is a whole region's worth of I/O, palette, VRAM or
+// OAM many times over and an eighth of the cartridge.
+constexpr u32 kMaxDumpRange = 0x100000;
 
 bool isSpace(u16 c) { return c < 256 && std::isspace(c); }
 
@@ -75,8 +82,34 @@ bool parseRange(u32& low, u32& high) {
     postWarningText(kRangeUsage);
     return false;
   }
+  if (high - low > kMaxDumpRange) {
+    postWarningText(kRangeTooLarge);
+    return false;
+  }
   return true;
 }
+
+// A dump file opened for appending; close reports whether everything
+// reached the disk, and a dump that did not is cut off again, so the file
+// holds whole dumps only.
+struct DumpFile {
+  explicit DumpFile(const char* name) : name(name), f(std::fopen(name, "a")) {
+    if (f && std::fseek(f, 0, SEEK_END) == 0) start = std::ftell(f);
+  }
+  bool close() {
+    bool ok = !std::ferror(f);
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok && start >= 0) {
+      if (truncate(name, start) != 0) {
+        // A device such as /dev/full cannot be cut; nothing more to do.
+      }
+    }
+    return ok;
+  }
+  const char* name;
+  std::FILE* f;
+  long start = -1;
+};
 
 void writeHeader(FILE* f, const char* english, u32 low, u32 high) {
   char title[1024];
@@ -231,7 +264,8 @@ void disassembleToFile() {
   const u32 step = thumb ? 2 : 4;
   low &= ~(step - 1);
   high &= ~(step - 1);
-  FILE* f = std::fopen("dis.txt", "a");
+  DumpFile file("dis.txt");
+  FILE* f = file.f;
   if (!f) {
     postWarningText("Unable to open dis.txt.");
     return;
@@ -254,13 +288,14 @@ void disassembleToFile() {
     InstructionDecoder::disassemble(cpu, line, a);
     writeBytes(f, line);
   }
-  std::fclose(f);
+  if (!file.close()) postWarningText("Unable to write dis.txt.");
 }
 
 void dumpToFile() {
   u32 low, high;
   if (!parseRange(low, high)) return;
-  FILE* f = std::fopen("dump.txt", "a");
+  DumpFile file("dump.txt");
+  FILE* f = file.f;
   if (!f) {
     postWarningText("Unable to open dump.txt.");
     return;
@@ -285,5 +320,5 @@ void dumpToFile() {
     }
     std::fprintf(f, "\n");
   }
-  std::fclose(f);
+  if (!file.close()) postWarningText("Unable to write dump.txt.");
 }

@@ -19,7 +19,8 @@ const char* const kLabels[4][3] = {{"DMA 0 Src:   ", "DMA 0 Dst:   ", "DMA 0 Ctr
 
 void startLine(FixedIString& line, const char* english) {
   line.assignChar(kOrange);
-  line.appendText(translate(english));
+  // A long translation leaves room for the value.
+  line.appendTextClipped(translate(english), FixedIString::kCapacity - 40);
   do line.appendChar(' ');
   while (line.length() < kValueColumn + 1 && line.length() < FixedIString::kCapacity);
 }

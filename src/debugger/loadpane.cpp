@@ -1,9 +1,11 @@
 #include "debugger/loadpane.h"
 
+#include <string>
 #include <utility>
 
 #include "core/emulator.h"
 #include "debugger/app.h"
+#include "debugger/windows.h"
 #include "general/files.h"
 #include "general/tabframe.h"
 #include "general/widgetgfx.h"
@@ -103,6 +105,14 @@ void LoadPane::onClick(u32, u32 py) {
   }
   FixedIString path = directory();
   if (!appendPathComponent(path, line)) return;
-  loadCartridge(path);
+  // A file that cannot be a cartridge is said in the Warnings tab, which
+  // then stays in front; the cartridge in before stays loaded.
+  std::string problem;
+  if (!loadCartridge(path, &problem)) {
+    FixedIString warning;
+    warning.assignTextClipped(problem.c_str());
+    postWarning(warning);
+    return;
+  }
   if (owner) owner->selectTab(0);
 }

@@ -21,7 +21,8 @@ StatusLine statusLineLayout(u32 displayWidth, u32 glyphWidth, const FixedIString
   StatusLine s;
   s.title.assignText(kProductTitle);
   s.titleX = i32(displayWidth) - i32(s.title.length() * glyphWidth);
-  s.cycles.assignText(translate("Cycles - "));
+  // Room is left for the digits, however long the translation.
+  s.cycles.appendTextClipped(translate("Cycles - "), FixedIString::kCapacity - 8);
   s.cycles.appendHex8(cycleCount);
   s.cyclesX = s.titleX - i32((s.cycles.length() + 2) * glyphWidth);
   s.romX = 0;

@@ -66,7 +66,14 @@ void flushDebugOutput() {
   while (PendingMessage* message = gPendingMessages) {
     gPendingMessages = message->next;
     if (message->text) {
-      if (gLogState == LogState::Open) std::fputs(message->text, gDebugLog);
+      if (gLogState == LogState::Open) {
+        std::fputs(message->text, gDebugLog);
+      } else if (gLogState == LogState::Closed) {
+        if (std::FILE* late = std::fopen("dbgout.txt", "a")) {
+          std::fputs(message->text, late);
+          std::fclose(late);
+        }
+      }
       debugOutput(message->text);
       std::free(message->text);
     }
@@ -83,7 +90,7 @@ void closeDebugLog() {
   flushDebugOutput();
   if (gLogState == LogState::Open) std::fclose(gDebugLog);
   gDebugLog = nullptr;
-  gLogState = LogState::Closed;
+  if (gLogState != LogState::Failed) gLogState = LogState::Closed;
 }
 
 std::FILE* debugLogFile() { return gLogState == LogState::Open ? gDebugLog : nullptr; }

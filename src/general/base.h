@@ -5,8 +5,8 @@
 //
 // Shut-down order (run by the program entry): runShutdownHooks(),
 // dumpOutstandingAllocations(), flushDebugOutput(), closeDebugLog().  A
-// message logged after closeDebugLog() is dropped (static destructors may
-// still log), so the log is never reopened and never wiped.
+// message logged after closeDebugLog() (static destructors still log, the
+// options' saving among them) is appended to the log, which is never wiped.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +38,8 @@ void flushDebugOutput();
 // its unlock turns it off, which flushes).
 void setDebugOutputDeferred(u32 on);
 
-// Closes the log for good; later messages reach only stderr (when asked for).
+// Closes the log; each later message is appended to "dbgout.txt" on its own
+// (when the log could be created at all).
 void closeDebugLog();
 
 // The open log, or null before the first message, after closing, or when

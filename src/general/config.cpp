@@ -25,6 +25,9 @@ struct Fields {
 
 Fields splitLine(std::string_view line) {
   Fields f;
+  // A NUL cannot be part of a name or value that is compared or written as
+  // text: such a line is no option line (it is kept as it is).
+  if (line.find('\0') != std::string_view::npos) return f;
   std::size_t p = line.find_first_not_of('\t');
   if (p == std::string_view::npos) return f;
   std::size_t end = line.find('\t', p);
@@ -65,7 +68,7 @@ i32 parseNumber(const char* text) {
 }
 
 bool readValue(const char* name, char* value, std::size_t size) {
-  std::FILE* f = std::fopen(kFileName, "r");
+  std::FILE* f = openRegularFile(kFileName, "r");
   if (!f) return false;
   char* line = nullptr;
   std::size_t capacity = 0;
@@ -84,12 +87,14 @@ bool readValue(const char* name, char* value, std::size_t size) {
   return found;
 }
 
-bool writeValue(const char* name, const char* value) {
-  std::FILE* in = std::fopen(kFileName, "r");
+namespace {
+
+bool rewrite(const char* name, const char* value) {
+  std::FILE* in = openRegularFile(kFileName, "r");
   // Only a missing file starts afresh; one that cannot be read is kept.
   if (!in && errno != ENOENT) return false;
   ReplacementFile out;
-  if (!out.open("kez")) {
+  if (!out.open(kFileName, "kez")) {
     if (in) std::fclose(in);
     return false;
   }
@@ -121,7 +126,15 @@ bool writeValue(const char* name, const char* value) {
     std::fclose(in);
   }
   if (ok && !written) ok = std::fprintf(o, "%s\t%s\n", name, value) >= 0;
-  return ok && out.commit(kFileName);
+  return ok && out.commit();
+}
+
+}  // namespace
+
+bool writeValue(const char* name, const char* value) {
+  if (rewrite(name, value)) return true;
+  dbgPrintf("Unable to save the option %s: %s was left as it was.\n", name, kFileName);
+  return false;
 }
 
 }  // namespace config

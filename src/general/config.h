@@ -24,7 +24,9 @@ bool readValue(const char* name, char* value, std::size_t size);
 
 // Rewrites the file: every line named name gets value, other lines are
 // normalised, and a line is appended when none had the name.  The new file
-// replaces the old one atomically; false (the old file untouched) on failure.
+// replaces the old one atomically; on failure (a full disk, a read-only file
+// or directory) the old file stays untouched, the debug log says so, and the
+// result is false.
 bool writeValue(const char* name, const char* value);
 
 // Decimal with atoi's rules (blanks, sign, digits, anything else ends it, no

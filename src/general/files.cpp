@@ -2,12 +2,16 @@
 #include "general/files.h"
 
 #include "general/main.h"
+#include "platform/window.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,11 +34,32 @@ mode_t newFileMode() {
 
 // ---- Reading ----------------------------------------------------------------
 
+std::FILE* openRegularFile(const char* name, const char* mode) {
+  // Not blocking: opening a FIFO would otherwise wait for a writer.
+  const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st{};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    ::close(fd);
+    errno = error;
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = fdopen(fd, mode);
+  if (!f) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
+  return f;
+}
+
 void readFile(SizedArray<u8>& out, const FixedIString& name) {
   out.clear();
   char path[FixedIString::kCapacity + 1];
   plainText(name, path);
-  std::FILE* f = std::fopen(path, "rb");
+  std::FILE* f = openRegularFile(path, "rb");
   if (!f) {
     dbgPrintf("Unable to open file %s.\n", path);
     return;
@@ -173,12 +198,57 @@ int changeDirectory(const FixedIString& path) {
 
 // ---- ReplacementFile --------------------------------------------------------
 
-bool ReplacementFile::open(const char* prefix) {
+namespace {
+
+// Someone may write here: a write permission bit is set (also for root, who
+// could write anyway; a file or directory marked read-only is left alone)
+// and the system agrees.
+bool markedWritable(const char* path, const struct stat& st, int access_mode) {
+  return (st.st_mode & 0222) != 0 && access(path, access_mode) == 0;
+}
+
+// The file that replacing target really replaces: target itself, or where a
+// symbolic link points.  False when it must not be replaced.
+bool replaceable(const char* target, std::string& resolved) {
+  struct stat st;
+  const bool exists = lstat(target, &st) == 0;
+  if (!exists && errno != ENOENT) return false;
+  resolved = target;
+  if (exists && S_ISLNK(st.st_mode)) {
+    char real[PATH_MAX];
+    if (!realpath(target, real)) return false;  // a dangling link: nowhere to write
+    resolved = real;
+    if (stat(real, &st) != 0) return false;
+  }
+  if (exists && (!S_ISREG(st.st_mode) || !markedWritable(resolved.c_str(), st, W_OK))) return false;
+  const std::size_t slash = resolved.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : resolved.substr(0, slash);
+  struct stat ds;
+  return stat(dir.c_str(), &ds) == 0 && S_ISDIR(ds.st_mode) && markedWritable(dir.c_str(), ds, W_OK | X_OK);
+}
+
+}  // namespace
+
+bool ReplacementFile::open(const char* target, const char* prefix) {
   abandon();
-  std::snprintf(name_, sizeof name_, "./%.40sXXXXXX", prefix);
-  int fd = mkstemp(name_);
+  if (!target || !replaceable(target, target_)) return false;
+  sigset_t hard;
+  sigemptyset(&hard);
+  sigaddset(&hard, SIGINT);
+  sigaddset(&hard, SIGTERM);
+  sigaddset(&hard, SIGHUP);
+  // Blocked in this thread, and held for our own handler, which another
+  // thread may run.
+  signalsHeld_ = pthread_sigmask(SIG_BLOCK, &hard, &savedMask_) == 0;
+  platform::holdHardStops();
+  stopsHeld_ = true;
+  const std::size_t slash = target_.rfind('/');
+  name_ = slash == std::string::npos ? "./" : target_.substr(0, slash + 1);
+  name_ += std::string(prefix ? prefix : "", 0, 40) + "XXXXXX";
+  const int fd = mkstemp(name_.data());
   if (fd < 0) {
-    name_[0] = '\0';
+    name_.clear();
+    abandon();
     return false;
   }
   fchmod(fd, newFileMode());
@@ -191,15 +261,19 @@ bool ReplacementFile::open(const char* prefix) {
   return true;
 }
 
-bool ReplacementFile::commit(const char* target) {
-  if (!stream_) return false;
+bool ReplacementFile::commit() {
+  if (!stream_) {
+    abandon();
+    return false;
+  }
   struct stat st;
-  if (stat(target, &st) == 0) fchmod(fileno(stream_), st.st_mode & 07777);
+  if (stat(target_.c_str(), &st) == 0) fchmod(fileno(stream_), st.st_mode & 07777);
   bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_) && fsync(fileno(stream_)) == 0;
   ok = std::fclose(stream_) == 0 && ok;
   stream_ = nullptr;
-  if (ok && std::rename(name_, target) == 0) {
-    name_[0] = '\0';
+  if (ok && std::rename(name_.c_str(), target_.c_str()) == 0) {
+    name_.clear();
+    releaseSignals();
     return true;
   }
   abandon();
@@ -209,6 +283,14 @@ bool ReplacementFile::commit(const char* target) {
 void ReplacementFile::abandon() {
   if (stream_) std::fclose(stream_);
   stream_ = nullptr;
-  if (name_[0]) std::remove(name_);
-  name_[0] = '\0';
+  if (!name_.empty()) std::remove(name_.c_str());
+  name_.clear();
+  releaseSignals();
+}
+
+void ReplacementFile::releaseSignals() {
+  if (stopsHeld_) platform::releaseHardStops();
+  stopsHeld_ = false;
+  if (signalsHeld_) pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+  signalsHeld_ = false;
 }

@@ -7,7 +7,10 @@
 // name as the file system spells it: 3 a directory, 8 a file (there are no
 // drive rows on this platform).  Paths are slash-separated FixedIStrings.
 
+#include <signal.h>
+
 #include <cstdio>
+#include <string>
 
 #include "general/istring.h"
 
@@ -19,6 +22,11 @@ inline constexpr u32 kMaxListedDirectory = 251;
 
 // The whole file, or an empty array (logged) when it cannot be opened.
 void readFile(SizedArray<u8>& out, const FixedIString& name);
+
+// fopen for reading, but only a regular file (a symbolic link to one
+// included): a directory, a device or a FIFO would fail, never end or block
+// the program.  Null with errno set (EISDIR, ENODEV) for anything else.
+std::FILE* openRegularFile(const char* name, const char* mode);
 
 // Lists directory (with "." and ".."), sorted; 1 when it could be listed,
 // else 0 with the list empty.
@@ -42,10 +50,14 @@ int changeDirectory(const FixedIString& path);
 // Ascending by IString::operator<.
 void sortIStringArray(Array<IString>& list);
 
-// A temporary file in the working directory that replaces its target only
-// when everything was written: commit flushes, closes and renames it over the
+// A temporary file beside its target that replaces the target only when
+// everything was written: commit flushes, closes and renames it over the
 // target in one step.  Whatever fails, the target stays as it was and the
-// temporary file is removed.
+// temporary file is removed.  A target that is a symbolic link is written
+// where the link points (the link stays); one that is read-only, or in a
+// read-only directory, is not replaced.  Between open and the end of commit
+// or abandon, SIGINT, SIGTERM and SIGHUP wait, so that a hard stop never
+// leaves the temporary file behind.
 class ReplacementFile {
  public:
   ReplacementFile() = default;
@@ -53,13 +65,20 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
   ~ReplacementFile() { abandon(); }
 
-  // Creates "./<prefix>XXXXXX"; false when it cannot be created.
-  bool open(const char* prefix);
+  // Creates "<prefix>XXXXXX" beside target; false when target may not be
+  // replaced or the file cannot be created.
+  bool open(const char* target, const char* prefix);
   std::FILE* stream() const { return stream_; }
-  bool commit(const char* target);
+  bool commit();
   void abandon();
 
  private:
+  void releaseSignals();
+
   std::FILE* stream_ = nullptr;
-  char name_[64] = {};
+  std::string name_;    // the temporary file; empty when there is none
+  std::string target_;  // the file it replaces, links resolved
+  bool signalsHeld_ = false;
+  bool stopsHeld_ = false;
+  sigset_t savedMask_{};
 };

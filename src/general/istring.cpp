@@ -213,6 +213,12 @@ void FixedIString::appendText(const char* text) {
   while (*text) appendChar(*text++);
 }
 
+void FixedIString::appendTextClipped(const char* text, u32 limit) {
+  if (!text) return;
+  if (limit > kCapacity) limit = kCapacity;
+  while (*text && length_ < limit) chars_.data()[length_++] = widenChar(*text++);
+}
+
 void FixedIString::appendString(const IString& text) {
   for (u32 i = 0; i < text.length(); ++i) appendChar16(text.data()[i]);
 }

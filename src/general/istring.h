@@ -104,6 +104,9 @@ class FixedIString {
   void appendFixed(const FixedIString& text);  // text may be this one
   void appendText(const char* text);
   void appendString(const IString& text);
+  // Silently stops once the text is `limit` (at most 256) characters long:
+  // for texts from outside (translations), which leave room for what follows.
+  void appendTextClipped(const char* text, u32 limit = kCapacity);
 
   // The lowest `digits` hexadecimal digits (at most 8), upper case.
   void appendHex(u32 value, u32 digits);

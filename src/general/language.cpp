@@ -1,6 +1,9 @@
 // The language table.
 #include "general/language.h"
 
+#include <sys/types.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,26 +13,39 @@
 namespace {
 
 struct LanguageEntry {
-  LanguageEntry* next;
+  LanguageEntry* next;         // the chain of its hash
+  LanguageEntry* nextInOrder;  // entries in the order they came: the file's lines, then new texts
   char* english;
-  char* translation;
+  char* translation;  // as the file has it
+  char* shown;        // what translate gives: the translation, or its first kShownLimit characters
 };
 
 constexpr u32 kBuckets = 256;
-constexpr std::size_t kLineLimit = 2048;
+constexpr std::size_t kLineLimit = 2047;
+// No text of the program can show more (a FixedIString's capacity).
+constexpr std::size_t kShownLimit = 256;
 
 LanguageEntry* gLanguageBuckets[kBuckets] = {};
+LanguageEntry* gFirstEntry = nullptr;
+LanguageEntry* gLastEntry = nullptr;
 char* gLanguageFileName = nullptr;
 
-char* copyText(const char* text) {
-  std::size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
+char* copyText(const char* text, std::size_t n) {
+  char* copy = static_cast<char*>(std::malloc(n + 1));
   if (!copy) {
     std::fprintf(stderr, "Out of memory copying a language entry.\n");
     std::abort();
   }
   std::memcpy(copy, text, n);
+  copy[n] = '\0';
   return copy;
+}
+char* copyText(const char* text) { return copyText(text, std::strlen(text)); }
+
+LanguageEntry* findEntry(const char* english) {
+  for (LanguageEntry* e = gLanguageBuckets[hashText(english)]; e; e = e->next)
+    if (std::strcmp(e->english, english) == 0) return e;
+  return nullptr;
 }
 
 LanguageEntry* addEntry(const char* english, const char* translation) {
@@ -37,9 +53,14 @@ LanguageEntry* addEntry(const char* english, const char* translation) {
   trackedAlloc(entry, 1, __FILE__, __LINE__);
   entry->english = copyText(english);
   entry->translation = copyText(translation);
+  const std::size_t length = std::strlen(translation);
+  entry->shown = length > kShownLimit ? copyText(translation, kShownLimit) : entry->translation;
   LanguageEntry*& head = gLanguageBuckets[hashText(english)];
   entry->next = head;
   head = entry;
+  entry->nextInOrder = nullptr;
+  (gLastEntry ? gLastEntry->nextInOrder : gFirstEntry) = entry;
+  gLastEntry = entry;
   return entry;
 }
 
@@ -55,24 +76,50 @@ const char* nextPiece(char*& cursor) {
 
 void loadTable() {
   gLanguageFileName = copyText(languageFileName("language"));
-  std::FILE* f = std::fopen(gLanguageFileName, "r");
+  std::FILE* f = openRegularFile(gLanguageFileName, "r");
   if (!f) {
     dbgPrintf("Unable to open %s for reading.\n", gLanguageFileName);
     return;
   }
-  char line[kLineLimit];
-  while (std::fgets(line, sizeof line, f)) {
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  ssize_t n;
+  while ((n = getline(&line, &capacity, f)) >= 0) {
+    // Longer lines are not entries: read in pieces they would make
+    // entries out of their middles.
+    if (std::size_t(n) > kLineLimit || std::memchr(line, '\0', std::size_t(n))) continue;
     char* cursor = line;
     const char* english = nextPiece(cursor);
     const char* between = english ? nextPiece(cursor) : nullptr;
     const char* translation = between ? nextPiece(cursor) : nullptr;
-    if (translation) addEntry(english, translation);
+    // The first line for a text counts; later ones would only contradict it.
+    if (!translation || findEntry(english)) continue;
+    if (std::strlen(translation) > kShownLimit)
+      dbgPrintf("The translation of \"%.40s\" in %s is longer than %u characters; only the first %u are shown.\n",
+                english, gLanguageFileName, unsigned(kShownLimit), unsigned(kShownLimit));
+    addEntry(english, translation);
   }
+  std::free(line);
   std::fclose(f);
 }
 
-// A text with a double quote or a line break cannot be read back as written.
-bool writable(const char* text) { return !std::strpbrk(text, "\"\r\n"); }
+// Only what reads back as itself is written: a text with a double quote or
+// a line break would be split elsewhere, an empty one shifts the pieces (the
+// line then reads as another entry), and a longer line is skipped.
+bool writableText(const char* text) { return *text && !std::strpbrk(text, "\"\r\n"); }
+bool fits(const char* english, const char* translation) {
+  return std::strlen(english) + std::strlen(translation) + 7 <= kLineLimit;
+}
+
+// The translation to write for an entry, or null when the entry cannot be
+// written.  A translation that would not read back is written as the
+// English text itself, which is what the next run would add anyway, so an
+// unchanged table gives the same file run after run.
+const char* translationToWrite(const LanguageEntry& e) {
+  if (!writableText(e.english)) return nullptr;
+  if (writableText(e.translation) && fits(e.english, e.translation)) return e.translation;
+  return fits(e.english, e.english) ? e.english : nullptr;
+}
 
 ShutdownHook sLanguageHook;
 [[maybe_unused]] const bool sLanguageHookAdded = (addShutdownHook(sLanguageHook, saveLanguageTable), true);
@@ -90,9 +137,8 @@ const char* languageFileName(const char*) { return "english.csv"; }
 const char* translate(const char* english) {
   if (!english) english = "";
   if (!gLanguageFileName) loadTable();
-  for (LanguageEntry* e = gLanguageBuckets[hashText(english)]; e; e = e->next)
-    if (std::strcmp(e->english, english) == 0) return e->translation;
-  return addEntry(english, english)->translation;
+  if (LanguageEntry* e = findEntry(english)) return e->shown;
+  return addEntry(english, english)->shown;
 }
 
 void saveLanguageTable() {
@@ -100,23 +146,25 @@ void saveLanguageTable() {
   if (!gLanguageFileName) return;
   const char* name = gLanguageFileName;
   ReplacementFile out;
-  bool ok = out.open("english");
-  for (u32 b = 0; ok && b < kBuckets; ++b)
-    for (LanguageEntry* e = gLanguageBuckets[b]; ok && e; e = e->next)
-      if (writable(e->english) && writable(e->translation))
-        ok = std::fprintf(out.stream(), "\"%s\", \"%s\"\n", e->english, e->translation) >= 0;
-  if (!ok || !out.commit(name)) {
+  bool ok = out.open(name, "english");
+  // In the order the entries came, so an unchanged table is rewritten as
+  // the same file.
+  for (LanguageEntry* e = gFirstEntry; ok && e; e = e->nextInOrder)
+    if (const char* translation = translationToWrite(*e))
+      ok = std::fprintf(out.stream(), "\"%s\", \"%s\"\n", e->english, translation) >= 0;
+  if (!ok || !out.commit()) {
     dbgPrintf("Unable to open %s for writing.\n", name);
     return;
   }
-  for (LanguageEntry*& head : gLanguageBuckets) {
-    while (LanguageEntry* e = head) {
-      head = e->next;
-      std::free(e->english);
-      std::free(e->translation);
-      trackedFree(e);
-    }
+  while (LanguageEntry* e = gFirstEntry) {
+    gFirstEntry = e->nextInOrder;
+    if (e->shown != e->translation) std::free(e->shown);
+    std::free(e->english);
+    std::free(e->translation);
+    trackedFree(e);
   }
+  gLastEntry = nullptr;
+  for (LanguageEntry*& head : gLanguageBuckets) head = nullptr;
   std::free(gLanguageFileName);
   gLanguageFileName = nullptr;
 }

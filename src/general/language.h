@@ -7,7 +7,9 @@
 //
 // "english.csv": one line per entry, "\"%s\", \"%s\"\n" (English text,
 // translation); a line is split at double quotes, the first piece is the
-// English text and the third the translation.
+// English text and the third the translation.  The first line for a text
+// counts (later ones are dropped), lines longer than 2047 characters are
+// skipped, and a translation longer than 256 characters is shown cut.
 
 #include "general/base.h"
 
@@ -17,9 +19,10 @@ const char* translate(const char* english);
 // "english.csv" for any key.
 const char* languageFileName(const char* key);
 
-// Rewrites the file with every entry (ordered by hash, newest first within a
-// hash) and empties the table; a file that cannot be written is logged and
-// the table kept.
+// Rewrites the file with every entry, in the order the entries came (the
+// file's lines, then the texts added since, in the order of their first
+// look-up), and empties the table; a file that cannot be written is logged
+// and the table kept.
 void saveLanguageTable();
 
 // The sum of the text's bytes, taken as unsigned, modulo 256.

@@ -7,7 +7,7 @@
 // application up, creates the emulator's main task, the collector and the
 // message pump (slots 0, 1, 2), runs the scheduler until no task is left and
 // shuts down in a fixed order.  The program ends through the window: Alt+Q,
-// the close button, SIGINT/SIGTERM or a fatal error close it, WM_DESTROY
+// the close button, SIGINT/SIGTERM/SIGHUP or a fatal error close it, WM_DESTROY
 // posts WM_QUIT, and the pump ends every task when it takes WM_QUIT.
 //
 // The window procedure keeps the display's gWindowActive up to date and

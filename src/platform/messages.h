@@ -2,7 +2,7 @@
 // The non-blocking message queue of the main window.  SDL events become the
 // Windows messages the window procedure handles (keys as virtual-key codes,
 // mouse positions in display pixels); messages the program posts to itself
-// go through the same queue.  SIGINT and SIGTERM become WM_CLOSE, so a
+// go through the same queue.  SIGINT, SIGTERM and SIGHUP become WM_CLOSE, so a
 // program ended from outside still shuts down in order.
 //
 // For tests and scripted runs, the environment variable

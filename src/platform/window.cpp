@@ -30,16 +30,31 @@ bool sQuitPosted = false;
 int sQuitCode = 0;
 std::atomic<int> sCloseSignals{0};
 int sCloseSignalsSeen = 0;
+std::atomic<int> sHardStopsHeld{0};
+std::atomic<int> sPendingHardStop{0};
+
+// Ends the program as the signal's default would.
+void endBy(int signal) {
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
 
 void onCloseSignal(int signal) {
-  sCloseSignals.fetch_add(1);
-  // A second signal ends the program at once, for a shut-down that hangs.
-  std::signal(signal, SIG_DFL);
+  // The first signal closes the window, so the program ends in order.
+  if (sCloseSignals.fetch_add(1) == 0) return;
+  // A later one ends it at once, for a shut-down that hangs; but not in
+  // the middle of a file being replaced (whichever thread it reaches).
+  if (sHardStopsHeld.load() > 0) {
+    sPendingHardStop.store(signal);
+    return;
+  }
+  endBy(signal);
 }
 
 void installCloseSignals() {
   std::signal(SIGINT, onCloseSignal);
   std::signal(SIGTERM, onCloseSignal);
+  std::signal(SIGHUP, onCloseSignal);
 }
 
 uintptr_t makeLong(int low, int high) {
@@ -322,11 +337,21 @@ void fetchEvents() {
 
 }  // namespace
 
+// --- Hard stops ---
+
+void holdHardStops() { sHardStopsHeld.fetch_add(1); }
+
+void releaseHardStops() {
+  if (sHardStopsHeld.fetch_sub(1) == 1) {
+    if (const int signal = sPendingHardStop.exchange(0)) endBy(signal);
+  }
+}
+
 // --- The window ---
 
 Window* createWindow(const char* title, WindowProc proc, bool topMost) {
   if (sMain) return nullptr;
-  // Our own signal handlers turn SIGINT and SIGTERM into WM_CLOSE.
+  // Our own signal handlers turn SIGINT, SIGTERM and SIGHUP into WM_CLOSE.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Losing the keyboard focus must not minimise the full-screen window.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");

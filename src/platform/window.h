@@ -67,4 +67,10 @@ void showCursor(bool show);
 // Closes what is left of SDL at the end of the program.
 void shutdownPlatform();
 
+// The first SIGINT, SIGTERM or SIGHUP after the window exists closes it; a
+// later one ends the program at once.  Between hold and release (a file
+// being replaced) such an end waits until the last release.
+void holdHardStops();
+void releaseHardStops();
+
 }  // namespace platform

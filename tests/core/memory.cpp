@@ -1,5 +1,10 @@
 // The memory map through the emulator's own accessors.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -255,6 +260,91 @@ TEST_F(Memory, SmallerCartridgeKeepsTheOldUpperPart) {
   EXPECT_EQ(mem().peek8(0x087FFFFF), 0x33u);
   EXPECT_FALSE(emu->loadRom("missing.gba"));
   EXPECT_EQ(mem().peek8(0x08000000), 0x33u);
+}
+
+void makeSparse(const char* name, off_t size) {
+  const int fd = ::open(name, O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, size), 0);
+  ::close(fd);
+}
+
+// A file that cannot be a cartridge gets one line for the user and changes
+// nothing: no reset, the cartridge in before stays and keeps running.
+TEST_F(Memory, BadCartridgeFilesAreRefusedAndChangeNothing) {
+  testsupport::ScopedTempDir dir;
+  // loop: add r0, r0, #1; b loop
+  { std::ofstream("good.gba", std::ios::binary).write("\x01\x00\x80\xE2\xFD\xFF\xFF\xEA", 8); }
+  ASSERT_TRUE(emu->loadRom("good.gba"));
+  slice();
+  const u32 cycles = gCycleCount, r0 = r(0);
+  ASSERT_NE(cycles, 0u);
+  { std::ofstream("empty.gba"); }
+  std::filesystem::create_directory("folder.gba");
+  ASSERT_EQ(mkfifo("fifo.gba", 0600), 0);
+  makeSparse("huge.gba", (32 << 20) + 1);
+  std::filesystem::create_symlink("nowhere.gba", "dangling.gba");
+  const struct {
+    const char* name;
+    const char* line;
+  } cases[] = {
+      {"empty.gba", "Cartridge not loaded: empty.gba is empty."},
+      {"folder.gba", "Cartridge not loaded: folder.gba is a directory."},
+      {"fifo.gba", "Cartridge not loaded: fifo.gba is not a regular file."},
+      {"/dev/zero", "Cartridge not loaded: /dev/zero is not a regular file."},
+      {"huge.gba", "Cartridge not loaded: huge.gba is larger than 32 MB."},
+      {"missing.gba", "Cartridge not loaded: missing.gba does not exist."},
+      {"dangling.gba", "Cartridge not loaded: dangling.gba does not exist."},
+      {"/proc/self/mem", "Cartridge not loaded: /proc/self/mem could not be read."},
+  };
+  for (const auto& c : cases) {
+    std::string problem;
+    EXPECT_FALSE(emu->loadRom(c.name, &problem)) << c.name;
+    EXPECT_EQ(problem, c.line);
+    EXPECT_EQ(gCycleCount, cycles) << c.name;
+    EXPECT_EQ(emu->romName(), "good.gba");
+    EXPECT_EQ(mem().peek32(0x08000000), 0xE2800001u);
+  }
+  slice();
+  slice();
+  EXPECT_EQ(r(0), r0 + 1) << "the old cartridge runs on";
+  // The most the console addresses is still taken (cut to the ROM area).
+  makeSparse("largest.gba", 32 << 20);
+  EXPECT_TRUE(emu->loadRom("largest.gba"));
+  EXPECT_EQ(mem().peek32(0x08000000), 0u);
+}
+
+TEST_F(Memory, TheBiosMustBeSixteenKilobytes) {
+  testsupport::ScopedTempDir dir;
+  std::vector<char> image(0x4000, 0x5A);
+  auto write = [&](const char* name, size_t size) {
+    std::ofstream f(name, std::ios::binary);
+    f.write(image.data(), std::streamsize(std::min(size, image.size())));
+    for (size_t i = image.size(); i < size; ++i) f.put(0x5A);
+  };
+  write("short.rom", 0x3FFF);
+  write("long.rom", 0x4001);
+  write("empty.rom", 0);
+  std::filesystem::create_directory("folder.rom");
+  for (const char* name : {"short.rom", "long.rom", "empty.rom", "folder.rom", "missing.rom"}) {
+    std::string problem;
+    EXPECT_FALSE(mem().loadBios(name, &problem)) << name;
+    EXPECT_EQ(problem.rfind(std::string("BIOS not loaded: ") + name + " ", 0), 0u) << problem;
+    EXPECT_EQ(mem().peek32(0), 0u) << name;  // nothing of it went in
+  }
+  std::string problem;
+  mem().loadBios("long.rom", &problem);
+  EXPECT_EQ(problem, "BIOS not loaded: long.rom is not 16 KB long.");
+  write("gba.rom", 0x4000);
+  EXPECT_TRUE(mem().loadBios("gba.rom", &problem));
+  EXPECT_EQ(mem().peek32(0x3FFC), 0x5A5A5A5Au);
+
+  // The image the emulator takes at its construction: nothing to say when
+  // there is none, one line when it is refused.
+  std::filesystem::remove("gba.rom");
+  EXPECT_EQ(std::make_unique<Emulator>()->memory().biosProblem(), "");
+  write("gba.rom", 100);
+  EXPECT_EQ(std::make_unique<Emulator>()->memory().biosProblem(), "BIOS not loaded: gba.rom is not 16 KB long.");
 }
 
 TEST_F(Memory, LoadRomStartsFromAFreshReset) {

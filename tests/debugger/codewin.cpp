@@ -367,6 +367,31 @@ TEST_F(CodeWin, TheLoadTabListsNewFilesAndTheStatusLineNamesWhatItLoads) {
   EXPECT_EQ(bytes(gRomName), loaded);
 }
 
+// A file row that cannot be a cartridge: one line in the Warnings tab,
+// which stays in front, and the cartridge in before stays.
+TEST_F(CodeWin, AFileThatCannotBeLoadedIsSaidAndChangesNothing) {
+  namespace fs = std::filesystem;
+  fs::create_directory("games");
+  std::ofstream("games/empty.gba").close();
+  ASSERT_EQ(mkfifo("games/pipe.gba", 0600), 0);
+  ASSERT_TRUE(gEmulator.loadRom(testsupport::guestImage("disasm")));
+  const u32 first = gEmulator.memory().peek32(0x08000000);
+  LoadPane& load = gCodeWindow->load;
+  romSearchDirectoryOption().value() = text("games");
+  load.changeDirectory(text("."));
+  for (const char* name : {"empty.gba", "pipe.gba"}) {
+    clearWarnings();
+    gCodeWindow->selectTab(CodeWindow::kLoad);
+    clickRow(load, loadRow(load, kListFile, name));
+    EXPECT_EQ(gCodeWindow->currentTab(), u32(CodeWindow::kWarnings)) << name;
+    ASSERT_EQ(gCodeWindow->warnings.source.count(), 1u) << name;
+    const std::string reason = std::string(name) == "empty.gba" ? " is empty." : " is not a regular file.";
+    EXPECT_EQ(bytes(gCodeWindow->warnings.lines[0]), std::string("\x06") + "Cartridge not loaded: games/" + name + reason);
+    EXPECT_EQ(gEmulator.romName(), testsupport::guestImage("disasm"));
+    EXPECT_EQ(gEmulator.memory().peek32(0x08000000), first);
+  }
+}
+
 TEST_F(CodeWin, DotDotGoesUpFromRelativeDirectories) {
   std::filesystem::create_directories("games/inner");
   const struct {

@@ -3,8 +3,13 @@
 
 #include "debugger/commands.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "debugger/armdis.h"
 #include "debugger/status.h"
@@ -210,6 +215,62 @@ TEST_F(Commands, ADumpNearTheTopOfTheAddressSpaceEnds) {
   const std::string text = readText("dump.txt");
   EXPECT_EQ(text.substr(0, 52), "====== Memory Dump  fffffff0 - ffffffff:\nfffffff0:  ");
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
+}
+
+// The debugger's write lands where the guest and every view see it: video
+// RAM's upper 32 KB are the 32 KB before them.
+TEST_F(Commands, AnEditInTheUpperVideoRamMirrorIsKept) {
+  for (const char* line : {"6018000 1234h", "601fffc 89abcdefw", "6038010 5ab"}) run(&editMemoryCommand, line);
+  GbaMemory& m = gEmulator.memory();
+  EXPECT_EQ(m.peek16(0x06010000), 0x1234u);
+  EXPECT_EQ(m.peek16(0x06018000), 0x1234u);
+  EXPECT_EQ(m.peek32(0x06017FFC), 0x89ABCDEFu);
+  EXPECT_EQ(m.peek32(0x0601FFFC), 0x89ABCDEFu);
+  EXPECT_EQ(m.peek8(0x06010010), 0x5Au);
+}
+
+// A mistyped range must not run on for minutes and fill the disk.
+TEST_F(Commands, HugeRangesAreRefused) {
+  const char* const kTooLarge = "A dump covers at most 100000 bytes (hexadecimal); split a larger range.";
+  for (auto command : {&disassembleToFile, &dumpToFile}) {
+    clearWarnings();
+    run(command, "0 ffffffff");
+    EXPECT_EQ(lastWarning(), kTooLarge);
+    clearWarnings();
+    run(command, "8000000 8100001");
+    EXPECT_EQ(lastWarning(), kTooLarge);
+  }
+  EXPECT_FALSE(std::ifstream("dis.txt").good());
+  EXPECT_FALSE(std::ifstream("dump.txt").good());
+  // The largest range is taken whole.
+  clearWarnings();
+  run(&dumpToFile, "2000000 2100000");
+  EXPECT_EQ(lastWarning(), "");
+  const std::string text = readText("dump.txt");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 0x100000 / (16 * 4));
+}
+
+// A full disk is reported, and the dump that did not fit is cut off again.
+TEST_F(Commands, AFailedWriteIsReportedAndLeavesWholeDumpsOnly) {
+  std::filesystem::create_symlink("/dev/full", "dis.txt");
+  run(&disassembleToFile, "8000000 8000010");
+  EXPECT_EQ(lastWarning(), "Unable to write dis.txt.");
+  std::filesystem::remove("dis.txt");
+
+  run(&dumpToFile, "2000000 2000010");
+  const std::string first = readText("dump.txt");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = first.size() + 100;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        clearWarnings();
+        run(&dumpToFile, "2000000 2001000");
+        std::exit(lastWarning() == "Unable to write dump.txt." && readText("dump.txt") == first ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(StatusLine, TextsAndPlaces) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/logcapture.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -159,26 +160,64 @@ TEST(ConfigOption, TextValues) {
   EXPECT_EQ(testsupport::fileText("kez.cfg"), "Name\t\nOther\t1\n");
 }
 
-TEST(ConfigOption, FailedSaveKeepsTheOldFile) {
+TEST(ConfigOption, FailedSaveKeepsTheOldFileAndSaysSo) {
   testsupport::ScopedTempDir dir;
+  using std::filesystem::perms;
   write("grid\t1\n");
-  std::filesystem::permissions(".", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  bool writable = std::ofstream("probe").good();  // root may write anyway
-  {
-    ConfigOption<i32> grid("grid", 0);
-    grid.value() = 0;
-  }
-  std::filesystem::permissions(".", std::filesystem::perms::owner_all);
-  if (!writable) {
-    EXPECT_EQ(testsupport::fileText("kez.cfg"), "grid\t1\n");
+  // A read-only directory, then a read-only file (root included).
+  for (const char* locked : {".", "kez.cfg"}) {
+    std::filesystem::permissions(locked, perms::owner_read | perms::owner_exec);
+    testsupport::LogCapture log;
+    {
+      ConfigOption<i32> grid("grid", 0);
+      grid.value() = 0;
+    }
+    std::filesystem::permissions(locked, perms::owner_read | perms::owner_write | perms::owner_exec);
+    EXPECT_EQ(testsupport::fileText("kez.cfg"), "grid\t1\n") << locked;
+    EXPECT_NE(log.text().find("Unable to save the option grid: kez.cfg was left as it was.\n"), std::string::npos)
+        << locked;
+    EXPECT_EQ(entriesInDirectory(), 1) << locked;
   }
 
   // A "kez.cfg" that is a directory cannot be replaced: nothing is left over.
   std::filesystem::remove_all("kez.cfg");
-  std::filesystem::remove("probe");
   std::filesystem::create_directory("kez.cfg");
   EXPECT_FALSE(config::writeValue("grid", "1"));
   EXPECT_EQ(entriesInDirectory(), 1);
+  char value[8];
+  EXPECT_FALSE(config::readValue("grid", value, sizeof value));
+}
+
+// A "kez.cfg" kept elsewhere through a symbolic link is written there.
+TEST(ConfigOption, ALinkedFileStaysALink) {
+  testsupport::ScopedTempDir dir;
+  std::filesystem::create_directory("dotfiles");
+  std::ofstream("dotfiles/kez.cfg") << "grid\t1\n";
+  std::filesystem::create_symlink("dotfiles/kez.cfg", "kez.cfg");
+  {
+    ConfigOption<i32> grid("grid", 0);
+    EXPECT_EQ(grid.value(), 1);
+    grid.value() = 0;
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink("kez.cfg"));
+  EXPECT_EQ(testsupport::fileText("dotfiles/kez.cfg"), "grid\t0\n");
+}
+
+// A NUL inside a line's name must not turn it into a second line of an
+// option's name, which would shadow the value just saved.
+TEST(ConfigOption, ALineWithANulNeverStandsForAnOption) {
+  testsupport::ScopedTempDir dir;
+  const std::string strange("grid\0x\t7\n", 9);
+  write(strange + "Other\t2\n");
+  {
+    ConfigOption<i32> grid("grid", 0);
+    ConfigOption<i32> other("Other", 0);
+    EXPECT_EQ(grid.value(), 0);
+    grid.value() = 1;
+  }  // other saves first, then grid
+  EXPECT_EQ(testsupport::fileText("kez.cfg"), strange + "Other\t2\ngrid\t1\n");
+  ConfigOption<i32> again("grid", 0);
+  EXPECT_EQ(again.value(), 1);
 }
 
 }  // namespace

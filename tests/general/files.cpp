@@ -2,7 +2,11 @@
 #include "general/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -35,6 +39,13 @@ std::string show(const IString& s) {
     out += c < 15 ? static_cast<char>('0' + c) : static_cast<char>(c & 0xFF);
   }
   return out;
+}
+
+// Entries of a directory other than the debug log.
+int entriesBesides(const char* directory = ".") {
+  int n = 0;
+  for (auto& e : std::filesystem::directory_iterator(directory)) n += e.path().filename() != "dbgout.txt";
+  return n;
 }
 
 void makeFile(const std::filesystem::path& p, std::size_t bytes) {
@@ -186,18 +197,136 @@ TEST(ReplacementFile, CommitReplacesAndAbandonLeavesNothing) {
   makeFile("target", 3);
   {
     ReplacementFile f;
-    ASSERT_TRUE(f.open("tmp"));
+    ASSERT_TRUE(f.open("target", "tmp"));
     std::fputs("new", f.stream());
   }  // abandoned
   EXPECT_EQ(std::filesystem::file_size("target"), 3u);
   ReplacementFile f;
-  ASSERT_TRUE(f.open("tmp"));
+  ASSERT_TRUE(f.open("target", "tmp"));
   std::fputs("hello", f.stream());
-  EXPECT_TRUE(f.commit("target"));
+  EXPECT_TRUE(f.commit());
   EXPECT_EQ(std::filesystem::file_size("target"), 5u);
-  int entries = 0;
-  for (auto& e : std::filesystem::directory_iterator(".")) entries += e.path().filename() != "dbgout.txt";
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(entriesBesides(), 1);
+}
+
+TEST(ReplacementFile, ALinkIsFollowedAndStaysALink) {
+  testsupport::ScopedTempDir dir;
+  std::filesystem::create_directory("real");
+  makeFile("real/settings", 3);
+  std::filesystem::create_symlink("real/settings", "target");
+  ReplacementFile f;
+  ASSERT_TRUE(f.open("target", "tmp"));
+  std::fputs("hello", f.stream());
+  ASSERT_TRUE(f.commit());
+  EXPECT_TRUE(std::filesystem::is_symlink("target"));
+  EXPECT_EQ(testsupport::fileText("real/settings"), "hello");
+  EXPECT_EQ(entriesBesides(), 2);                          // the link and the directory
+  EXPECT_EQ(entriesBesides("real"), 1);                    // nothing left beside the real file
+  std::filesystem::create_symlink("nowhere/settings", "dangling");
+  EXPECT_FALSE(f.open("dangling", "tmp"));                  // no file is made behind a broken link
+  EXPECT_FALSE(std::filesystem::exists("nowhere"));
+}
+
+TEST(ReplacementFile, ReadOnlyFilesAndDirectoriesAreNotReplaced) {
+  testsupport::ScopedTempDir dir;
+  using std::filesystem::perms;
+  makeFile("target", 3);
+  std::filesystem::permissions("target", perms::owner_read | perms::group_read | perms::others_read);
+  ReplacementFile f;
+  EXPECT_FALSE(f.open("target", "tmp"));  // also for root, who could write it
+  std::filesystem::permissions("target", perms::owner_read | perms::owner_write);
+  std::filesystem::create_directory("locked");
+  makeFile("locked/target", 3);
+  std::filesystem::permissions("locked", perms::owner_read | perms::owner_exec);
+  EXPECT_FALSE(f.open("locked/target", "tmp"));
+  std::filesystem::permissions("locked", perms::owner_all);
+  EXPECT_EQ(entriesBesides("locked"), 1);
+  std::filesystem::create_directory("adir");
+  EXPECT_FALSE(f.open("adir", "tmp"));  // only a file is replaced
+  EXPECT_EQ(std::filesystem::file_size("target"), 3u);
+  EXPECT_EQ(entriesBesides(), 3);
+}
+
+// A hard stop while the file is written waits until it is whole and the
+// temporary file is gone.
+volatile sig_atomic_t gTermSeen = 0;
+TEST(ReplacementFile, StopSignalsWaitForTheEnd) {
+  testsupport::ScopedTempDir dir;
+  makeFile("target", 3);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    gTermSeen = 0;
+    struct sigaction action {}, previous{};
+    action.sa_handler = [](int) { gTermSeen = 1; };
+    sigaction(sig, &action, &previous);
+    {
+      ReplacementFile f;
+      ASSERT_TRUE(f.open("target", "tmp"));
+      raise(sig);
+      EXPECT_EQ(gTermSeen, 0);
+      std::fputs("hello", f.stream());
+      EXPECT_TRUE(f.commit());
+      EXPECT_EQ(gTermSeen, 1);
+      EXPECT_EQ(entriesBesides(), 1);
+      gTermSeen = 0;
+      ASSERT_TRUE(f.open("target", "tmp"));
+      raise(sig);
+      EXPECT_EQ(gTermSeen, 0);
+    }  // abandoned
+    EXPECT_EQ(gTermSeen, 1);
+    EXPECT_EQ(entriesBesides(), 1);
+    sigaction(sig, &previous, nullptr);
+  }
+}
+
+// A full disk (here: a limit on the file size) keeps the old file whole.
+TEST(ReplacementFile, AFullDiskKeepsTheOldFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  testsupport::ScopedTempDir dir;
+  makeFile("target", 3);
+  EXPECT_EXIT(
+      {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ReplacementFile f;
+        bool ok = f.open("target", "tmp");
+        const std::string big(100000, 'x');
+        std::fputs(big.c_str(), f.stream());
+        ok = ok && !f.commit();
+        std::exit(ok && std::filesystem::file_size("target") == 3 && entriesBesides() == 1 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Files, OnlyRegularFilesAreOpenedForReading) {
+  testsupport::ScopedTempDir dir;
+  makeFile("plain", 4);
+  std::filesystem::create_symlink("plain", "link");
+  std::filesystem::create_directory("adir");
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  for (const char* name : {"plain", "link"}) {
+    std::FILE* f = openRegularFile(name, "rb");
+    ASSERT_NE(f, nullptr) << name;
+    char bytes[8];
+    EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, f), 4u);
+    std::fclose(f);
+  }
+  errno = 0;
+  EXPECT_EQ(openRegularFile("adir", "rb"), nullptr);
+  EXPECT_EQ(errno, EISDIR);
+  // Neither blocks nor reads for ever.
+  for (const char* name : {"fifo", "/dev/zero"}) {
+    errno = 0;
+    EXPECT_EQ(openRegularFile(name, "rb"), nullptr) << name;
+    EXPECT_EQ(errno, ENODEV) << name;
+  }
+  errno = 0;
+  EXPECT_EQ(openRegularFile("missing", "rb"), nullptr);
+  EXPECT_EQ(errno, ENOENT);
+  SizedArray<u8> bytes;
+  readFile(bytes, fixed("fifo"));
+  EXPECT_EQ(bytes.count(), 0u);
 }
 
 }  // namespace

@@ -59,27 +59,76 @@ TEST_F(LanguageTable, RoundTripKeepsEveryEntry) {
   EXPECT_EQ(first, translate("New text"));  // one entry, not two
   saveLanguageTable();
 
-  std::string saved = testsupport::fileText("english.csv");
-  // Ordered by hash; within a hash the newest first.
-  std::string expected;
-  struct Entry {
-    const char* english;
-    const char* translation;
-  } entries[] = {{"ba", "ba"}, {"ab", "AB"}, {"New text", "New text"}, {"Save", "Speichern"}};
-  std::vector<std::pair<u32, std::string>> lines;
-  for (const Entry& e : entries)
-    lines.emplace_back(hashText(e.english), std::string("\"") + e.english + "\", \"" + e.translation + "\"\n");
-  std::stable_sort(lines.begin(), lines.end(), [](auto& a, auto& b) { return a.first < b.first; });
-  for (auto& l : lines) expected += l.second;
-  EXPECT_EQ(saved, expected);
+  // The file's lines first, in their order, then the new texts in the order
+  // of their first look-up.
+  const std::string expected = "\"ab\", \"AB\"\n\"Save\", \"Speichern\"\n\"ba\", \"ba\"\n\"New text\", \"New text\"\n";
+  EXPECT_EQ(testsupport::fileText("english.csv"), expected);
 
-  // Read back, everything is found again; the chain order turns round.
-  EXPECT_STREQ(translate("ab"), "AB");
-  EXPECT_STREQ(translate("ba"), "ba");
-  EXPECT_STREQ(translate("Save"), "Speichern");
+  // Read back, everything is found again, and a run that adds nothing
+  // writes the same file (so it can be kept under version control).
+  for (int run = 0; run < 3; ++run) {
+    EXPECT_STREQ(translate("Save"), "Speichern");
+    EXPECT_STREQ(translate("ba"), "ba");
+    EXPECT_STREQ(translate("ab"), "AB");
+    saveLanguageTable();
+    EXPECT_EQ(testsupport::fileText("english.csv"), expected) << run;
+  }
+}
+
+TEST_F(LanguageTable, TheFirstLineForATextCountsAndDuplicatesGo) {
+  write("english.csv", "\"Save\", \"Speichern\"\n\"Load\", \"Laden\"\n\"Save\", \"Sichern\"\n\"Save\", \"Enregistrer\"\n");
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_STREQ(translate("Save"), "Speichern");
+    saveLanguageTable();
+    EXPECT_EQ(testsupport::fileText("english.csv"), "\"Save\", \"Speichern\"\n\"Load\", \"Laden\"\n");
+  }
+}
+
+TEST_F(LanguageTable, LongTranslationsAreShownCutAndKeptWhole) {
+  const std::string longText(300, 'L');
+  const std::string overlong = "\"Tail\", \"" + std::string(3000, 'x') + "\"Save\", \"broken\"\n";
+  write("english.csv", "\"Save\", \"" + longText + "\"\n" + overlong + "\"Load\", \"Laden\"\n");
+  testsupport::LogCapture log;
+  EXPECT_EQ(std::string(translate("Save")), longText.substr(0, 256));
+  // A line too long to be an entry is skipped whole: its tail is no entry.
+  EXPECT_STREQ(translate("Load"), "Laden");
+  EXPECT_STREQ(translate("Tail"), "Tail");
+  // One line in the log for the long translation, however often it is used.
+  for (int i = 0; i < 100; ++i) translate("Save");
+  const std::string text = log.text();
+  EXPECT_EQ(text,
+            "The translation of \"Save\" in english.csv is longer than 256 characters; only the first 256 are "
+            "shown.\n");
+  // Shown in a line of the program's own text, it leaves the log alone.
+  FixedIString line;
+  line.appendTextClipped(translate("Save"), FixedIString::kCapacity - 8);
+  line.appendHex8(0x1234);
+  EXPECT_EQ(line.length(), 256u);
+  EXPECT_EQ(log.text(), text);
   saveLanguageTable();
-  std::string again = testsupport::fileText("english.csv");
-  EXPECT_NE(again.find("\"ab\", \"AB\"\n\"ba\", \"ba\"\n"), std::string::npos) << again;
+  EXPECT_NE(testsupport::fileText("english.csv").find("\"Save\", \"" + longText + "\"\n"), std::string::npos);
+}
+
+TEST_F(LanguageTable, LinkedAndReadOnlyFiles) {
+  std::filesystem::create_directory("po");
+  write("po/english.csv", "\"Save\", \"Speichern\"\n");
+  std::filesystem::create_symlink("po/english.csv", "english.csv");
+  EXPECT_STREQ(translate("Save"), "Speichern");
+  translate("New");
+  saveLanguageTable();
+  EXPECT_TRUE(std::filesystem::is_symlink("english.csv"));
+  EXPECT_EQ(testsupport::fileText("po/english.csv"), "\"Save\", \"Speichern\"\n\"New\", \"New\"\n");
+
+  std::filesystem::remove("english.csv");
+  write("english.csv", "\"Save\", \"Speichern\"\n");
+  using std::filesystem::perms;
+  std::filesystem::permissions("english.csv", perms::owner_read | perms::group_read);
+  translate("Other");
+  testsupport::LogCapture log;
+  saveLanguageTable();
+  EXPECT_NE(log.text().find("Unable to open english.csv for writing.\n"), std::string::npos);
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"Save\", \"Speichern\"\n");
+  std::filesystem::permissions("english.csv", perms::owner_read | perms::owner_write);
 }
 
 TEST_F(LanguageTable, EmptyPiecesAndUnwritableTexts) {
@@ -92,8 +141,11 @@ TEST_F(LanguageTable, EmptyPiecesAndUnwritableTexts) {
   EXPECT_STREQ(translate("say \"hi\""), "say \"hi\"");
   EXPECT_STREQ(translate("two\nlines"), "two\nlines");
   EXPECT_STREQ(translate("kept"), "kept");
+  // Nor is an empty text, which would read back as another entry; a
+  // translation that would not read back is written as the text itself.
+  EXPECT_STREQ(translate(""), "");
   saveLanguageTable();
-  EXPECT_EQ(testsupport::fileText("english.csv"), "\"kept\", \"kept\"\n");
+  EXPECT_EQ(testsupport::fileText("english.csv"), "\"Save\", \"Save\"\n\", \", \", \"\n\"kept\", \"kept\"\n");
 }
 
 TEST_F(LanguageTable, MissingFileIsLoggedAndCreatedAtSave) {

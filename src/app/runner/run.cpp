@@ -27,6 +27,32 @@ void usage() {
 
 u32 gFrames = 0;
 
+// A whole decimal count; false for anything else ("", "12x", "-1").
+bool parseCount(const char* text, long long& out) {
+  if (!*text) return false;
+  unsigned long long n = 0;
+  for (const char* p = text; *p; ++p) {
+    if (*p < '0' || *p > '9' || n > (1ull << 62)) return false;
+    n = n * 10 + unsigned(*p - '0');
+  }
+  out = (long long)n;
+  return true;
+}
+
+// One to eight hexadecimal digits, with or without 0x.
+bool parseHexAddress(const char* text, long long& out) {
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text += 2;
+  const std::size_t n = std::strlen(text);
+  if (n == 0 || n > 8 || std::strspn(text, "0123456789abcdefABCDEF") != n) return false;
+  out = (long long)std::strtoull(text, nullptr, 16);
+  return true;
+}
+
+[[noreturn]] void badValue(const char* option, const char* what, const char* text) {
+  std::fprintf(stderr, "vandrel-run: %s needs %s, not '%s'\n", option, what, text);
+  std::exit(1);
+}
+
 void printRegisters(ArmCpu& cpu) {
   for (u32 r = 0; r < 16; ++r) {
     std::printf("r%-2u %08x%s", r, cpu.reg(r), r % 4 == 3 ? "\n" : "  ");
@@ -55,9 +81,13 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (a == "--bios") bios = value("--bios");
-    else if (a == "--frames") frames = std::strtoll(value("--frames"), nullptr, 10);
-    else if (a == "--cycles") cycles = std::strtoll(value("--cycles"), nullptr, 10);
-    else if (a == "--until") untilAddress = Emulator::parseAddress(value("--until"));
+    else if (a == "--frames" || a == "--cycles") {
+      const char* text = value(a.c_str());
+      if (!parseCount(text, a == "--frames" ? frames : cycles)) badValue(a.c_str(), "a number", text);
+    } else if (a == "--until") {
+      const char* text = value("--until");
+      if (!parseHexAddress(text, untilAddress)) badValue("--until", "a hexadecimal address", text);
+    }
     else if (a == "--skip-startup") setSkipStartupOption(1);
     else if (a == "--quiet") quiet = true;
     else if (a == "--help" || a == "-h") {
@@ -80,12 +110,12 @@ int main(int argc, char** argv) {
   if (frames < 0 && cycles < 0 && untilAddress < 0) frames = 60;
   Emulator& emu = gEmulator;
   emu.commitJournal();
-  if (!bios.empty() && !emu.memory().loadBios(bios)) {
-    std::fprintf(stderr, "vandrel-run: cannot read BIOS %s\n", bios.c_str());
-    return 1;
-  }
-  if (!emu.loadRom(rom)) {
-    std::fprintf(stderr, "vandrel-run: cannot read %s\n", rom.c_str());
+  std::string problem;
+  if (bios.empty()) problem = emu.memory().biosProblem();  // a "gba.rom" here that cannot be taken
+  else emu.memory().loadBios(bios, &problem);
+  if (problem.empty()) emu.loadRom(rom, &problem);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "vandrel-run: %s\n", problem.c_str());
     return 1;
   }
   // Frames are drawn line by line and handed to no display.
