@@ -127,7 +127,7 @@ struct alignas(64) Arena {
   u32 registers[arena::kRegisterWords];
 
   // Core state generated code reads or writes.
-  u32 lastDataAddress;          // guest address of the last load or store
+  u32 lastDataAddress;          // guest address of the last access that hit a trap bit
   u32 pendingTimerInterrupts;   // interrupt bits the timer routine collected
   u32 timerAccumulators[4];     // fixed-point prescaler counts
   u32 dummyWord[2];             // the unmapped path's access goes here

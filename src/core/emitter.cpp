@@ -101,15 +101,21 @@ void CodeEmitter::emitTimerCall() {
   if (timerCalls) call(qword[rbx + arena::kTimerEntry]);
 }
 
-void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next) {
-  emitTimerCall();
-  if (endMark) {
-    lea(ecx, ptr[r14 + endMark]);
-    journalValue(0, ecx);
+void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost) {
+  if (constantCost >= 0 && !timerCalls) {
+    // Nothing reads the cost register: the cost goes in as it is.
+    journalConst(0, u32(constantCost) | endMark);
+    sub(r12d, u32(constantCost));
   } else {
-    journalValue(0, r14d);
+    emitTimerCall();
+    if (endMark) {
+      lea(ecx, ptr[r14 + endMark]);
+      journalValue(0, ecx);
+    } else {
+      journalValue(0, r14d);
+    }
+    sub(r12d, r14d);
   }
-  sub(r12d, r14d);
   test(r12d, status);
   jz(next, T_NEAR);
   mov(dword[rbx + kPc], pc);
@@ -124,8 +130,13 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
   Xbyak::Label next;
   const u32 failStatus = translationFlags | kStatusBase;
   const u32 pcNext = address_ + size_;
-  mov(r14d, cost << 20);
-  if (usesWaits_) add(r14d, r15d);
+  // Without access waits the cost is a constant (and the timer routine,
+  // which reads the cost register, is not called at all without timers).
+  const bool constant = !usesWaits_ && !timerCalls && !(status & 0x8000);
+  if (!constant) {
+    mov(r14d, cost << 20);
+    if (usesWaits_) add(r14d, r15d);
+  }
   usesWaits_ = false;
   if (status & 0x8000) {
     emitTimerCall();
@@ -164,9 +175,9 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
       exitTail(failStatus, 0, pcNext, next);
     }
   } else {
-    bool shared = failTail_ && status == failStatus;
+    bool shared = failTail_ && status == failStatus && !constant;
     if (shared) L(*fail_);
-    exitTail(status, 0, pcNext, next);
+    exitTail(status, 0, pcNext, next, constant ? i64(cost << 20) : -1);
     if (failTail_ && !shared) {
       L(*fail_);
       exitTail(failStatus, 0, pcNext, next);
@@ -262,7 +273,6 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   Xbyak::Label& access = newLabel();
   Xbyak::Label& done = newLabel();
   journalValue(isStore ? 2 : 1, esi);
-  mov(dword[rbx + arena::kLastDataAddress], esi);
   cmp(esi, 0x0FFFFFFF);
   ja(unmapped, T_NEAR);
   mov(eax, esi);
@@ -299,6 +309,9 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   Xbyak::Label noTrap;
   jnc(noTrap);
   or_(r12d, isStore ? 0x10 : 0x8);
+  // The trap handler looks at the address the instruction reached, which
+  // only a trapped access needs to leave behind.
+  mov(dword[rbx + arena::kLastDataAddress], esi);
   // A write trap's action may depend on how much the store wrote.
   if (isStore) {
     const u32 bytes = width == AccessWidth::Word || width == AccessWidth::BlockWord ? 4
@@ -312,13 +325,24 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   if (!isStore) {
     switch (width) {
       case AccessWidth::BlockWord: mov(r9d, dword[rbx + rdi]); break;
-      case AccessWidth::Word:
+      case AccessWidth::Word: {
+        // An unaligned address reads its word rotated: the rare path.
         mov(r9d, dword[rbx + rdi]);
-        mov(ecx, esi);
-        and_(ecx, 3);
-        shl(ecx, 3);
-        ror(r9d, cl);
+        Xbyak::Label& rotate = newLabel();
+        Xbyak::Label& rotated = newLabel();
+        test(esi, 3);
+        jnz(rotate, T_NEAR);
+        L(rotated);
+        cold([this, &rotate, &rotated] {
+          L(rotate);
+          mov(ecx, esi);
+          and_(ecx, 3);
+          shl(ecx, 3);
+          ror(r9d, cl);
+          jmp(rotated, T_NEAR);
+        });
         break;
+      }
       case AccessWidth::Halfword: {
         // An odd address reads its halfword rotated right by 8, as on the console.
         movzx(r9d, word[rbx + rdi]);

@@ -98,7 +98,9 @@ public:
   // The common tail without the branch part, given the cost register
   // loaded; endMark is ORed into the end record's cost word (1 marks the
   // partial steps of LDM/STM).
-  void exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next);
+  // constantCost (cycles << 20), when known and no timer call needs the
+  // cost register, goes into the journal and the budget as an immediate.
+  void exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost = -1);
   void emitTimerCall();
   // Code placed behind the instruction's exits (rare paths).
   void cold(std::function<void()> f) { cold_.push_back(std::move(f)); }
