@@ -90,6 +90,7 @@ Emulator::Emulator()
   };
   video_->attachAreas(arena_->io, arena_->palette, arena_->vram, arena_->oam);
   video_->attachClock(&arena_->machine.video);
+  video_->attachJournal(arena_.get());
   video_->emulator = this;
   video_->setHost(this);
   arena_->journalWriteIndex = 0;

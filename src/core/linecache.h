@@ -96,6 +96,7 @@ class VramReads {
 
 struct CachedLine {
   bool valid = false;
+  uint32_t version = 0;  // counts the times its colours were composed
   LineInputs inputs;
   VramReads::Kept reads;
   uint16_t colours[kScreenWidth];  // console colours as composed

@@ -86,7 +86,11 @@ void Video::renderLine(uint32_t line) {
   CachedLine& cached = cache_->lines[line];
   if (lineCacheEnabled && cached.valid && cached.inputs == inputs && cached.reads.unchanged(vram)) {
     carrySprites(line);
-    writeLine(line, cached.colours);
+    const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
+    if (!rowHolds(line, cached.version, table)) {
+      writeLine(line, cached.colours);
+      rowWritten(line, cached.version, table);
+    }
     return;
   }
 
@@ -124,6 +128,7 @@ void Video::renderLine(uint32_t line) {
     renderScanline(line);
     compositeLine(line);
   }
+  rowWritten(line, ++cached.version, presentMode == 1 ? fullScreenColours : debuggerColours);
 
   cached.valid = !cache_->reads.overflowed() && lineCacheEnabled;
   if (cached.valid) {
@@ -147,6 +152,24 @@ void Video::describeLine(LineInputs& inputs) {
   inputs.grid = gGridOption.value();
   inputs.paletteGeneration = cache_->watchPalette(palette);
   inputs.oamGeneration = cache_->oamGeneration;
+}
+
+bool Video::rowHolds(uint32_t line, uint32_t version, const uint16_t* table) {
+  if (gScreenBitmap.writeLocks() != screenWrites_) {
+    for (RowStamp& r : rowStamps_) r = RowStamp{};
+    return false;
+  }
+  const RowStamp& r = rowStamps_[line];
+  return r.version == version && r.table == table && r.tableGeneration == tableGeneration_;
+}
+
+void Video::rowWritten(uint32_t line, uint32_t version, const uint16_t* table) {
+  // This unit's own write counted once; any other write in between leaves
+  // nothing known about the other rows.
+  if (gScreenBitmap.writeLocks() != screenWrites_ + 1)
+    for (RowStamp& r : rowStamps_) r = RowStamp{};
+  rowStamps_[line] = RowStamp{version, table, tableGeneration_};
+  screenWrites_ = gScreenBitmap.writeLocks();
 }
 
 void Video::writeLine(uint32_t line, const uint16_t* colours) {

@@ -55,6 +55,7 @@ LineTiming lineTiming() {
 bool Video::setUpColourTables(uint32_t debuggerWidth, uint32_t debuggerHeight, uint32_t debuggerDepth) {
   auto rgb = [](float r, float g, float b) { return gView.rgb(r, g, b); };
   if (!gView.setScreenMode(debuggerWidth, debuggerHeight, debuggerDepth, gRunAppWindowed.value() == 0)) return false;
+  coloursChanged();
   fillColourTable(debuggerColours, rgb);
   debuggerGrey = gView.rgb(0.4999f, 0.4999f, 0.4999f);
   if (!gView.setScreenMode(320, 240, 2, true)) return false;
@@ -75,6 +76,7 @@ void Video::reset() {
   clock_->line = 0;
   for (Shown& f : shown_) f.frame = f.picture = ~0u;
   pictureChanged_ = true;
+  coloursChanged();
 }
 
 void Video::release() { gScreenBitmap.clear(); }
@@ -180,7 +182,7 @@ void Video::tick() {
   if (presentMode == 0) drawWholePicture();
   if (!io) return;
   // DISPSTAT and VCOUNT share a word.
-  if (host_) host_->journal(io + kDispstat);
+  journal(io + kDispstat);
   const uint16_t vcount = uint16_t(k.line), dispstat = uint16_t(s);
   std::memcpy(io + kVcount, &vcount, 2);
   std::memcpy(io + kDispstat, &dispstat, 2);

@@ -101,6 +101,9 @@ public:
   void release();
   // 0 debugger (App pane), 1 run at 320 x 240, 2 run on the debugger's display.
   void setPresentMode(uint32_t mode);
+  // Whoever changes a colour table's entries tells so (setUpColourTables
+  // does), so that rows written through the old ones are written again.
+  void coloursChanged() { ++tableGeneration_; }
   // The whole picture drawn again from the current memory and handed to the
   // App pane, as each video event does in the debugger's present mode (for
   // the front end, when the machine or the layers change while stopped).
@@ -112,6 +115,8 @@ public:
   // The line timing: its own until the emulator points it into its machine
   // state.
   void attachClock(VideoClock* machineClock) { clock_ = machineClock; }
+  // Journals its own changes into the arena they live in.
+  void attachJournal(Arena* arena) { journalArena_ = arena; }
   VideoClock& clock() { return *clock_; }
   uint32_t line() const { return clock_->line; }
   uint32_t phase() const { return clock_->phase; }
@@ -157,8 +162,12 @@ public:
   uint32_t runDmaUntilDone(uint32_t timing);
   template <class T>
   void change(T& field, T value) {
-    if (host_) host_->journal(&field);
+    journal(&field);
     field = value;
+  }
+  void journal(const void* field) {
+    if (journalArena_) journalField(*journalArena_, *static_cast<const uint32_t*>(field));
+    else if (host_) host_->journal(field);
   }
   // The pictures of the last frames handed off, so that running back shows
   // each moment's picture: a line not yet drawn in the frame shows the
@@ -173,6 +182,15 @@ public:
   const Shown* shown(uint32_t frame) const;
 
   VideoHost* host_ = nullptr;
+  Arena* journalArena_ = nullptr;
+  struct RowStamp {
+    uint32_t version = 0;
+    const uint16_t* table = nullptr;
+    uint32_t tableGeneration = 0;
+  };
+  RowStamp rowStamps_[160];
+  uint32_t screenWrites_ = ~0u;  // the picture's write count after this unit's last row
+  uint32_t tableGeneration_ = 1;
   VideoClock ownClock_{};
   VideoClock* clock_ = &ownClock_;
   Shown shown_[kShownFrames];
@@ -274,6 +292,13 @@ public:
                                              _mm_andnot_si128(secondMask[h], _mm_loadu_si128(seconds))));
     }
   }
+  // Whether the screen's row still holds what this unit last wrote there
+  // from a line's colours (of that version, through this colour table), so
+  // that a line drawn again from the cache need not be written out again;
+  // and the note of a row just written.  Anyone else writing the picture
+  // makes every row unknown again.
+  bool rowHolds(uint32_t line, uint32_t version, const uint16_t* table);
+  void rowWritten(uint32_t line, uint32_t version, const uint16_t* table);
   // The inputs of the line being drawn but its VRAM.
   void describeLine(LineInputs& inputs);
   // Writes a line of console colours into gScreenBitmap through the colour

@@ -4,11 +4,15 @@
 
 #include "general/view.h"
 
-void Image::lock(uint32_t) { locked_ = 1; }
+void Image::lock(uint32_t mode) {
+  locked_ = 1;
+  if (mode & 2) ++writeLocks_;
+}
 void Image::unlock() { locked_ = 0; }
 
 void Image::resize(uint32_t width, uint32_t height) {
   CHECK(!locked_);
+  ++writeLocks_;
   if (width == width_ && height == rows_.size()) return;
   rows_.clear();
   store_.resize(width, height, __FILE__, __LINE__);
@@ -22,6 +26,7 @@ void Image::resize(uint32_t width, uint32_t height) {
 
 void Image::clear() {
   CHECK(!locked_);
+  ++writeLocks_;
   store_.clear();
   rows_.clear();
   rows_.shrink_to_fit();

@@ -48,6 +48,9 @@ class Image {
   uint32_t width() const { return width_; }
   uint32_t height() const { return uint32_t(rows_.size()); }
   bool isLocked() const { return locked_ != 0; }
+  // Counts locks for writing (and resizes): a picture that counts the same
+  // as when one last wrote it holds what one wrote.
+  uint32_t writeLocks() const { return writeLocks_; }
 
   // Both refused (CHECK) while locked.  Resize keeps nothing of the old
   // pixels when the size changes; clear makes the image 0 x 0.
@@ -73,6 +76,7 @@ class Image {
   std::vector<uint16_t*> rows_;
   uint32_t width_ = 0;
   uint32_t locked_ = 0;
+  uint32_t writeLocks_ = 0;
 
  private:
   // The pixels of a memory picture, one block row by row.

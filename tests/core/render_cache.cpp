@@ -63,6 +63,7 @@ class LineReuse : public RenderScene {
         if (random.chance(20)) gLayerMask ^= 0x100u << random.below(5);
         if (random.chance(10)) {
           for (uint32_t c = random.below(64); c < kColourCount; c += 64) video->debuggerColours[c] ^= 0x1234;
+          video->coloursChanged();
         }
       }
     }
@@ -117,7 +118,12 @@ TEST_F(LineReuse, EachInputOfALineIsSeen) {
       {"blend registers", [this] { reg(BLDALPHA, 0x0808); }, 0, 0, false},
       {"layer mask", [] { gLayerMask &= ~kLayerBg0; }, 0, 0, false},
       {"grid", [] { gGridOption.value() = 1; }, 16, 5, false},
-      {"colour table", [this] { video->debuggerColours[px(0, 0)] = 0x7777; }, 0, 0, false},
+      {"colour table",
+       [this] {
+         video->debuggerColours[px(0, 0)] = 0x7777;
+         video->coloursChanged();
+       },
+       0, 0, false},
       {"present mode", [this] { video->setPresentMode(1); }, 0, 0, false},
       {"affine map", [this] { vram[0x5000 + 12 * 16 + 12] = 6; }, 200, 100, false},
       {"BG2 reference point", [this] { reg32(BG2X, 100 << 8); }, 200, 100, false},
