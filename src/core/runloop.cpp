@@ -131,8 +131,8 @@ void ArmCpu::run() {
   const i32 used = budget - gCycleBudget;
   m.cycleCount += u32(used);
   m.video.cycles -= used;
-  if (hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
-  settleCodeWrites();
+  if ((status & (0x8 | 0x10 | 0x20)) && hooks.accessTraps) hooks.accessTraps(this->pc(), arena_.lastDataAddress, status);
+  if (!pendingWrites_.empty()) settleCodeWrites();
   if (status & 0x80000) debugService(status);
   // The SWI instruction itself enters its exception: no interrupt comes in
   // between.
