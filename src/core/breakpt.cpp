@@ -8,8 +8,8 @@
 #include "general/language.h"
 #include "general/base.h"
 
-const uint32_t kIoTrapAddresses[11] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000102,
-                                       0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
+const uint32_t kIoTrapAddresses[12] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000208,
+                                       0x04000102, 0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
 
 namespace {
 

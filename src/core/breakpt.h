@@ -61,9 +61,10 @@ struct TrapBit {
 bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out);
 bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address);
 
-// The addresses of the built-in write traps: DMA 0-3 control, IF, timer 0-3
-// control, and the two EEPROM serial ends.
-extern const uint32_t kIoTrapAddresses[11];
+// The addresses of the built-in write traps: DMA 0-3 control, IF, IME (so
+// that an interrupt it lets through is taken at once), timer 0-3 control,
+// and the two EEPROM serial ends.
+extern const uint32_t kIoTrapAddresses[12];
 
 class BreakpointTable {
  public:

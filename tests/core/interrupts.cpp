@@ -65,4 +65,32 @@ TEST_F(Interrupts, ByteAndWordStoresAcknowledgeTheirOwnPartOfIf) {
   }
 }
 
+TEST_F(Interrupts, SwitchingImeOnTakesAFlaggedInterruptAtOnce) {
+  // IE and IF agree, CPSR lets IRQs in, IME is off; the program turns IME on
+  // and then counts in a loop that never leaves its block.
+  GuestFixture::SetUp();
+  const u32 vector[] = {0xE59FF000, 0, 0x08000100};  // the handler: b . at 0x08000100
+  std::memcpy(emu->memory().bios() + 0x18, vector, sizeof vector);
+  const u32 code[] = {
+      0xE3A0A301,  // mov r10, #0x04000000
+      0xE28AAC02,  // add r10, r10, #0x200
+      0xE3A00001,  // mov r0, #1
+      0xE1CA00B8,  // strh r0, [r10, #8]: IME on
+      0xE2811001,  // add r1, r1, #1
+      0xEAFFFFFD,  // b .-4
+  };
+  std::memcpy(emu->memory().rom(), code, sizeof code);
+  const u32 handler = 0xEAFFFFFE;
+  std::memcpy(emu->memory().rom() + 0x100, &handler, 4);
+  emu->reset();
+  cpu().setReg(16, 0x1F);
+  emu->memory().poke16(0x04000200, 1);
+  cpu().requestInterrupt(1);
+  gStopMask = kStopRunning;
+  for (int i = 0; i < 3 && cpu().mode() != 0x12; ++i) step();
+  ASSERT_EQ(cpu().mode(), 0x12u);
+  EXPECT_EQ(r(1), 0u);  // not a round of the loop ran first
+  EXPECT_EQ(r(14), 0x08000014u);
+}
+
 }  // namespace
