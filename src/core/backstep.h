@@ -14,6 +14,7 @@
 // Breakpoints are tested again on the way, read and write breakpoints and
 // DMA writes included; I/O actions are not run again.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/history.h"
@@ -25,9 +26,10 @@ class BackwardHost {
   virtual ~BackwardHost() = default;
   // A journaled storage location gets its old content back.
   virtual void writeLocation(uint32_t location, uint32_t value) = 0;
-  virtual bool isPcLocation(uint32_t location) = 0;
-  // The location whose records mark the end of a forward slice.
-  virtual bool isSliceMark(uint32_t location) = 0;
+  // The PC's location (never banked), and the location whose records mark
+  // the end of a forward slice; both fixed for the machine's life.
+  virtual uint32_t pcLocation() = 0;
+  virtual uint32_t sliceMarkLocation() = 0;
   virtual uint32_t pc() = 0;
   virtual void setPc(uint32_t pc) = 0;      // not journaled
   virtual uint32_t instructionSize() = 0;   // of the state after the undo
@@ -68,15 +70,13 @@ inline bool isDmaMarker(const History& h, uint32_t position) {
 
 // Whether the record at q ends the step that began reading at the cursor:
 // the end of the instruction before, or of the slice before.
-template <class Host>
-bool endsStep(const History& h, Host& host, uint32_t q, bool any, bool sawEnd) {
+inline bool endsStep(const History& h, uint32_t sliceMark, uint32_t q, bool any, bool sawEnd) {
   const uint32_t f = h.first(q);
-  return (sawEnd && f == kRecordEnd) || (any && (host.isSliceMark(f) || f == kRecordEmpty));
+  return (sawEnd && f == kRecordEnd) || (any && (f == sliceMark || f == kRecordEmpty));
 }
 
 // Near the oldest record: whether the newest step lies whole in the ring.
-template <class Host>
-bool stepIsWhole(const History& h, Host& host) {
+inline bool stepIsWhole(const History& h, uint32_t sliceMark) {
   uint32_t p = h.cursorOrHead();
   uint32_t left = h.older(p);
   bool any = false, sawEnd = false;
@@ -89,7 +89,7 @@ bool stepIsWhole(const History& h, Host& host) {
       any = true;
       continue;
     }
-    if (endsStep(h, host, q, any, sawEnd)) return true;
+    if (endsStep(h, sliceMark, q, any, sawEnd)) return true;
     sawEnd |= h.first(q) == kRecordEnd;
     any = true;
     p = q;
@@ -99,69 +99,98 @@ bool stepIsWhole(const History& h, Host& host) {
 
 }  // namespace backstep
 
+// The ring is read in one pass: the read position and the history behind it
+// carry over from step to step, and the cursor is set once at the end (and
+// before a look at whether a step near the oldest record lies whole).  The
+// loop over a step's records looks for a DMA unit's marker only where the
+// ring may hold one, and leaves the unit to the code around it, which keeps
+// that loop small: it runs for nearly every record.
 template <class Host>
 void stepBackSlice(History& history, Host& host, const BackwardClock& clock) {
   using namespace backstep;
   history.account();
+  const uint32_t pcLocation = host.pcLocation(), sliceMark = host.sliceMarkLocation();
+  const uint32_t stopMask = *clock.stopMask | kBudgetSpent | kStatusRead | kStatusWrite;
+  const uint32_t* ring = history.ring();
+  const uint32_t mask = history.mask();
   int32_t budget = kMaxSlice;
   uint32_t status = 0;
+  uint32_t p = history.cursorOrHead();
+  uint32_t left = history.older(p);
+  // Words behind p that can be read with no look for a DMA marker: in
+  // history, and neither they nor the record right behind them one.
+  uint32_t run = 0;
   for (;;) {
-    uint32_t p = history.cursorOrHead();
-    uint32_t left = history.older(p);
-    if (left < kSafeWords && !stepIsWhole(history, host)) {
-      status = kStatusJournalExhausted;
-      break;
+    if (left < kSafeWords) {
+      history.setCursor(p);
+      if (!stepIsWhole(history, sliceMark)) {
+        status = kStatusJournalExhausted;
+        break;
+      }
     }
     status = 1;
     bool rewind = false, pcRestored = false, any = false, sawEnd = false;
-    while (left != 0) {
-      const uint32_t q = history.before(p);
-      if (left >= 4 && isDmaMarker(history, history.before(q))) {
-        const uint32_t address = history.first(q);
-        budget -= int32_t(host.undoDmaUnit(history.second(history.before(q)), address, history.second(q)));
-        if (host.trapBit(1, address)) {
-          status |= kStatusWrite;
-          host.accessTraps(host.pc(), address, status);
+    for (;;) {
+      bool dma = false;
+      for (;;) {
+        if (run < 4) {
+          if (left == 0) break;
+          run = std::min(history.wordsWithoutDma(p), left);
+          if (run < 4) {
+            const uint32_t marker = (p - 4) & mask;
+            if (left >= 4 && ring[marker] == kRecordDma && ring[marker + 1] < 4) {
+              dma = true;
+              break;
+            }
+            run = 2;  // this record alone
+          }
         }
-        p = history.before(q);
-        left -= 4;
-        any = true;
-        continue;
-      }
-      if (endsStep(history, host, q, any, sawEnd)) break;
-      const uint32_t f = history.first(q), s = history.second(q);
-      switch (f) {
-        case kRecordEnd:
+        const uint32_t q = (p - 2) & mask;
+        const uint32_t f = ring[q], s = ring[q + 1];
+        if (f > kRecordEmpty && f != sliceMark) {
+          pcRestored |= f == pcLocation;
+          host.writeLocation(f, s);
+        } else if (f == kRecordEnd) {
+          if (sawEnd) break;
           host.undoCycles(s >> 20);
           budget -= int32_t(s >> 20);
           // The partial transfers of an LDM/STM share the instruction's address.
           rewind = !(s & kPartialEndMark);
           sawEnd = true;
-          break;
-        case kRecordLoad:
+        } else if (f == sliceMark) {
+          if (any) break;
+          host.writeLocation(f, s);
+        } else if (f == kRecordEmpty) {
+          if (any) break;
+        } else if (f == kRecordLoad) {
           if (host.trapBit(0, s)) {
             status |= kStatusRead;
             host.accessTraps(0, s, status);
           }
-          break;
-        case kRecordStore:
+        } else if (f == kRecordStore) {
           if (host.trapBit(1, s)) {
             status |= kStatusWrite;
             host.accessTraps(0, s, status);
           }
-          break;
-        case kRecordEmpty:
-          break;
-        default:
-          if (host.isPcLocation(f)) pcRestored = true;
-          host.writeLocation(f, s);
-          break;
+        }
+        any = true;
+        p = q;
+        left -= 2;
+        run -= 2;
       }
+      if (!dma) break;
+      // A DMA unit: {3, channel}, then {guest word, old value}.
+      const uint32_t q = (p - 2) & mask, marker = (q - 2) & mask, address = ring[q];
+      budget -= int32_t(host.undoDmaUnit(ring[marker + 1], address, ring[q + 1]));
+      if (host.trapBit(1, address)) {
+        status |= kStatusWrite;
+        host.accessTraps(host.pc(), address, status);
+      }
+      p = marker;
+      left -= 4;
       any = true;
-      p = q;
-      left -= 2;
+      run = 0;
     }
-    history.setCursor(p);
     if (rewind && !pcRestored) host.setPc(host.pc() - host.instructionSize());
     if (host.trapBit(2, host.pc())) {
       uint32_t execute = kStatusExecute;
@@ -170,9 +199,10 @@ void stepBackSlice(History& history, Host& host, const BackwardClock& clock) {
     }
     if (budget < 0) status |= kBudgetSpent;
     // Read and write breakpoints that counted down to a stop stop a backward run too.
-    status &= *clock.stopMask | kBudgetSpent | kStatusRead | kStatusWrite;
+    status &= stopMask;
     if (status) break;
   }
+  history.setCursor(p);
   *clock.runStatus = status;
   host.afterBackwardSlice();
 }

@@ -167,8 +167,16 @@ bool BreakpointTable::setBits(uint32_t address, uint32_t length, uint32_t count,
     }
     rebuildLive(k, r, first, last);
   }
+  recountKinds();
   flushBlocks_();
   return true;
+}
+
+void BreakpointTable::recountKinds() {
+  uint32_t kinds = 0;
+  for (uint32_t i = 0; i < list_.count(); ++i) kinds |= list_[i].kinds;
+  for (const auto& trap : dynamicTraps_) kinds |= trap.second;
+  kindsSet_ = kinds & (kBreakRead | kBreakWrite | kBreakExecute);
 }
 
 void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length, uint32_t count,
@@ -188,6 +196,7 @@ void BreakpointTable::replace(uint32_t index, uint32_t address, uint32_t length,
       if (wordSpan(map_, k, span.address, span.length, rr, first, last)) rebuildLive(k, rr, first, last);
     }
   }
+  recountKinds();
   flushBlocks_();
 }
 
@@ -200,6 +209,7 @@ void BreakpointTable::remove(uint32_t index) {
     uint32_t rr, first, last;
     if (wordSpan(map_, k, old.address, old.length, rr, first, last)) rebuildLive(k, rr, first, last);
   }
+  recountKinds();
   flushBlocks_();
 }
 

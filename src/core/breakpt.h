@@ -92,6 +92,10 @@ class BreakpointTable {
   void markCode(uint32_t address, bool on);
   bool isCode(uint32_t address) const;
   bool anyCode() const { return anyCode_; }
+  // Whether a user breakpoint or a built-in call's trap of bitmap kind k
+  // (0 read, 1 write, 2 execute) is set anywhere; the I/O and code traps
+  // are not counted.
+  bool anySet(int k) const { return (kindsSet_ >> k) & 1; }
   void clearCode();
 
   BreakpointList& list() { return list_; }
@@ -100,6 +104,7 @@ class BreakpointTable {
 
  private:
   void rebuildLive(int kind, uint32_t region, uint32_t first, uint32_t last);
+  void recountKinds();
   // A word's canonical place: mirrored regions share one.
   uint32_t key(int kind, uint32_t region, uint32_t offset) const;
 
@@ -109,6 +114,7 @@ class BreakpointTable {
   std::map<uint32_t, uint32_t> ioTraps_;       // the permanent I/O write traps
   std::vector<uint8_t> code_[16];              // code words, in the write bitmaps' layout
   bool anyCode_ = false;
+  uint32_t kindsSet_ = 0;  // bit k: anySet(k)
   std::function<void()> flushBlocks_;
   std::function<void(const char*)> warn_;
 };

@@ -54,6 +54,10 @@ Emulator::Emulator()
       dma_(arena_->machine.dma),
       history_(arena_->journal, &arena_->journalWriteIndex, arena::kJournalWords) {
   sliceMark_ = arena_->offsetOf(&arena_->machine.sliceMark);
+  pcLocation_ = cpu_.regOffset(15);  // R15 has one word in every mode
+  lineLocation_ = arena_->offsetOf(&arena_->machine.video.line);
+  framesLocation_ = arena_->offsetOf(&arena_->machine.video.frames);
+  CHECK(pcLocation_ < lineLocation_ && lineLocation_ < framesLocation_);  // writeLocation counts on it
   memory_.buildMap();
   breakpoints_.installIoTraps();
   cpu_.reset();
@@ -248,7 +252,7 @@ void Emulator::displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontH
   }
 }
 
-void Emulator::writeLocation(uint32_t location, uint32_t value) {
+void Emulator::writeOtherLocation(uint32_t location, uint32_t value) {
   if (location >= offsetof(Arena, journal) || location <= 4) {
     CHECK(false);  // not a location of this emulator's state
     return;
@@ -258,17 +262,12 @@ void Emulator::writeLocation(uint32_t location, uint32_t value) {
   word = value;
   restoredGuestWord(location);
   // The display follows its undone events on the screen.
-  VideoClock& v = arena_->machine.video;
-  if (&word == &v.line) video_->lineUndone(before);
-  else if (&word == &v.frames) video_->frameUndone(before);
+  if (location == lineLocation_) video_->lineUndone(before);
+  else if (location == framesLocation_) video_->frameUndone(before);
 }
 
-void Emulator::undoCycles(uint32_t cycles) {
-  MachineState& m = arena_->machine;
-  m.cycleCount -= cycles;
-  m.video.cycles += i32(cycles);
-  const u32* t = m.timerControls;
-  if (!((t[0] | t[1] | t[2] | t[3]) & 0x80)) return;  // no timer ran
+void Emulator::undoTimerCycles(uint32_t cycles) {
+  const u32* t = arena_->machine.timerControls;
   const u16 controls[4] = {u16(t[0]), u16(t[1]), u16(t[2]), u16(t[3])};
   reverseTimers(arena_->io, arena_->timerAccumulators, controls, cycles);
 }

@@ -22,10 +22,6 @@ class Emulator final : private DmaBus, private VideoHost, private BackwardHost {
   // Running back calls the machine's side directly, not through the interface.
   template <class Host>
   friend void stepBackSlice(History&, Host&, const BackwardClock&);
-  template <class Host>
-  friend bool backstep::endsStep(const History&, Host&, uint32_t, bool, bool);
-  template <class Host>
-  friend bool backstep::stepIsWhole(const History&, Host&);
 
 public:
   Emulator();
@@ -107,15 +103,34 @@ private:
   void journal(const void* field) override { journalField(field); }
 
   // BackwardHost
-  void writeLocation(uint32_t location, uint32_t value) override;
-  bool isPcLocation(uint32_t location) override { return location == cpu_.regOffset(15); }
-  bool isSliceMark(uint32_t location) override { return location == sliceMark_; }
-  void setPc(uint32_t pc) override { cpu_.setReg(15, pc); }
+  // The common case inline: a backward run undoes millions of records, most
+  // of them registers, which lie below the display's clock in the arena and
+  // need nothing more.
+  void writeLocation(uint32_t location, uint32_t value) override {
+    if (location - 5 < lineLocation_ - 5) {
+      *arena_->word(location) = value;
+      return;
+    }
+    writeOtherLocation(location, value);
+  }
+  uint32_t pcLocation() override { return pcLocation_; }
+  uint32_t sliceMarkLocation() override { return sliceMark_; }
+  void setPc(uint32_t pc) override { *arena_->word(pcLocation_) = pc; }
   uint32_t instructionSize() override { return cpu_.instructionSize(); }
-  void undoCycles(uint32_t cycles) override;
+  void undoCycles(uint32_t cycles) override {
+    MachineState& m = arena_->machine;
+    m.cycleCount -= cycles;
+    m.video.cycles += i32(cycles);
+    const u32* t = m.timerControls;
+    if ((t[0] | t[1] | t[2] | t[3]) & 0x80) undoTimerCycles(cycles);
+  }
   uint32_t undoDmaUnit(uint32_t channel, uint32_t address, uint32_t old) override;
   void afterBackwardSlice() override;
-  bool trapBit(int kind, uint32_t address) override { return testTrapBit(memory_.trapMap(), kind, address); }
+  // The bitmaps are asked only while a breakpoint of the kind is set: the
+  // built-in traps never stop a backward run.
+  bool trapBit(int kind, uint32_t address) override {
+    return breakpoints_.anySet(kind) && testTrapBit(memory_.trapMap(), kind, address);
+  }
 
   void giveClock();
   // The journal's account of a trapped write (see TrapContext).
@@ -123,6 +138,11 @@ private:
   // A guest word the backward step restored: blocks translated from what it
   // held go.
   void restoredGuestWord(uint32_t location);
+  // writeLocation from the display's clock on: a location outside the
+  // state is refused; the display follows its line and frame, the block
+  // cache the code words.
+  void writeOtherLocation(uint32_t location, uint32_t value);
+  void undoTimerCycles(uint32_t cycles);
 
   std::unique_ptr<Arena, ArenaDeleter> arena_;
   GbaMemory memory_;
@@ -136,6 +156,8 @@ private:
   std::string romName_ = "No ROM loaded";
   std::function<void(i32, i32)> presenter_;
   u32 sliceMark_ = 0;  // arena offset of the slice counter
+  // Arena offsets running back tests against (see writeLocation).
+  u32 pcLocation_ = 0, lineLocation_ = 0, framesLocation_ = 0;
   u32 givenCycleCount_ = 0;
   i32 givenVideoCycles_ = 0;
 };

@@ -13,10 +13,28 @@ void History::push(uint32_t first, uint32_t second) {
   ring_[w + 1] = second;
   *writeIndex_ = (w + 2) & mask_;
   account();
+  if (first == kRecordDma) {
+    dmaChunks_[w >> kChunkShift] = 1;
+    if ((w >> kChunkShift) == (*writeIndex_ >> kChunkShift)) dmaInThisChunk_ = true;
+  }
 }
 
 void History::account() {
   const uint32_t added = (*writeIndex_ - seenIndex_) & mask_;
+  const uint32_t from = seenIndex_ >> kChunkShift, to = (*writeIndex_ & mask_) >> kChunkShift;
+  if (added > mask_ - kChunkMask) {
+    // Round the ring, with no DMA unit: only the chunk the write index is in
+    // may hold older words, behind its position.
+    const uint8_t keep = dmaChunks_[to] | uint8_t(dmaInThisChunk_);
+    dmaChunks_.assign(dmaChunks_.size(), 0);
+    dmaChunks_[to] = keep;
+    dmaInThisChunk_ = keep != 0;
+  } else if (from != to) {
+    dmaChunks_[from] = dmaInThisChunk_;
+    const uint32_t chunks = (mask_ >> kChunkShift) + 1;
+    for (uint32_t c = (from + 1) % chunks; c != to; c = (c + 1) % chunks) dmaChunks_[c] = 0;
+    dmaInThisChunk_ = false;
+  }
   seenIndex_ = *writeIndex_;
   // One record is always kept free, so that a cursor walking back never
   // meets the write index again.
@@ -53,5 +71,7 @@ void History::resumeForward() {
   held_ -= (*writeIndex_ - cursor_) & mask_;
   *writeIndex_ = cursor_;
   seenIndex_ = cursor_;
+  // What the chunk holds below the cursor is history still.
+  dmaInThisChunk_ = dmaChunks_[cursor_ >> kChunkShift];
   cursor_ = kNoCursor;
 }

@@ -15,6 +15,7 @@
 // oldest record is known without a walk.
 
 #include <cstdint>
+#include <vector>
 
 inline constexpr uint32_t kNoCursor = 0xFFFFFFFF;
 
@@ -35,7 +36,7 @@ inline constexpr uint32_t kPartialEndMark = 0x1;
 class History {
  public:
   History(uint32_t* ring, uint32_t* writeIndex, uint32_t words)
-      : ring_(ring), writeIndex_(writeIndex), mask_(words - 1) {}
+      : ring_(ring), writeIndex_(writeIndex), mask_(words - 1), dmaChunks_((words >> kChunkShift) + 1, 0) {}
 
   // Nothing to undo from here on; the write position stays.
   void clear();
@@ -70,6 +71,16 @@ class History {
   uint32_t cursor() const { return cursor_; }
   uint32_t writeIndex() const { return *writeIndex_; }
   uint32_t words() const { return mask_ + 1; }
+  const uint32_t* ring() const { return ring_; }
+  uint32_t mask() const { return mask_; }
+  // How many words right behind a position are known to hold no DMA unit's
+  // marker, so that reading back over them needs no look for one.  DMA
+  // units are rare; the ring keeps, for each chunk of it, whether one may
+  // be there.
+  uint32_t wordsWithoutDma(uint32_t position) const {
+    const uint32_t last = (position - 1) & mask_;
+    return dmaChunks_[last >> kChunkShift] ? 0 : (last & kChunkMask) + 1;
+  }
 
  private:
   uint32_t* ring_;
@@ -79,4 +90,12 @@ class History {
   uint32_t seenIndex_ = 0;  // the write index at the last account()
   uint32_t held_ = 0;       // words of history behind the write index
   bool wrapped_ = false;    // the oldest history was overwritten
+
+  static constexpr uint32_t kChunkShift = 12;
+  static constexpr uint32_t kChunkMask = (1u << kChunkShift) - 1;
+  // Per chunk of the ring: whether a DMA marker may be in it.  A chunk the
+  // write index left has exactly what was pushed since it entered; the one
+  // it is in keeps what it had until then as well.
+  std::vector<uint8_t> dmaChunks_;
+  bool dmaInThisChunk_ = false;  // pushed since the write index entered its chunk
 };
