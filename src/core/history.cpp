@@ -21,14 +21,15 @@ void History::push(uint32_t first, uint32_t second) {
 
 void History::account() {
   const uint32_t added = (*writeIndex_ - seenIndex_) & mask_;
-  const uint32_t from = seenIndex_ >> kChunkShift, to = (*writeIndex_ & mask_) >> kChunkShift;
+  const uint32_t from = (seenIndex_ & mask_) >> kChunkShift, to = (*writeIndex_ & mask_) >> kChunkShift;
   if (added > mask_ - kChunkMask) {
-    // Round the ring, with no DMA unit: only the chunk the write index is in
-    // may hold older words, behind its position.
-    const uint8_t keep = dmaChunks_[to] | uint8_t(dmaInThisChunk_);
+    // Round the ring, with no DMA unit: only the words between the new
+    // write position and the old one are older, in the chunks of the two.
+    const uint8_t keepFrom = dmaChunks_[from] | uint8_t(dmaInThisChunk_), keepTo = dmaChunks_[to] | keepFrom;
     dmaChunks_.assign(dmaChunks_.size(), 0);
-    dmaChunks_[to] = keep;
-    dmaInThisChunk_ = keep != 0;
+    dmaChunks_[from] = keepFrom;
+    dmaChunks_[to] = keepTo;
+    dmaInThisChunk_ = keepTo != 0;
   } else if (from != to) {
     dmaChunks_[from] = dmaInThisChunk_;
     const uint32_t chunks = (mask_ >> kChunkShift) + 1;
