@@ -276,14 +276,16 @@ public:
         _mm_add_epi8(held, _mm_or_si128(_mm_and_si128(toTop, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)),
                                         _mm_and_si128(toSecond, _mm_set1_epi8(2))));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x), slots);
-    uint32_t c[8];
-    for (unsigned i = 0; i < 8; ++i) c[i] = colour(uint32_t(indexes >> (8 * i)) & 0xFF);
+    // Built in registers: eight scalar stores read back as two vectors would
+    // stall on store forwarding.
+    auto at = [&](unsigned i) { return int32_t(colour(uint32_t(indexes >> (8 * i)) & 0xFF)); };
+    const __m128i c[2] = {_mm_setr_epi32(at(0), at(1), at(2), at(3)), _mm_setr_epi32(at(4), at(5), at(6), at(7))};
     const __m128i top16 = _mm_unpacklo_epi8(toTop, toTop), second16 = _mm_unpacklo_epi8(toSecond, toSecond);
     const __m128i topMask[2] = {_mm_unpacklo_epi16(top16, top16), _mm_unpackhi_epi16(top16, top16)};
     const __m128i secondMask[2] = {_mm_unpacklo_epi16(second16, second16),
                                    _mm_unpackhi_epi16(second16, second16)};
     for (unsigned h = 0; h < 2; ++h) {
-      const __m128i colours = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 4 * h));
+      const __m128i colours = c[h];
       __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x + 4 * h);
       __m128i* seconds = reinterpret_cast<__m128i*>(gSecondColour + x + 4 * h);
       _mm_storeu_si128(tops, _mm_or_si128(_mm_and_si128(topMask[h], colours),
