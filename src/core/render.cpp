@@ -96,14 +96,12 @@ void Video::renderLine(uint32_t line) {
 
   pictureChanged_ = true;
   std::memset(slots_, kSlotsFree, kScreenWidth);
-  // The palette as 15-bit colours, eight at a time.
-  for (unsigned i = 0; i < 512; i += 8) {
-    const __m128i stored = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(palette + 2 * i)),
-                                         _mm_set1_epi16(0x7FFF));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i),
-                     _mm_unpacklo_epi16(stored, _mm_setzero_si128()));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 4),
-                     _mm_unpackhi_epi16(stored, _mm_setzero_si128()));
+  // The palette as 15-bit colours, eight at a time, unless it is as it was
+  // when they were last worked out.
+  if (!coloursKnown_ || coloursGeneration_ != inputs.paletteGeneration) {
+    coloursKnown_ = true;
+    coloursGeneration_ = inputs.paletteGeneration;
+    convertPalette();
   }
 
   const i32 grid = gGridOption.value();
@@ -134,6 +132,17 @@ void Video::renderLine(uint32_t line) {
   if (cached.valid) {
     cached.inputs = inputs;
     cache_->reads.keep(vram, cached.reads);
+  }
+}
+
+void Video::convertPalette() {
+  for (unsigned i = 0; i < 512; i += 8) {
+    const __m128i stored = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(palette + 2 * i)),
+                                         _mm_set1_epi16(0x7FFF));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i),
+                     _mm_unpacklo_epi16(stored, _mm_setzero_si128()));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 4),
+                     _mm_unpackhi_epi16(stored, _mm_setzero_si128()));
   }
 }
 
@@ -275,6 +284,7 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   const uint32_t rowEntries = (mapRow & 31) * 32 + ((mapRow & 32) ? (bg.widthMask == 511 ? 2048 : 1024) : 0);
   const uint32_t tileRow = py & 7;
   const bool blend = bg.blend;
+  const bool fresh = lineUntouched();
 
   // The map row: one screen block's row of 32 entries, two for a wide map.
   for (uint32_t half = 0; half <= (bg.widthMask >> 8); ++half)
@@ -284,57 +294,64 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   uint32_t* const logged = reads_->reserve(64);
   uint32_t* log = logged ? logged : spare;
 
-  // One map entry and one row of its tile for each 8 pixels: the first and
-  // last spans may be partial.
-  uint32_t px = bg.hscroll & bg.widthMask;
-  for (unsigned x = 0; x < kScreenWidth;) {
-    const unsigned first = px & 7;
-    const unsigned count = std::min(8 - first, kScreenWidth - x);
-    const unsigned at0 = x;
-    const uint32_t column = px >> 3;
-    x += count;
-    px = (px + count) & bg.widthMask;
-    if (spanDone(at0, count)) continue;
-
-    const uint32_t entryOffset = bg.mapBase + 2 * (rowEntries + (column & 32) * 32 + (column & 31));
-    const uint32_t entry = uint32_t(vram[entryOffset]) | uint32_t(vram[entryOffset + 1]) << 8;
+  // One map entry and one row of its tile for each 8 pixels: `count` pixels
+  // from screen column at0, from column `first` of the tile row on.
+  const uint8_t* const mapRowAt = vram + bg.mapBase + 2 * rowEntries;
+  auto tile = [&](unsigned at0, unsigned count, unsigned first, uint32_t column) __attribute__((always_inline)) {
+    if (!fresh && spanDone(at0, count)) return;
+    const uint8_t* const entryAt = mapRowAt + 2 * ((column & 32) * 32 + (column & 31));
+    const uint32_t entry = uint32_t(entryAt[0]) | uint32_t(entryAt[1]) << 8;
     const uint32_t ty = entry & 0x800 ? 7 - tileRow : tileRow;
     const bool mirrored = entry & 0x400;
     // The tile row in screen order (mirrored when the entry says so), from
     // the span's first column on.
     if (bg.colours256) {
       const uint32_t at = bg.characterBase + (entry & 0x3FF) * 64 + ty * 8;
-      if (at >= kBackgroundVram) continue;
+      if (at >= kBackgroundVram) return;
       *log++ = at;
       *log++ = at + 4;
       const uint64_t stored = load64(vram + at);
-      if (!stored) continue;
+      if (!stored) return;
       const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
       auto colour = [this](uint32_t index) { return colours_[index]; };
       if (count == 8) {
-        drawEight(at0, pixels, blend, colour);
+        drawEight(at0, pixels, blend, colour, fresh);
       } else {
         drawSpan(
             at0, count, blend, [pixels](unsigned i) { return uint32_t(pixels >> (8 * i)) & 0xFF; }, colour);
       }
     } else {
       const uint32_t at = bg.characterBase + (entry & 0x3FF) * 32 + ty * 4;
-      if (at >= kBackgroundVram) continue;
+      if (at >= kBackgroundVram) return;
       *log++ = at;
       const uint32_t stored = load32(vram + at);
-      if (!stored) continue;
+      if (!stored) return;
       const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
       // Transparency is the tile's own index 0, whatever the bank.
       const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
       auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
       if (count == 8) {
-        drawEight(at0, nibblesToBytes(pixels), blend, colour);
+        drawEight(at0, nibblesToBytes(pixels), blend, colour, fresh);
       } else {
         drawSpan(
             at0, count, blend, [pixels](unsigned i) { return (pixels >> (4 * i)) & 15; }, colour);
       }
     }
+  };
+  // A partial span first when the scroll is not a multiple of 8, then whole
+  // tiles, then what is left of the line.
+  const uint32_t px = bg.hscroll & bg.widthMask;
+  const unsigned first = px & 7;
+  const uint32_t columnMask = bg.widthMask >> 3;
+  uint32_t column = px >> 3;
+  unsigned x = 0;
+  if (first) {
+    tile(0, 8 - first, first, column);
+    x = 8 - first;
+    column = (column + 1) & columnMask;
   }
+  for (; x + 8 <= kScreenWidth; x += 8, column = (column + 1) & columnMask) tile(x, 8, 0, column);
+  if (x < kScreenWidth) tile(x, kScreenWidth - x, 0, column);
   if (logged) reads_->commit(log);
 }
 
@@ -411,43 +428,85 @@ bool Video::lineDone() const {
   return true;
 }
 
+namespace {
+
+// Eight console colours (16-bit lanes), each channel c x k >> 4 (k 1-15):
+// what the fade tables hold, computed in place of eight table reads.
+__m128i fadeEight(__m128i colours, uint32_t k) {
+  const __m128i factor = _mm_set1_epi16(int16_t(k));
+  const __m128i five = _mm_set1_epi16(31);
+  const __m128i r = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(colours, five), factor), 4);
+  const __m128i g = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(colours, 5), five), factor), 4);
+  const __m128i b = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(colours, 10), five), factor), 4);
+  return _mm_or_si128(r, _mm_or_si128(_mm_slli_epi16(g, 5), _mm_slli_epi16(b, 10)));
+}
+
+// Eight of the 32-bit colour slots as 16-bit lanes.
+__m128i eightColours(const uint32_t* from) {
+  const __m128i mask = _mm_set1_epi32(0x7FFF);
+  return _mm_packs_epi32(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), mask),
+                         _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4)), mask));
+}
+
+__m128i choose(__m128i where, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(where, yes), _mm_andnot_si128(where, no));
+}
+
+}  // namespace
+
 void Video::compositeLine(uint32_t line) {
   uint16_t* out = cache_->lines[line].colours;
   const uint32_t mode = (reg16(kBldcnt) >> 6) & 3;
   const uint32_t y = reg16(kBldy) & 31;
   const uint32_t b = (reg16(kBldalpha) >> 8) & 31;
-  const uint32_t backdrop = paletteColour(palette, 0);
-  auto top = [&](unsigned x) { return slots_[x] ? gTopColour[x] : backdrop; };
-  // Each pixel is kept in console colours and written out in one go.
+  const __m128i backdrop = _mm_set1_epi16(int16_t(paletteColour(palette, 0)));
+  // Each pixel is kept in console colours and written out in one go, eight
+  // at a time: the choice of colour and the blend in vectors, the host
+  // colour table read pixel by pixel.
   const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
   gScreenBitmap.lock(2);
   uint16_t* row = gScreenBitmap.rowData(line);
-  auto put = [&](unsigned x, uint32_t c) {
-    out[x] = uint16_t(c);
-    row[x] = table[c];
+  auto compose = [&](auto colourOf) {
+    for (unsigned x = 0; x < kScreenWidth; x += 8) {
+      const __m128i slots = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x)),
+                                              _mm_setzero_si128());
+      const __m128i top = choose(_mm_cmpeq_epi16(slots, _mm_setzero_si128()), backdrop, eightColours(gTopColour + x));
+      const __m128i c = colourOf(x, slots, top);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), c);
+      row[x] = table[_mm_extract_epi16(c, 0)];
+      row[x + 1] = table[_mm_extract_epi16(c, 1)];
+      row[x + 2] = table[_mm_extract_epi16(c, 2)];
+      row[x + 3] = table[_mm_extract_epi16(c, 3)];
+      row[x + 4] = table[_mm_extract_epi16(c, 4)];
+      row[x + 5] = table[_mm_extract_epi16(c, 5)];
+      row[x + 6] = table[_mm_extract_epi16(c, 6)];
+      row[x + 7] = table[_mm_extract_epi16(c, 7)];
+    }
   };
+  auto both = [](__m128i slots) { return _mm_cmpeq_epi16(slots, _mm_set1_epi16(kTopAndSecond)); };
 
   if ((mode == 2 || mode == 3) && y >= 16) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, mode == 2 ? kWhite : 0);
+    const __m128i all = _mm_set1_epi16(int16_t(mode == 2 ? kWhite : 0));
+    compose([&](unsigned, __m128i, __m128i) { return all; });
   } else if (mode == 2 && y >= 1) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) {
-      const uint32_t c = top(x);
-      put(x, c + fade(y, kWhite - c));
-    }
+    // No channel passes 31, so the lanes add without carries.
+    const __m128i white = _mm_set1_epi16(int16_t(kWhite));
+    compose([&](unsigned, __m128i, __m128i top) { return _mm_add_epi16(top, fadeEight(_mm_sub_epi16(white, top), y)); });
   } else if (mode == 3 && y >= 1) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, fade(16 - y, top(x)));
+    compose([&](unsigned, __m128i, __m128i top) { return fadeEight(top, 16 - y); });
   } else if (mode == 0 || b == 0) {
-    for (unsigned x = 0; x < kScreenWidth; ++x) put(x, top(x));
+    compose([](unsigned, __m128i, __m128i top) { return top; });
   } else if (b >= 16) {
     // Alpha with EVB 16 shows the second colour where the top blends.
-    for (unsigned x = 0; x < kScreenWidth; ++x)
-      put(x, slots_[x] == kTopAndSecond ? gSecondColour[x] : top(x));
+    compose([&](unsigned x, __m128i slots, __m128i top) {
+      return choose(both(slots), eightColours(gSecondColour + x), top);
+    });
   } else {
     // Alpha: top x (16 - B) / 16 + second x B / 16.
-    for (unsigned x = 0; x < kScreenWidth; ++x) {
-      const uint32_t t = top(x);
-      put(x, slots_[x] == kTopAndSecond ? fade(16 - b, t) + fade(b, gSecondColour[x]) : t);
-    }
+    compose([&](unsigned x, __m128i slots, __m128i top) {
+      const __m128i mixed = _mm_add_epi16(fadeEight(top, 16 - b), fadeEight(eightColours(gSecondColour + x), b));
+      return choose(both(slots), mixed, top);
+    });
   }
   gScreenBitmap.unlock();
 }

@@ -240,6 +240,13 @@ public:
     return (v & mask) == mask;
   }
   bool lineDone() const;
+  // Whether no pixel of the line has been drawn yet.
+  bool lineUntouched() const {
+    __m128i any = _mm_setzero_si128();
+    for (unsigned x = 0; x < kScreenWidth; x += 16)
+      any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(slots_ + x)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+  }
   // Draws `count` (1-8) pixels from x: pixel i has colour index index(i), 0
   // for transparent, and then colour colour(index).
   template <class Index, class Colour>
@@ -265,8 +272,20 @@ public:
   // tile row are as likely to be transparent or covered as not, so all eight
   // choices are made at once with masks rather than branches.
   template <class Colour>
-  void drawEight(unsigned x, uint64_t indexes, bool blend, Colour colour) {
+  void drawEight(unsigned x, uint64_t indexes, bool blend, Colour colour, bool fresh = false) {
     const __m128i zero = _mm_setzero_si128();
+    auto at = [&](unsigned i) { return int32_t(colour(uint32_t(indexes >> (8 * i)) & 0xFF)); };
+    if (fresh) {
+      // Nothing drawn on the line yet: every opaque pixel becomes the top
+      // one, and a free pixel's colour is never read, so it may be written.
+      const __m128i opaque =
+          _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x),
+                       _mm_and_si128(opaque, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(gTopColour + x), _mm_setr_epi32(at(0), at(1), at(2), at(3)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(gTopColour + x + 4), _mm_setr_epi32(at(4), at(5), at(6), at(7)));
+      return;
+    }
     const __m128i held = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x));
     const __m128i opaque =
         _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
@@ -278,7 +297,6 @@ public:
     _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x), slots);
     // Built in registers: eight scalar stores read back as two vectors would
     // stall on store forwarding.
-    auto at = [&](unsigned i) { return int32_t(colour(uint32_t(indexes >> (8 * i)) & 0xFF)); };
     const __m128i c[2] = {_mm_setr_epi32(at(0), at(1), at(2), at(3)), _mm_setr_epi32(at(4), at(5), at(6), at(7))};
     const __m128i top16 = _mm_unpacklo_epi8(toTop, toTop), second16 = _mm_unpacklo_epi8(toSecond, toSecond);
     const __m128i topMask[2] = {_mm_unpacklo_epi16(top16, top16), _mm_unpackhi_epi16(top16, top16)};
@@ -328,4 +346,8 @@ public:
   VramReads* reads_ = &cache_->reads;     // what the line being drawn reads
   uint8_t slots_[kScreenWidth + 8] = {};  // PixelSlots; 8 more for whole-word reads
   uint32_t colours_[512] = {};            // the palette's colours for the line being drawn
+  // colours_ hold the palette of this generation of the line cache's watch.
+  bool coloursKnown_ = false;
+  uint32_t coloursGeneration_ = 0;
+  void convertPalette();
 };
