@@ -150,7 +150,7 @@ void ArmCpu::translateBlock(TranslatedBlock* b, u32 key, u32 address, u32 size) 
     translateInstruction(address, e);
     e.endInstruction();
     e.translationFlags = 0;
-    if (e.offset() > kLimit) {
+    if (e.offset() + e.pendingStubBytes() > kLimit) {
       if (i == 0) {
         // A single instruction that does not fit cannot occur with this
         // limit; leave at once rather than run past the block's memory.
@@ -186,6 +186,7 @@ void ArmCpu::translateBlock(TranslatedBlock* b, u32 key, u32 address, u32 size) 
   e.mov(e.dword[e.rbx + arena::kRegisters + 60], address);
   e.mov(e.eax, kStatusBase | 0x10000);
   e.ret();
+  e.emitExitStubs();
   b->codeSize = e.offset();
   CHECK(b->codeSize <= kBlockCodeLimit);
   if (b->codeSize > kBlockCodeLimit) b->codeSize = kBlockCodeLimit;

@@ -44,6 +44,8 @@ const Xbyak::Reg32& CodeEmitter::waits() { return Xbyak::util::r15d; }
 
 void CodeEmitter::begin() {
   reset();
+  stubs_.clear();
+  stubLabels_.clear();
   links.clear();
   translationFlags = 0;
   instructionIndex = 0;
@@ -52,6 +54,23 @@ void CodeEmitter::begin() {
 void CodeEmitter::rewind(u32 offset) {
   CHECK(offset <= getSize());
   setSize(offset);
+  // A stub whose jump went with the code goes too; dropping its label makes
+  // the assembler forget the jump it would otherwise patch.
+  std::erase_if(stubs_, [&](const ExitStub& s) {
+    if (s.jumpOffset < offset) return false;
+    stubLabels_.erase(s.label);
+    return true;
+  });
+}
+
+void CodeEmitter::emitExitStubs() {
+  for (const ExitStub& s : stubs_) {
+    L(*s.label);
+    mov(dword[rbx + kPc], s.pc);
+    mov(eax, s.status);
+    ret();
+  }
+  stubs_.clear();
 }
 
 void CodeEmitter::journalConst(u32 first, u32 second) {
@@ -101,7 +120,8 @@ void CodeEmitter::emitTimerCall() {
   if (timerCalls) call(qword[rbx + arena::kTimerEntry]);
 }
 
-void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost) {
+void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost,
+                           bool deferExit) {
   if (constantCost >= 0 && !timerCalls) {
     // Nothing reads the cost register: the cost goes in as it is.
     journalConst(0, u32(constantCost) | endMark);
@@ -117,6 +137,13 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
     sub(r12d, r14d);
   }
   test(r12d, status);
+  if (deferExit) {
+    const u32 jumpOffset = offset();
+    stubLabels_.emplace_back();
+    jnz(stubLabels_.back(), T_NEAR);
+    stubs_.push_back(ExitStub{std::prev(stubLabels_.end()), jumpOffset, pc, status});
+    return;
+  }
   jz(next, T_NEAR);
   mov(dword[rbx + kPc], pc);
   mov(eax, status);
@@ -177,7 +204,10 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
   } else {
     bool shared = failTail_ && status == failStatus && !constant;
     if (shared) L(*fail_);
-    exitTail(status, 0, pcNext, next, constant ? i64(cost << 20) : -1);
+    // Nothing behind the main exit: it falls through into the next
+    // instruction, its exit taken out of the way.
+    const bool alone = !failTail_ && cold_.empty() && coldAccesses_.empty();
+    exitTail(status, 0, pcNext, next, constant ? i64(cost << 20) : -1, alone);
     if (failTail_ && !shared) {
       L(*fail_);
       exitTail(failStatus, 0, pcNext, next);

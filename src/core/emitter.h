@@ -100,7 +100,15 @@ public:
   // partial steps of LDM/STM).
   // constantCost (cycles << 20), when known and no timer call needs the
   // cost register, goes into the journal and the budget as an immediate.
-  void exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost = -1);
+  // deferExit: the exit is taken through a stub at the block's end, so that
+  // the usual path falls straight through into the next instruction (only
+  // when nothing else is placed between them).
+  void exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost = -1,
+                bool deferExit = false);
+  // The exits left for the block's end, behind its closing exit; their
+  // bytes count towards the block's code.
+  void emitExitStubs();
+  u32 pendingStubBytes() const { return u32(stubs_.size()) * kExitStubLength; }
   void emitTimerCall();
   // Code placed behind the instruction's exits (rare paths).
   void cold(std::function<void()> f) { cold_.push_back(std::move(f)); }
@@ -140,6 +148,15 @@ private:
     bool isStore;
     i32 ioWait;  // displacement of the I/O region's wait for this access
   };
+  // mov [PC], imm32 ; mov eax, imm32 ; ret
+  static constexpr u32 kExitStubLength = 13;
+  struct ExitStub {
+    std::list<Xbyak::Label>::iterator label;
+    u32 jumpOffset;  // where the jump to it starts
+    u32 pc, status;
+  };
+  std::vector<ExitStub> stubs_;
+  std::list<Xbyak::Label> stubLabels_;
   u32 address_ = 0, size_ = 0;
   bool failTail_ = false;
   bool usesWaits_ = false;
