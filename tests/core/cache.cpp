@@ -50,6 +50,45 @@ TEST_F(Cache, CodeLimitEndsTheBlockEarly) {
   EXPECT_LE(b->codeSize, kBlockCodeLimit);
 }
 
+TEST_F(Cache, StepsAndRunsAcrossABlockCutShortByItsCode) {
+  // Large instructions between small ones whose exits sit at the block's
+  // end: cut short by the code limit, every instruction still leaves at its
+  // own place, and run through it does all of them.
+  for (u32 i = 0; i < 64; i += 2) {
+    code({0xE8907FFE}, 0x08000000 + 4 * i);      // LDMIA R0, {R1-R14}
+    code({0xE2800004}, 0x08000000 + 4 * i + 4);  // ADD R0, R0, #4
+  }
+  code({0xEAFFFFFE}, 0x08000100);  // B . behind them
+  auto start = [&] {
+    emu->reset();
+    for (u32 k = 0; k < 64; ++k) mem().poke32(0x03000000 + 4 * k, 0x1000 + k);
+    set(0, 0x03000000);
+  };
+  start();
+  TranslatedBlock* b = cpu().getBlock(0x08000000);
+  ASSERT_LT(b->end, 0x08000100u);
+  for (u32 i = 0; i < 64; ++i) {
+    const u32 pc = 0x08000000 + 4 * i;
+    if (i % 2) {
+      // One step is the addition alone: the load behind it has not begun.
+      slice();
+      ASSERT_EQ(r(0), 0x03000000 + 4 * ((i + 1) / 2)) << i;
+      ASSERT_EQ(r(1), 0x1000 + i / 2) << i;
+    } else {
+      // A load of several registers may take more than one step.
+      for (u32 steps = 0; steps < 16 && r(15) == pc; ++steps) slice();
+      ASSERT_EQ(r(1), 0x1000 + i / 2) << i;
+    }
+    ASSERT_EQ(r(15), pc + 4) << i;
+  }
+  start();
+  gStopMask = 0;
+  while (r(15) < 0x08000100u) slice();
+  EXPECT_EQ(r(15), 0x08000100u);
+  EXPECT_EQ(r(0), 0x03000000u + 128);
+  EXPECT_EQ(r(1), 0x1000u + 31);
+}
+
 TEST_F(Cache, BlocksOfDifferentKeysCoexist) {
   // The same words as ARM and as Thumb code: switching back and forth
   // translates each once.
