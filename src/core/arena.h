@@ -117,7 +117,12 @@ struct DispatchEntry {
 
 namespace arena {
 inline constexpr u32 kDispatchEntries = 1024;
-inline constexpr u32 dispatchIndex(u32 pc, u32 key) { return ((pc >> 1) ^ (pc >> 9) ^ key) & (kDispatchEntries - 1); }
+// The key is spread by an odd factor: XORed in as it is, the ARM and Thumb
+// keys (0x20 apart) sent code 64 bytes apart in the two states to one entry,
+// which interworking code then took from each other on every call.
+inline constexpr u32 kDispatchKeyMix = 0x9E37;
+inline constexpr u32 blockHash(u32 pc, u32 key) { return (pc >> 1) ^ (pc >> 9) ^ (key * kDispatchKeyMix); }
+inline constexpr u32 dispatchIndex(u32 pc, u32 key) { return blockHash(pc, key) & (kDispatchEntries - 1); }
 }  // namespace arena
 
 struct alignas(64) Arena {

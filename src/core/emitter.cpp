@@ -237,12 +237,14 @@ void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCp
   } else {
     mov(edx, key);
   }
+  // arena::dispatchIndex
   mov(esi, ecx);
   shr(esi, 1);
   mov(edi, ecx);
   shr(edi, 9);
   xor_(esi, edi);
-  xor_(esi, edx);
+  imul(edi, edx, arena::kDispatchKeyMix);
+  xor_(esi, edi);
   and_(esi, arena::kDispatchEntries - 1);
   shl(esi, 4);
   cmp(dword[rbx + rsi + arena::kDispatch], ecx);

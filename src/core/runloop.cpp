@@ -66,7 +66,7 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc, bool resuming) {
 }
 
 TranslatedBlock* ArmCpu::blockAt(u32 pc, u32 key) {
-  RecentBlock& r = recent_[(pc >> 1 ^ pc >> 9 ^ key) & (kRecentBlocks - 1)];
+  RecentBlock& r = recent_[arena::blockHash(pc, key) & (kRecentBlocks - 1)];
   if (r.pc == pc && r.key == key) return r.block;
   TranslatedBlock* b = getBlock(pc);
   // getBlock may have translated, and so released blocks: the table is

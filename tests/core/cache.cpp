@@ -89,6 +89,21 @@ TEST_F(Cache, StepsAndRunsAcrossABlockCutShortByItsCode) {
   EXPECT_EQ(r(1), 0x1000u + 31);
 }
 
+TEST_F(Cache, CallsBetweenStatesStayInGeneratedCode) {
+  // An ARM loop calling a Thumb routine 64 bytes past its return point: the
+  // two targets of BX must not take each other's place in the table that
+  // computed branches look up, or every call leaves for the run loop.
+  code({0xE2800001, 0xE1A0E00F, 0xE12FFF14, 0xEAFFFFFB});  // ADD R0, #1; MOV LR, PC; BX R4; B
+  thumbCode({0x4770}, 0x0800004C);                          // BX LR
+  set(4, 0x0800004D);
+  gStopMask = kStopRunning;
+  while (r(0) < 200) slice();
+  // The run loop marks each block it enters; after the first calls neither
+  // routine is entered through it again.
+  set(16, cpu().cpsr() & ~0x20u);  // the ARM block, whichever state the run stopped in
+  EXPECT_LT(cpu().getBlock(0x0800000C)->lastEntered, 20u);
+}
+
 TEST_F(Cache, BlocksOfDifferentKeysCoexist) {
   // The same words as ARM and as Thumb code: switching back and forth
   // translates each once.
