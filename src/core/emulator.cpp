@@ -183,11 +183,7 @@ void Emulator::runSlice() {
   // A forward run after a backward one drops the undone future first.
   history_.resumeForward();
   history_.account();
-  // DMA only while a channel is enabled or has units left.
-  const u8* io = arena_->io;
-  const bool dma = (io[0xBB] | io[0xC7] | io[0xD3] | io[0xDF]) & 0x80 || dma_.remaining[0] || dma_.remaining[1] ||
-                   dma_.remaining[2] || dma_.remaining[3];
-  if (!dma || runDma(0) != 0) cpu_.run();
+  if (!dmaWanted() || runDma(0) != 0) cpu_.run();
   // The slice's end: running back one step from here lands where it began.
   journalField(&arena_->machine.sliceMark);
   ++arena_->machine.sliceMark;
@@ -201,7 +197,17 @@ void Emulator::stepBack() {
   giveClock();
 }
 
+bool Emulator::dmaWanted() const {
+  const u8* io = arena_->io;
+  return (io[0xBB] | io[0xC7] | io[0xD3] | io[0xDF]) & 0x80 || dma_.remaining[0] || dma_.remaining[1] ||
+         dma_.remaining[2] || dma_.remaining[3];
+}
+
 uint32_t Emulator::runDma(uint32_t timing) {
+  // The display's H-blank and V-blank calls only latch enabled channels: with
+  // none there is nothing to do (a channel's enabling and disabling are seen
+  // where its control register is written).
+  if (timing != 0 && !dmaWanted()) return 1;
   MachineState& m = arena_->machine;
   DmaClock clock{&m.video.cycles, &gCycleBudget, &m.cycleCount, &gRunStatus, &gStopMask};
   return dma_.run(timing, *this, clock);

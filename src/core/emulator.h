@@ -97,6 +97,8 @@ private:
 
   // VideoHost
   uint32_t runDma(uint32_t timing) override;
+  // DMA only while a channel is enabled or has units left.
+  bool dmaWanted() const;
   void presentFrame(int32_t x, int32_t y) override;
   void displayMetrics(uint32_t& width, uint32_t& height, uint32_t& fontHeight) override;
   void showInAppPane() override;
