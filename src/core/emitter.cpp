@@ -8,6 +8,8 @@ namespace {
 
 constexpr i32 kPc = arena::kRegisters + 15 * 4;
 constexpr i32 kCpsr = arena::kRegisters + 16 * 4;
+// An exit stub's PC store takes a one-byte displacement (its length counts).
+static_assert(kPc < 128);
 
 i32 waitTable(bool isStore, AccessWidth width, bool sequential) {
   (void)isStore;
