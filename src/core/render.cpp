@@ -297,7 +297,8 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   // One map entry and one row of its tile for each 8 pixels: `count` pixels
   // from screen column at0, from column `first` of the tile row on.
   const uint8_t* const mapRowAt = vram + bg.mapBase + 2 * rowEntries;
-  auto tile = [&](unsigned at0, unsigned count, unsigned first, uint32_t column) __attribute__((always_inline)) {
+  auto tile = [&](unsigned at0, unsigned count, unsigned first,
+                  uint32_t column) __attribute__((always_inline)) {
     if (!fresh && spanDone(at0, count)) return;
     const uint8_t* const entryAt = mapRowAt + 2 * ((column & 32) * 32 + (column & 31));
     const uint32_t entry = uint32_t(entryAt[0]) | uint32_t(entryAt[1]) << 8;
@@ -434,10 +435,13 @@ namespace {
 // what the fade tables hold, computed in place of eight table reads.
 __m128i fadeEight(__m128i colours, uint32_t k) {
   const __m128i factor = _mm_set1_epi16(int16_t(k));
-  const __m128i five = _mm_set1_epi16(31);
-  const __m128i r = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(colours, five), factor), 4);
-  const __m128i g = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(colours, 5), five), factor), 4);
-  const __m128i b = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(colours, 10), five), factor), 4);
+  const __m128i channel = _mm_set1_epi16(31);
+  auto scaled = [&](__m128i c) {
+    return _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(c, channel), factor), 4);
+  };
+  const __m128i r = scaled(colours);
+  const __m128i g = scaled(_mm_srli_epi16(colours, 5));
+  const __m128i b = scaled(_mm_srli_epi16(colours, 10));
   return _mm_or_si128(r, _mm_or_si128(_mm_slli_epi16(g, 5), _mm_slli_epi16(b, 10)));
 }
 
@@ -470,7 +474,8 @@ void Video::compositeLine(uint32_t line) {
     for (unsigned x = 0; x < kScreenWidth; x += 8) {
       const __m128i slots = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x)),
                                               _mm_setzero_si128());
-      const __m128i top = choose(_mm_cmpeq_epi16(slots, _mm_setzero_si128()), backdrop, eightColours(gTopColour + x));
+      const __m128i top =
+          choose(_mm_cmpeq_epi16(slots, _mm_setzero_si128()), backdrop, eightColours(gTopColour + x));
       const __m128i c = colourOf(x, slots, top);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), c);
       row[x] = table[_mm_extract_epi16(c, 0)];
@@ -491,7 +496,9 @@ void Video::compositeLine(uint32_t line) {
   } else if (mode == 2 && y >= 1) {
     // No channel passes 31, so the lanes add without carries.
     const __m128i white = _mm_set1_epi16(int16_t(kWhite));
-    compose([&](unsigned, __m128i, __m128i top) { return _mm_add_epi16(top, fadeEight(_mm_sub_epi16(white, top), y)); });
+    compose([&](unsigned, __m128i, __m128i top) {
+      return _mm_add_epi16(top, fadeEight(_mm_sub_epi16(white, top), y));
+    });
   } else if (mode == 3 && y >= 1) {
     compose([&](unsigned, __m128i, __m128i top) { return fadeEight(top, 16 - y); });
   } else if (mode == 0 || b == 0) {
@@ -504,7 +511,8 @@ void Video::compositeLine(uint32_t line) {
   } else {
     // Alpha: top x (16 - B) / 16 + second x B / 16.
     compose([&](unsigned x, __m128i slots, __m128i top) {
-      const __m128i mixed = _mm_add_epi16(fadeEight(top, 16 - b), fadeEight(eightColours(gSecondColour + x), b));
+      const __m128i mixed =
+          _mm_add_epi16(fadeEight(top, 16 - b), fadeEight(eightColours(gSecondColour + x), b));
       return choose(both(slots), mixed, top);
     });
   }

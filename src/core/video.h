@@ -282,8 +282,9 @@ public:
           _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
       _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x),
                        _mm_and_si128(opaque, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(gTopColour + x), _mm_setr_epi32(at(0), at(1), at(2), at(3)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(gTopColour + x + 4), _mm_setr_epi32(at(4), at(5), at(6), at(7)));
+      __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x);
+      _mm_storeu_si128(tops, _mm_setr_epi32(at(0), at(1), at(2), at(3)));
+      _mm_storeu_si128(tops + 1, _mm_setr_epi32(at(4), at(5), at(6), at(7)));
       return;
     }
     const __m128i held = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x));
