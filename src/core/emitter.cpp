@@ -47,7 +47,6 @@ const Xbyak::Reg32& CodeEmitter::waits() { return Xbyak::util::r15d; }
 void CodeEmitter::begin() {
   reset();
   stubs_.clear();
-  stubLabels_.clear();
   links.clear();
   translationFlags = 0;
   instructionIndex = 0;
@@ -58,16 +57,12 @@ void CodeEmitter::rewind(u32 offset) {
   setSize(offset);
   // A stub whose jump went with the code goes too; dropping its label makes
   // the assembler forget the jump it would otherwise patch.
-  std::erase_if(stubs_, [&](const ExitStub& s) {
-    if (s.jumpOffset < offset) return false;
-    stubLabels_.erase(s.label);
-    return true;
-  });
+  std::erase_if(stubs_, [&](const ExitStub& s) { return s.jumpOffset >= offset; });
 }
 
 void CodeEmitter::emitExitStubs() {
-  for (const ExitStub& s : stubs_) {
-    L(*s.label);
+  for (ExitStub& s : stubs_) {
+    L(s.label);
     mov(dword[rbx + kPc], s.pc);
     mov(eax, s.status);
     ret();
@@ -140,10 +135,11 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
   }
   test(r12d, status);
   if (deferExit) {
-    const u32 jumpOffset = offset();
-    stubLabels_.emplace_back();
-    jnz(stubLabels_.back(), T_NEAR);
-    stubs_.push_back(ExitStub{std::prev(stubLabels_.end()), jumpOffset, pc, status});
+    ExitStub& s = stubs_.emplace_back();
+    s.jumpOffset = offset();
+    s.pc = pc;
+    s.status = status;
+    jnz(s.label, T_NEAR);
     return;
   }
   jz(next, T_NEAR);

@@ -151,12 +151,11 @@ private:
   // mov [PC], imm32 ; mov eax, imm32 ; ret
   static constexpr u32 kExitStubLength = 13;
   struct ExitStub {
-    std::list<Xbyak::Label>::iterator label;
     u32 jumpOffset;  // where the jump to it starts
     u32 pc, status;
+    Xbyak::Label label;
   };
-  std::vector<ExitStub> stubs_;
-  std::list<Xbyak::Label> stubLabels_;
+  std::list<ExitStub> stubs_;  // a list: jumps hold on to the labels
   u32 address_ = 0, size_ = 0;
   bool failTail_ = false;
   bool usesWaits_ = false;

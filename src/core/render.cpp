@@ -98,8 +98,7 @@ void Video::renderLine(uint32_t line) {
   std::memset(slots_, kSlotsFree, kScreenWidth);
   // The palette as 15-bit colours, eight at a time, unless it is as it was
   // when they were last worked out.
-  if (!coloursKnown_ || coloursGeneration_ != inputs.paletteGeneration) {
-    coloursKnown_ = true;
+  if (coloursGeneration_ != inputs.paletteGeneration) {
     coloursGeneration_ = inputs.paletteGeneration;
     convertPalette();
   }

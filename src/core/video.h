@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include <vector>
 
@@ -347,8 +348,7 @@ public:
   VramReads* reads_ = &cache_->reads;     // what the line being drawn reads
   uint8_t slots_[kScreenWidth + 8] = {};  // PixelSlots; 8 more for whole-word reads
   uint32_t colours_[512] = {};            // the palette's colours for the line being drawn
-  // colours_ hold the palette of this generation of the line cache's watch.
-  bool coloursKnown_ = false;
-  uint32_t coloursGeneration_ = 0;
+  // The generation of the line cache's palette watch that colours_ hold.
+  std::optional<uint32_t> coloursGeneration_;
   void convertPalette();
 };
