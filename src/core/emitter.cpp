@@ -332,10 +332,16 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   jae(outside, T_NEAR);
   L(inside);
   add(r15d, dword[rbx + rax * 4 + waitTable(isStore, width, sequential)]);
+  // The trap bit of the word: its bitmap word read and tested in registers
+  // (a bit test with a memory operand is many times slower).
   mov(r8d, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
   mov(ecx, edi);
+  shr(ecx, 7);
+  lea(ecx, ptr[r8 + rcx * 4]);
+  mov(r8d, dword[rbx + rcx]);
+  mov(ecx, edi);
   shr(ecx, 2);
-  bt(dword[rbx + r8], ecx);
+  bt(r8d, ecx);
   Xbyak::Label noTrap;
   jnc(noTrap);
   or_(r12d, isStore ? 0x10 : 0x8);

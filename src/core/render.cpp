@@ -135,13 +135,22 @@ void Video::renderLine(uint32_t line) {
 }
 
 void Video::convertPalette() {
-  for (unsigned i = 0; i < 512; i += 8) {
-    const __m128i stored = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(palette + 2 * i)),
-                                         _mm_set1_epi16(0x7FFF));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i),
-                     _mm_unpacklo_epi16(stored, _mm_setzero_si128()));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 4),
-                     _mm_unpackhi_epi16(stored, _mm_setzero_si128()));
+  const __m128i lowByte = _mm_set1_epi16(0xFF);
+  for (unsigned i = 0; i < 512; i += 16) {
+    const __m128i* from = reinterpret_cast<const __m128i*>(palette + 2 * i);
+    const __m128i stored[2] = {_mm_and_si128(_mm_loadu_si128(from), _mm_set1_epi16(0x7FFF)),
+                               _mm_and_si128(_mm_loadu_si128(from + 1), _mm_set1_epi16(0x7FFF))};
+    for (unsigned h = 0; h < 2; ++h) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 8 * h),
+                       _mm_unpacklo_epi16(stored[h], _mm_setzero_si128()));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 8 * h + 4),
+                       _mm_unpackhi_epi16(stored[h], _mm_setzero_si128()));
+    }
+    uint8_t(&bytes)[2][16] = bankBytes_[i / 16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[0]), _mm_packus_epi16(_mm_and_si128(stored[0], lowByte),
+                                                                           _mm_and_si128(stored[1], lowByte)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[1]),
+                    _mm_packus_epi16(_mm_srli_epi16(stored[0], 8), _mm_srli_epi16(stored[1], 8)));
   }
 }
 
@@ -328,11 +337,14 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
       if (!stored) return;
       const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
       // Transparency is the tile's own index 0, whatever the bank.
-      const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
-      auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
       if (count == 8) {
-        drawEight(at0, nibblesToBytes(pixels), blend, colour, fresh);
+        const __m128i indexes = nibblesToBytes(pixels);
+        __m128i c[2];
+        bankColours(entry >> 12, indexes, c);
+        drawEightColours(at0, indexes, blend, c, fresh);
       } else {
+        const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
+        auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
         drawSpan(
             at0, count, blend, [pixels](unsigned i) { return (pixels >> (4 * i)) & 15; }, colour);
       }

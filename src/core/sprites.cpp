@@ -307,12 +307,15 @@ void Video::drawSprite(SpriteRecord& s, int32_t row, uint32_t dispcnt, uint32_t 
         reads_->word(0x10000 + at);
         const uint32_t pixels = load32(objVram + at);
         if (!pixels) continue;
-        const uint32_t* bank = colours_ + 256 + paletteBase;
-        auto colour = [bank](uint32_t index) { return bank[index]; };
         if (span == 8) {
-          drawEight(x0, nibblesToBytes(flip & 1 ? mirrorNibbles(pixels) : pixels), blends, colour);
+          const __m128i indexes = nibblesToBytes(flip & 1 ? mirrorNibbles(pixels) : pixels);
+          __m128i c[2];
+          bankColours(16 + paletteBase / 16, indexes, c);
+          drawEightColours(x0, indexes, blends, c);
           continue;
         }
+        const uint32_t* bank = colours_ + 256 + paletteBase;
+        auto colour = [bank](uint32_t index) { return bank[index]; };
         for (int32_t j = 0; j < span; ++j) {
           const int32_t bit = flip & 1 ? (tx & 7) - j : (tx & 7) + j;
           const uint32_t index = (pixels >> (4 * bit)) & 15;

@@ -2,6 +2,7 @@
 // The video unit: colour and fade tables and the scanline renderer.
 
 #include <emmintrin.h>
+#include <tmmintrin.h>
 
 #include <cstdint>
 #include <cstring>
@@ -259,58 +260,68 @@ public:
   }
   // The eight nibbles of a 16-colour tile row spread into bytes, pixel 0 in
   // the lowest; and a tile row's pixels in the opposite order.
-  static uint64_t nibblesToBytes(uint32_t row) {
+  static __m128i nibblesToBytes(uint32_t row) {
     const __m128i even = _mm_cvtsi32_si128(int32_t(row & 0x0F0F0F0F));
     const __m128i odd = _mm_cvtsi32_si128(int32_t(row >> 4 & 0x0F0F0F0F));
-    return uint64_t(_mm_cvtsi128_si64(_mm_unpacklo_epi8(even, odd)));
+    return _mm_unpacklo_epi8(even, odd);
   }
   static uint32_t mirrorNibbles(uint32_t row) {
     const uint32_t swapped = __builtin_bswap32(row);
     return (swapped >> 4 & 0x0F0F0F0F) | (swapped & 0x0F0F0F0F) << 4;
   }
+  // The colours of eight pixels of a 16-colour bank (0-15 backgrounds,
+  // 16-31 sprites), their indexes the low eight bytes of `indexes`: two
+  // byte lookups in place of eight reads.
+  void bankColours(uint32_t bank, __m128i indexes, __m128i out[2]) const {
+    const __m128i low = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(bankBytes_[bank][0])), indexes);
+    const __m128i high = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(bankBytes_[bank][1])), indexes);
+    const __m128i colours = _mm_unpacklo_epi8(low, high);
+    out[0] = _mm_unpacklo_epi16(colours, _mm_setzero_si128());
+    out[1] = _mm_unpackhi_epi16(colours, _mm_setzero_si128());
+  }
   // Eight pixels from x whose colour indexes are the bytes of `indexes`
-  // (0 for transparent), with colour(index) their colours.  The pixels of a
-  // tile row are as likely to be transparent or covered as not, so all eight
-  // choices are made at once with masks rather than branches.
+  // (0 for transparent), with colour(index) their colours.
   template <class Colour>
   void drawEight(unsigned x, uint64_t indexes, bool blend, Colour colour, bool fresh = false) {
-    const __m128i zero = _mm_setzero_si128();
     auto at = [&](unsigned i) { return int32_t(colour(uint32_t(indexes >> (8 * i)) & 0xFF)); };
+    // Built in registers: eight scalar stores read back as two vectors would
+    // stall on store forwarding.
+    const __m128i c[2] = {_mm_setr_epi32(at(0), at(1), at(2), at(3)), _mm_setr_epi32(at(4), at(5), at(6), at(7))};
+    drawEightColours(x, _mm_cvtsi64_si128(int64_t(indexes)), blend, c, fresh);
+  }
+  // The same with the indexes as the low eight bytes of a vector and the
+  // eight colours given.  The pixels of a tile row are as likely to be
+  // transparent or covered as not, so all eight choices are made at once
+  // with masks rather than branches.
+  void drawEightColours(unsigned x, __m128i indexes, bool blend, const __m128i c[2], bool fresh = false) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_xor_si128(_mm_cmpeq_epi8(indexes, zero), _mm_set1_epi8(-1));
+    __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x);
     if (fresh) {
       // Nothing drawn on the line yet: every opaque pixel becomes the top
       // one, and a free pixel's colour is never read, so it may be written.
-      const __m128i opaque =
-          _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
       _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x),
                        _mm_and_si128(opaque, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)));
-      __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x);
-      _mm_storeu_si128(tops, _mm_setr_epi32(at(0), at(1), at(2), at(3)));
-      _mm_storeu_si128(tops + 1, _mm_setr_epi32(at(4), at(5), at(6), at(7)));
+      _mm_storeu_si128(tops, c[0]);
+      _mm_storeu_si128(tops + 1, c[1]);
       return;
     }
     const __m128i held = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x));
-    const __m128i opaque =
-        _mm_xor_si128(_mm_cmpeq_epi8(_mm_cvtsi64_si128(int64_t(indexes)), zero), _mm_set1_epi8(-1));
     const __m128i toTop = _mm_and_si128(opaque, _mm_cmpeq_epi8(held, zero));
     const __m128i toSecond = _mm_and_si128(opaque, _mm_cmpeq_epi8(held, _mm_set1_epi8(kTopBlends)));
     const __m128i slots =
         _mm_add_epi8(held, _mm_or_si128(_mm_and_si128(toTop, _mm_set1_epi8(blend ? kTopBlends : kTopOnly)),
                                         _mm_and_si128(toSecond, _mm_set1_epi8(2))));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(slots_ + x), slots);
-    // Built in registers: eight scalar stores read back as two vectors would
-    // stall on store forwarding.
-    const __m128i c[2] = {_mm_setr_epi32(at(0), at(1), at(2), at(3)), _mm_setr_epi32(at(4), at(5), at(6), at(7))};
     const __m128i top16 = _mm_unpacklo_epi8(toTop, toTop), second16 = _mm_unpacklo_epi8(toSecond, toSecond);
     const __m128i topMask[2] = {_mm_unpacklo_epi16(top16, top16), _mm_unpackhi_epi16(top16, top16)};
     const __m128i secondMask[2] = {_mm_unpacklo_epi16(second16, second16),
                                    _mm_unpackhi_epi16(second16, second16)};
     for (unsigned h = 0; h < 2; ++h) {
-      const __m128i colours = c[h];
-      __m128i* tops = reinterpret_cast<__m128i*>(gTopColour + x + 4 * h);
       __m128i* seconds = reinterpret_cast<__m128i*>(gSecondColour + x + 4 * h);
-      _mm_storeu_si128(tops, _mm_or_si128(_mm_and_si128(topMask[h], colours),
-                                          _mm_andnot_si128(topMask[h], _mm_loadu_si128(tops))));
-      _mm_storeu_si128(seconds, _mm_or_si128(_mm_and_si128(secondMask[h], colours),
+      _mm_storeu_si128(tops + h, _mm_or_si128(_mm_and_si128(topMask[h], c[h]),
+                                              _mm_andnot_si128(topMask[h], _mm_loadu_si128(tops + h))));
+      _mm_storeu_si128(seconds, _mm_or_si128(_mm_and_si128(secondMask[h], c[h]),
                                              _mm_andnot_si128(secondMask[h], _mm_loadu_si128(seconds))));
     }
   }
@@ -348,6 +359,8 @@ public:
   VramReads* reads_ = &cache_->reads;     // what the line being drawn reads
   uint8_t slots_[kScreenWidth + 8] = {};  // PixelSlots; 8 more for whole-word reads
   uint32_t colours_[512] = {};            // the palette's colours for the line being drawn
+  // The same colours by 16-colour bank, split into their low and high bytes.
+  alignas(16) uint8_t bankBytes_[32][2][16] = {};
   // The generation of the line cache's palette watch that colours_ hold.
   std::optional<uint32_t> coloursGeneration_;
   void convertPalette();
