@@ -380,12 +380,19 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
         break;
       }
       case AccessWidth::Halfword: {
-        // An odd address reads its halfword rotated right by 8, as on the console.
+        // An odd address reads its halfword rotated right by 8, as on the
+        // console: the rare path.
         movzx(r9d, word[rbx + rdi]);
-        mov(ecx, esi);
-        and_(ecx, 1);
-        shl(ecx, 3);
-        ror(r9d, cl);
+        Xbyak::Label& rotate = newLabel();
+        Xbyak::Label& rotated = newLabel();
+        test(esi, 1);
+        jnz(rotate, T_NEAR);
+        L(rotated);
+        cold([this, &rotate, &rotated] {
+          L(rotate);
+          ror(r9d, 8);
+          jmp(rotated, T_NEAR);
+        });
         break;
       }
       case AccessWidth::SignedHalfword: {
