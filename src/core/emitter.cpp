@@ -46,6 +46,7 @@ const Xbyak::Reg32& CodeEmitter::waits() { return Xbyak::util::r15d; }
 
 void CodeEmitter::begin() {
   reset();
+  pendingJournal_ = 0;
   stubs_.clear();
   links.clear();
   translationFlags = 0;
@@ -55,6 +56,8 @@ void CodeEmitter::begin() {
 void CodeEmitter::rewind(u32 offset) {
   CHECK(offset <= getSize());
   setSize(offset);
+  // Offsets given back are instruction boundaries, where nothing is pending.
+  pendingJournal_ = 0;
   // A stub whose jump went with the code goes too; dropping its label makes
   // the assembler forget the jump it would otherwise patch.
   std::erase_if(stubs_, [&](const ExitStub& s) { return s.jumpOffset >= offset; });
@@ -133,6 +136,8 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
     }
     sub(r12d, r14d);
   }
+  // Here rather than between the test and its jump, which then fuse.
+  flushJournal();
   test(r12d, status);
   if (deferExit) {
     ExitStub& s = stubs_.emplace_back();
@@ -166,6 +171,7 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
   if (status & 0x8000) {
     emitTimerCall();
     journalValue(0, r14d);
+    flushJournal();
     sub(r12d, r14d);
     if (recordLink) {
       BranchLink link;
@@ -182,6 +188,7 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
         cmp(dword[rbx + kPc], linkTarget);
         jne(leave, T_NEAR);
       }
+      flushJournal();
       link.slotOffset = offset();
       ret();  // the slot: a near jump once linked
       db(0x90);
@@ -223,6 +230,7 @@ void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCp
   usesWaits_ = false;
   emitTimerCall();
   journalValue(0, r14d);
+  flushJournal();
   sub(r12d, r14d);
   mov(eax, status);
   test(r12d, status & ~0x8000u);
@@ -303,6 +311,7 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   Xbyak::Label& access = newLabel();
   Xbyak::Label& done = newLabel();
   journalValue(isStore ? 2 : 1, esi);
+  flushJournal();
   cmp(esi, 0x0FFFFFFF);
   ja(unmapped, T_NEAR);
   mov(eax, esi);
@@ -514,4 +523,14 @@ void CodeEmitter::emitCold() {
   cold_.clear();
 }
 
-void CodeEmitter::endInstruction() { labels_.clear(); }
+void CodeEmitter::endInstruction() {
+  // The next instruction may be entered directly: the register is exact there.
+  flushJournal();
+  labels_.clear();
+}
+
+void CodeEmitter::flushJournal() {
+  if (!pendingJournal_) return;
+  lea(journalPos(), ptr[journalPos().cvt64() + pendingJournal_]);
+  pendingJournal_ = 0;
+}

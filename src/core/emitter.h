@@ -117,6 +117,34 @@ public:
   Xbyak::Label& newLabel();
   void endInstruction();
 
+  // The journal register is advanced once for the records written since the
+  // last jump, call, return or label rather than once per record: before each
+  // of those it is brought up to date (with lea, which leaves the flags), so
+  // that it is exact wherever control can arrive or leave.
+  void flushJournal();
+  template <class... A> void L(A&&... a) { flushJournal(); CodeGenerator::L(std::forward<A>(a)...); }
+  template <class... A> void jmp(A&&... a) { flushJournal(); CodeGenerator::jmp(std::forward<A>(a)...); }
+  template <class... A> void call(A&&... a) { flushJournal(); CodeGenerator::call(std::forward<A>(a)...); }
+  template <class... A> void ret(A&&... a) { flushJournal(); CodeGenerator::ret(std::forward<A>(a)...); }
+  template <class... A> void ja(A&&... a) { flushJournal(); CodeGenerator::ja(std::forward<A>(a)...); }
+  template <class... A> void jae(A&&... a) { flushJournal(); CodeGenerator::jae(std::forward<A>(a)...); }
+  template <class... A> void jb(A&&... a) { flushJournal(); CodeGenerator::jb(std::forward<A>(a)...); }
+  template <class... A> void jbe(A&&... a) { flushJournal(); CodeGenerator::jbe(std::forward<A>(a)...); }
+  template <class... A> void jc(A&&... a) { flushJournal(); CodeGenerator::jc(std::forward<A>(a)...); }
+  template <class... A> void jnc(A&&... a) { flushJournal(); CodeGenerator::jnc(std::forward<A>(a)...); }
+  template <class... A> void je(A&&... a) { flushJournal(); CodeGenerator::je(std::forward<A>(a)...); }
+  template <class... A> void jne(A&&... a) { flushJournal(); CodeGenerator::jne(std::forward<A>(a)...); }
+  template <class... A> void jz(A&&... a) { flushJournal(); CodeGenerator::jz(std::forward<A>(a)...); }
+  template <class... A> void jnz(A&&... a) { flushJournal(); CodeGenerator::jnz(std::forward<A>(a)...); }
+  template <class... A> void js(A&&... a) { flushJournal(); CodeGenerator::js(std::forward<A>(a)...); }
+  template <class... A> void jns(A&&... a) { flushJournal(); CodeGenerator::jns(std::forward<A>(a)...); }
+  template <class... A> void jo(A&&... a) { flushJournal(); CodeGenerator::jo(std::forward<A>(a)...); }
+  template <class... A> void jno(A&&... a) { flushJournal(); CodeGenerator::jno(std::forward<A>(a)...); }
+  template <class... A> void jl(A&&... a) { flushJournal(); CodeGenerator::jl(std::forward<A>(a)...); }
+  template <class... A> void jle(A&&... a) { flushJournal(); CodeGenerator::jle(std::forward<A>(a)...); }
+  template <class... A> void jg(A&&... a) { flushJournal(); CodeGenerator::jg(std::forward<A>(a)...); }
+  template <class... A> void jge(A&&... a) { flushJournal(); CodeGenerator::jge(std::forward<A>(a)...); }
+
   // Memory access piece.  Address in esi; a load leaves the value in r9d, a
   // store takes it from r9d.  Clobbers eax, ecx, edx, edi, r8d.
   void load(AccessWidth width, bool sequential);
@@ -130,14 +158,16 @@ public:
 
 private:
   void accessPiece(bool isStore, AccessWidth width, bool sequential);
-  // The two words of a record at the journal register, which then advances
-  // one record (the run loop wraps it round the ring).
+  // The two words of a record at the journal register, which advances one
+  // record for it at the next flush (the run loop wraps it round the ring).
   template <class First, class Second>
   void writeRecord(const First& first, const Second& second) {
-    mov(dword[base() + journalPos().cvt64() + arena::kJournal], first);
-    mov(dword[base() + journalPos().cvt64() + arena::kJournal + 4], second);
-    add(journalPos(), 8);
+    const i32 at = arena::kJournal + i32(pendingJournal_);
+    mov(dword[base() + journalPos().cvt64() + at], first);
+    mov(dword[base() + journalPos().cvt64() + at + 4], second);
+    pendingJournal_ += 8;
   }
+  u32 pendingJournal_ = 0;  // record bytes the journal register has not been advanced by
 
   struct ColdAccess {
     Xbyak::Label* unmapped;  // no region, or nothing writable there

@@ -65,6 +65,21 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc, bool resuming) {
   return entry;
 }
 
+void ArmCpu::prefetchJournal(u32 at) {
+  // Generated code writes records at a rate the processor's own prefetching
+  // does not follow: every store into a line not yet cached waits for it.
+  // The lines the next slices will write are asked for ahead, once each.
+  constexpr u32 kAhead = 8192, kSpan = 8192, kMask = arena::kJournalBytes - 1;
+  u32 from = journalPrefetched_;
+  if (((from - at) & kMask) > kAhead + kSpan) from = at + kAhead;  // moved back, or far on
+  const u32 end = (at + kAhead + kSpan) & kMask & ~63u;
+  for (u32 a = from & kMask & ~63u; a != end; a = (a + 64) & kMask) {
+    const u8* line = reinterpret_cast<const u8*>(arena_.journal) + a;
+    asm volatile("prefetchw %0" : : "m"(*line));
+  }
+  journalPrefetched_ = end;
+}
+
 TranslatedBlock* ArmCpu::blockAt(u32 pc, u32 key) {
   RecentBlock& r = recent_[arena::blockHash(pc, key) & (kRecentBlocks - 1)];
   if (r.pc == pc && r.key == key) return r.block;
@@ -114,6 +129,7 @@ void ArmCpu::run() {
     }
     u32 budgetReg = (u32(gCycleBudget) << 20) | (gStopMask & 0xFFFFBu);
     u32 journal = (arena_.journalWriteIndex & (arena::kJournalWords - 1)) * 4;
+    prefetchJournal(journal);
     u32 result = callWithCpuRegisters(&arena_, b->code + entry, budgetReg, journal);
     lastEntry = pc;
     status = result & budgetReg;
