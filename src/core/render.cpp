@@ -292,7 +292,6 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   const uint32_t rowEntries = (mapRow & 31) * 32 + ((mapRow & 32) ? (bg.widthMask == 511 ? 2048 : 1024) : 0);
   const uint32_t tileRow = py & 7;
   const bool blend = bg.blend;
-  const bool fresh = lineUntouched();
 
   // The map row: one screen block's row of 32 entries, two for a wide map.
   for (uint32_t half = 0; half <= (bg.widthMask >> 8); ++half)
@@ -302,68 +301,89 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   uint32_t* const logged = reads_->reserve(64);
   uint32_t* log = logged ? logged : spare;
 
-  // One map entry and one row of its tile for each 8 pixels: `count` pixels
-  // from screen column at0, from column `first` of the tile row on.
+  // Each tile's row in VRAM, by whether the entry flips the tile vertically.
+  const uint32_t rowAt[2] = {bg.characterBase + tileRow * (bg.colours256 ? 8 : 4),
+                             bg.characterBase + (7 - tileRow) * (bg.colours256 ? 8 : 4)};
+  // The map entry of a column: its screen block's row, then the next block's.
   const uint8_t* const mapRowAt = vram + bg.mapBase + 2 * rowEntries;
-  auto tile = [&](unsigned at0, unsigned count, unsigned first,
-                  uint32_t column) __attribute__((always_inline)) {
-    if (!fresh && spanDone(at0, count)) return;
-    const uint8_t* const entryAt = mapRowAt + 2 * ((column & 32) * 32 + (column & 31));
-    const uint32_t entry = uint32_t(entryAt[0]) | uint32_t(entryAt[1]) << 8;
-    const uint32_t ty = entry & 0x800 ? 7 - tileRow : tileRow;
-    const bool mirrored = entry & 0x400;
-    // The tile row in screen order (mirrored when the entry says so), from
-    // the span's first column on.
-    if (bg.colours256) {
-      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 64 + ty * 8;
+  auto entryAt = [mapRowAt](uint32_t column) { return mapRowAt + 2 * ((column & 32) * 32 + (column & 31)); };
+
+  // The walk along the line, made once for each depth and for a line drawn
+  // on or not yet touched: one map entry and one row of its tile for each 8
+  // pixels.
+  auto walk = [&]<bool k256, bool kFresh>() __attribute__((always_inline)) {
+    // `count` pixels from screen column at0, from column `first` of the tile
+    // row on.
+    auto tile = [&](unsigned at0, unsigned count, unsigned first, const uint8_t* entryAt)
+                    __attribute__((always_inline)) {
+      if (!kFresh && spanDone(at0, count)) return;
+      uint16_t entry;
+      std::memcpy(&entry, entryAt, 2);
+      const bool mirrored = entry & 0x400;
+      // The tile row in screen order (mirrored when the entry says so), from
+      // the span's first column on.
+      const uint32_t at = rowAt[(entry >> 11) & 1] + (entry & 0x3FF) * (k256 ? 64 : 32);
       if (at >= kBackgroundVram) return;
-      *log++ = at;
-      *log++ = at + 4;
-      const uint64_t stored = load64(vram + at);
-      if (!stored) return;
-      const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
-      auto colour = [this](uint32_t index) { return colours_[index]; };
-      if (count == 8) {
-        drawEight(at0, pixels, blend, colour, fresh);
+      if constexpr (k256) {
+        *log++ = at;
+        *log++ = at + 4;
+        const uint64_t stored = load64(vram + at);
+        if (!stored) return;
+        const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
+        auto colour = [this](uint32_t index) { return colours_[index]; };
+        if (count == 8) {
+          drawEight(at0, pixels, blend, colour, kFresh);
+        } else {
+          drawSpan(
+              at0, count, blend, [pixels](unsigned i) { return uint32_t(pixels >> (8 * i)) & 0xFF; }, colour);
+        }
       } else {
-        drawSpan(
-            at0, count, blend, [pixels](unsigned i) { return uint32_t(pixels >> (8 * i)) & 0xFF; }, colour);
+        *log++ = at;
+        const uint32_t stored = load32(vram + at);
+        if (!stored) return;
+        const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
+        // Transparency is the tile's own index 0, whatever the bank.
+        if (count == 8) {
+          const __m128i indexes = nibblesToBytes(pixels);
+          __m128i c[2];
+          bankColours(entry >> 12, indexes, c);
+          drawEightColours(at0, indexes, blend, c, kFresh);
+        } else {
+          const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
+          auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
+          drawSpan(
+              at0, count, blend, [pixels](unsigned i) { return (pixels >> (4 * i)) & 15; }, colour);
+        }
       }
-    } else {
-      const uint32_t at = bg.characterBase + (entry & 0x3FF) * 32 + ty * 4;
-      if (at >= kBackgroundVram) return;
-      *log++ = at;
-      const uint32_t stored = load32(vram + at);
-      if (!stored) return;
-      const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
-      // Transparency is the tile's own index 0, whatever the bank.
-      if (count == 8) {
-        const __m128i indexes = nibblesToBytes(pixels);
-        __m128i c[2];
-        bankColours(entry >> 12, indexes, c);
-        drawEightColours(at0, indexes, blend, c, fresh);
-      } else {
-        const uint32_t* bank = colours_ + ((entry >> 8) & 0xF0);
-        auto colour = [bank](uint32_t nibble) { return bank[nibble]; };
-        drawSpan(
-            at0, count, blend, [pixels](unsigned i) { return (pixels >> (4 * i)) & 15; }, colour);
-      }
+    };
+    // A partial span first when the scroll is not a multiple of 8, then whole
+    // tiles, then what is left of the line.
+    const uint32_t px = bg.hscroll & bg.widthMask;
+    const unsigned first = px & 7;
+    const uint32_t columnMask = bg.widthMask >> 3;
+    uint32_t column = px >> 3;
+    unsigned x = 0;
+    if (first) {
+      tile(0, 8 - first, first, entryAt(column));
+      x = 8 - first;
+      column = (column + 1) & columnMask;
     }
+    // Within a screen block the entries follow one another.
+    const uint8_t* entry = entryAt(column);
+    for (; x + 8 <= kScreenWidth; x += 8) {
+      tile(x, 8, 0, entry);
+      column = (column + 1) & columnMask;
+      entry = column & 31 ? entry + 2 : entryAt(column);
+    }
+    if (x < kScreenWidth) tile(x, kScreenWidth - x, 0, entry);
   };
-  // A partial span first when the scroll is not a multiple of 8, then whole
-  // tiles, then what is left of the line.
-  const uint32_t px = bg.hscroll & bg.widthMask;
-  const unsigned first = px & 7;
-  const uint32_t columnMask = bg.widthMask >> 3;
-  uint32_t column = px >> 3;
-  unsigned x = 0;
-  if (first) {
-    tile(0, 8 - first, first, column);
-    x = 8 - first;
-    column = (column + 1) & columnMask;
+  if (bg.colours256) {
+    if (lineUntouched()) walk.template operator()<true, true>();
+    else walk.template operator()<true, false>();
+  } else {
+    if (lineUntouched()) walk.template operator()<false, true>();
+    else walk.template operator()<false, false>();
   }
-  for (; x + 8 <= kScreenWidth; x += 8, column = (column + 1) & columnMask) tile(x, 8, 0, column);
-  if (x < kScreenWidth) tile(x, kScreenWidth - x, 0, column);
   if (logged) reads_->commit(log);
 }
 
