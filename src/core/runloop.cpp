@@ -68,14 +68,16 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc, bool resuming) {
 void ArmCpu::prefetchJournal(u32 at) {
   // Generated code writes records at a rate the processor's own prefetching
   // does not follow: every store into a line not yet cached waits for it.
-  // The lines the next slices will write are asked for ahead, once each.
+  // The lines the next slices will write are asked for ahead, once each,
+  // into the second-level cache: held there alone, a store takes them over
+  // without asking again, and the first level keeps the machine's own data.
   constexpr u32 kAhead = 8192, kSpan = 8192, kMask = arena::kJournalBytes - 1;
   u32 from = journalPrefetched_;
   if (((from - at) & kMask) > kAhead + kSpan) from = at + kAhead;  // moved back, or far on
   const u32 end = (at + kAhead + kSpan) & kMask & ~63u;
   for (u32 a = from & kMask & ~63u; a != end; a = (a + 64) & kMask) {
     const u8* line = reinterpret_cast<const u8*>(arena_.journal) + a;
-    asm volatile("prefetchw %0" : : "m"(*line));
+    asm volatile("prefetcht1 %0" : : "m"(*line));
   }
   journalPrefetched_ = end;
 }
