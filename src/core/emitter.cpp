@@ -371,37 +371,21 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
     switch (width) {
       case AccessWidth::BlockWord: mov(r9d, dword[rbx + rdi]); break;
       case AccessWidth::Word: {
-        // An unaligned address reads its word rotated: the rare path.
+        // An unaligned address reads its word rotated.
         mov(r9d, dword[rbx + rdi]);
-        Xbyak::Label& rotate = newLabel();
-        Xbyak::Label& rotated = newLabel();
-        test(esi, 3);
-        jnz(rotate, T_NEAR);
-        L(rotated);
-        cold([this, &rotate, &rotated] {
-          L(rotate);
+        rareWhenAddressBits(3, [this] {
           mov(ecx, esi);
           and_(ecx, 3);
           shl(ecx, 3);
           ror(r9d, cl);
-          jmp(rotated, T_NEAR);
         });
         break;
       }
       case AccessWidth::Halfword: {
         // An odd address reads its halfword rotated right by 8, as on the
-        // console: the rare path.
+        // console.
         movzx(r9d, word[rbx + rdi]);
-        Xbyak::Label& rotate = newLabel();
-        Xbyak::Label& rotated = newLabel();
-        test(esi, 1);
-        jnz(rotate, T_NEAR);
-        L(rotated);
-        cold([this, &rotate, &rotated] {
-          L(rotate);
-          ror(r9d, 8);
-          jmp(rotated, T_NEAR);
-        });
+        rareWhenAddressBits(1, [this] { ror(r9d, 8); });
         break;
       }
       case AccessWidth::SignedHalfword: {
@@ -473,6 +457,19 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   L(done);
   coldAccesses_.push_back({&unmapped, &outside, &inside, &access, &done, isStore,
                            waitTable(isStore, width, sequential) + 4 * 4});
+}
+
+void CodeEmitter::rareWhenAddressBits(u32 mask, std::function<void()> then) {
+  Xbyak::Label& rare = newLabel();
+  Xbyak::Label& back = newLabel();
+  test(esi, mask);
+  jnz(rare, T_NEAR);
+  L(back);
+  cold([this, &rare, &back, then = std::move(then)] {
+    L(rare);
+    then();
+    jmp(back, T_NEAR);
+  });
 }
 
 void CodeEmitter::journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second) {

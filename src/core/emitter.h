@@ -158,6 +158,9 @@ public:
 
 private:
   void accessPiece(bool isStore, AccessWidth width, bool sequential);
+  // When any `mask` bit of the address (esi) is set, `then` runs out of the
+  // way (behind the instruction's exits) before the code goes on.
+  void rareWhenAddressBits(u32 mask, std::function<void()> then);
   // The two words of a record at the journal register, which advances one
   // record for it at the next flush (the run loop wraps it round the ring).
   template <class First, class Second>
