@@ -131,6 +131,12 @@ struct ShifterResult {
   bool carryChanged = false;
   bool registerShift = false;
   u32 marks = 0;
+  // An immediate operand, or a register unshifted, is given here rather
+  // than loaded into edx.
+  bool immediate = false;
+  u32 value = 0;
+  bool plainRegister = false;
+  u32 registerOffset = 0;
 };
 
 }  // namespace
@@ -151,13 +157,15 @@ static ShifterResult emitShifter(ArmCpu& cpu, u32 address, u32 op, CodeEmitter& 
     e.and_(r14d, 0x20000000);
   };
   if (op & (1u << 26)) {  // internal 12-bit immediate
-    e.mov(edx, signExtend(op & 0xFFF, 12));
+    r.immediate = true;
+    r.value = signExtend(op & 0xFFF, 12);
     return r;
   }
   if (op & (1u << 25)) {
     u32 rot = ((op >> 8) & 15) * 2;
     u32 imm = rotateRight(op & 0xFF, rot);
-    e.mov(edx, imm);
+    r.immediate = true;
+    r.value = imm;
     if (rot && wantCarry) {
       e.mov(r14d, (imm >> 31) << 29);
       r.carryChanged = true;
@@ -166,6 +174,11 @@ static ShifterResult emitShifter(ArmCpu& cpu, u32 address, u32 op, CodeEmitter& 
   }
   const u32 rm = op & 15, type = (op >> 5) & 3;
   r.registerShift = (op >> 4) & 1;
+  if (rm != 15 && !r.registerShift && type == 0 && !((op >> 7) & 31)) {
+    r.plainRegister = true;
+    r.registerOffset = cpu.regOffset(rm);
+    return r;
+  }
   if (rm == 15) e.mov(edx, address + (thumb ? 4 : 8) + (r.registerShift ? 4 : 0));
   else e.mov(edx, R(rm));
   if (!r.registerShift) {
@@ -372,19 +385,52 @@ void ArmCpu::translateDataProcessing(u32 address, u32 op, CodeEmitter& e) {
     }
   }
   const Xbyak::Address carryBit = e.dword[rbx + i32(kCpsrOffset)];
-  switch (opc) {
-    case 0: case 8: e.and_(r8d, edx); break;
-    case 1: case 9: e.xor_(r8d, edx); break;
-    case 2: case 10: e.sub(r8d, edx); e.cmc(); break;
-    case 3: e.sub(edx, r8d); e.cmc(); e.mov(r8d, edx); break;
-    case 4: case 11: e.add(r8d, edx); break;
-    case 5: e.bt(carryBit, 29); e.adc(r8d, edx); break;
-    case 6: e.bt(carryBit, 29); e.cmc(); e.sbb(r8d, edx); e.cmc(); break;
-    case 7: e.bt(carryBit, 29); e.cmc(); e.sbb(edx, r8d); e.cmc(); e.mov(r8d, edx); break;
-    case 12: e.or_(r8d, edx); break;
-    case 13: e.mov(r8d, edx); break;
-    case 14: e.not_(edx); e.and_(r8d, edx); break;
-    case 15: e.not_(edx); e.mov(r8d, edx); break;
+  auto aluWithEdx = [&] {
+    switch (opc) {
+      case 0: case 8: e.and_(r8d, edx); break;
+      case 1: case 9: e.xor_(r8d, edx); break;
+      case 2: case 10: e.sub(r8d, edx); e.cmc(); break;
+      case 3: e.sub(edx, r8d); e.cmc(); e.mov(r8d, edx); break;
+      case 4: case 11: e.add(r8d, edx); break;
+      case 5: e.bt(carryBit, 29); e.adc(r8d, edx); break;
+      case 6: e.bt(carryBit, 29); e.cmc(); e.sbb(r8d, edx); e.cmc(); break;
+      case 7: e.bt(carryBit, 29); e.cmc(); e.sbb(edx, r8d); e.cmc(); e.mov(r8d, edx); break;
+      case 12: e.or_(r8d, edx); break;
+      case 13: e.mov(r8d, edx); break;
+      case 14: e.not_(edx); e.and_(r8d, edx); break;
+      case 15: e.not_(edx); e.mov(r8d, edx); break;
+    }
+  };
+  // An immediate or a plain register goes into the operation itself where
+  // it can.
+  auto direct = [&](const auto& operand) {
+    switch (opc) {
+      case 0: case 8: e.and_(r8d, operand); return true;
+      case 1: case 9: e.xor_(r8d, operand); return true;
+      case 2: case 10: e.sub(r8d, operand); e.cmc(); return true;
+      case 4: case 11: e.add(r8d, operand); return true;
+      case 12: e.or_(r8d, operand); return true;
+      case 13: e.mov(r8d, operand); return true;
+    }
+    return false;
+  };
+  const Xbyak::Address plain = e.dword[rbx + i32(sh.registerOffset)];
+  bool done = false;
+  if (sh.immediate && opc == 14) {
+    e.and_(r8d, ~sh.value);
+    done = true;
+  } else if (sh.immediate && opc == 15) {
+    e.mov(r8d, ~sh.value);
+    done = true;
+  } else if (sh.immediate) {
+    done = direct(sh.value);
+  } else if (sh.plainRegister) {
+    done = direct(plain);
+  }
+  if (!done) {
+    if (sh.immediate) e.mov(edx, sh.value);
+    if (sh.plainRegister) e.mov(edx, plain);
+    aluWithEdx();
   }
   if (setFlags) {
     if (logical) e.flagsLogical(kCpsrOffset, r8d, sh.carryChanged);
