@@ -19,8 +19,7 @@ void History::push(uint32_t first, uint32_t second) {
   }
 }
 
-void History::account() {
-  const uint32_t added = (*writeIndex_ - seenIndex_) & mask_;
+void History::accountChunks(uint32_t added) {
   const uint32_t from = (seenIndex_ & mask_) >> kChunkShift, to = (*writeIndex_ & mask_) >> kChunkShift;
   if (added > mask_ - kChunkMask) {
     // Round the ring, with no DMA unit: only the words between the new
@@ -35,16 +34,6 @@ void History::account() {
     const uint32_t chunks = (mask_ >> kChunkShift) + 1;
     for (uint32_t c = (from + 1) % chunks; c != to; c = (c + 1) % chunks) dmaChunks_[c] = 0;
     dmaInThisChunk_ = false;
-  }
-  seenIndex_ = *writeIndex_;
-  // One record is always kept free, so that a cursor walking back never
-  // meets the write index again.
-  const uint32_t limit = mask_ + 1 - 2;
-  if (added > limit - held_) {
-    held_ = limit;
-    wrapped_ = true;
-  } else {
-    held_ += added;
   }
 }
 

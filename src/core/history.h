@@ -42,8 +42,14 @@ class History {
   void clear();
   void push(uint32_t first, uint32_t second);
   // Takes in the records written since the last call (generated code writes
-  // the ring without telling); called around every slice.
-  void account();
+  // the ring without telling); called around every slice.  Within one chunk
+  // of the ring nothing but the count of what is held changes.
+  void account() {
+    const uint32_t added = (*writeIndex_ - seenIndex_) & mask_;
+    if (((seenIndex_ ^ *writeIndex_) & mask_) >> kChunkShift || added > mask_ - kChunkMask) accountChunks(added);
+    seenIndex_ = *writeIndex_;
+    hold(added);
+  }
   bool canStepBack() const { return older(cursorOrHead()) != 0; }
   // Moves the cursor one record back and returns it; false when no older
   // record holds history.
@@ -90,6 +96,20 @@ class History {
   uint32_t seenIndex_ = 0;  // the write index at the last account()
   uint32_t held_ = 0;       // words of history behind the write index
   bool wrapped_ = false;    // the oldest history was overwritten
+
+  // The chunk bookkeeping of account() when the write index left its chunk.
+  void accountChunks(uint32_t added);
+  void hold(uint32_t added) {
+    // One record is always kept free, so that a cursor walking back never
+    // meets the write index again.
+    const uint32_t limit = mask_ + 1 - 2;
+    if (added > limit - held_) {
+      held_ = limit;
+      wrapped_ = true;
+    } else {
+      held_ += added;
+    }
+  }
 
   static constexpr uint32_t kChunkShift = 12;
   static constexpr uint32_t kChunkMask = (1u << kChunkShift) - 1;
