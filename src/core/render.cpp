@@ -314,16 +314,16 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   auto walk = [&]<bool k256, bool kFresh>() __attribute__((always_inline)) {
     // `count` pixels from screen column at0, from column `first` of the tile
     // row on.
-    auto tile = [&](unsigned at0, unsigned count, unsigned first, const uint8_t* entryAt)
+    auto tile = [&](unsigned at0, unsigned count, unsigned first, const uint8_t* mapEntry)
                     __attribute__((always_inline)) {
       if (!kFresh && spanDone(at0, count)) return;
       uint16_t entry;
-      std::memcpy(&entry, entryAt, 2);
+      std::memcpy(&entry, mapEntry, 2);
       const bool mirrored = entry & 0x400;
-      // The tile row in screen order (mirrored when the entry says so), from
-      // the span's first column on.
       const uint32_t at = rowAt[(entry >> 11) & 1] + (entry & 0x3FF) * (k256 ? 64 : 32);
       if (at >= kBackgroundVram) return;
+      // The tile row in screen order (mirrored when the entry says so), from
+      // the span's first column on.
       if constexpr (k256) {
         *log++ = at;
         *log++ = at + 4;
