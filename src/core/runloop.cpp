@@ -1,7 +1,6 @@
 // One forward slice: exception entry, block lookup and entry, the exits that
 // only say "continue", then the settling of the slice.
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -76,23 +75,9 @@ void ArmCpu::prefetchJournal(u32 at) {
   u32 from = journalPrefetched_;
   if (((from - at) & kMask) > kAhead + kSpan) from = at + kAhead;  // moved back, or far on
   const u32 end = (at + kAhead + kSpan) & kMask & ~63u;
-  u32 a = from & kMask & ~63u;
-  u32 lines = ((end - a) & kMask) / 64;
-  auto prefetch = [](const u8* line) { asm volatile("prefetcht1 %0" : : "m"(*line)); };
-  while (lines) {
-    // Up to the ring's end, then from its start.
-    const u32 run = std::min(lines, (arena::kJournalBytes - a) / 64);
-    const u8* p = reinterpret_cast<const u8*>(arena_.journal) + a;
-    u32 i = 0;
-    for (; i + 4 <= run; i += 4) {
-      prefetch(p + 64 * i);
-      prefetch(p + 64 * i + 64);
-      prefetch(p + 64 * i + 128);
-      prefetch(p + 64 * i + 192);
-    }
-    for (; i < run; ++i) prefetch(p + 64 * i);
-    lines -= run;
-    a = (a + run * 64) & kMask;
+  for (u32 a = from & kMask & ~63u; a != end; a = (a + 64) & kMask) {
+    const u8* line = reinterpret_cast<const u8*>(arena_.journal) + a;
+    asm volatile("prefetcht1 %0" : : "m"(*line));
   }
   journalPrefetched_ = end;
 }
