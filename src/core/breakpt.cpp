@@ -65,6 +65,23 @@ bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address) {
   return trapBit(map, bitmap, address, b) && ((*b.byte >> b.bit) & 1);
 }
 
+bool anyTrapBit(const TrapMap& map, int bitmap, uint32_t first, uint32_t last) {
+  if (first > last) std::swap(first, last);
+  const uint32_t region = first >> 24;
+  if (region >= 16 || (last >> 24) != region) return true;
+  if (!map.bitmaps[bitmap][region]) return false;  // no bit anywhere in the region
+  TrapBit a, b;
+  if (!trapBit(map, bitmap, first, a) || !trapBit(map, bitmap, last, b)) return true;
+  if (b.byte < a.byte || (b.byte == a.byte && b.bit < a.bit)) return true;
+  for (const uint8_t* p = a.byte; p <= b.byte; ++p) {
+    uint32_t bits = *p;
+    if (p == a.byte) bits &= 0xFFu << a.bit;
+    if (p == b.byte) bits &= 0xFFu >> (7 - b.bit);
+    if (bits) return true;
+  }
+  return false;
+}
+
 void BreakpointList::addOrReplace(const BreakpointRecord& r) {
   for (uint32_t i = 0; i < records_.count(); ++i) {
     if (records_[i].sameRange(r)) {

@@ -60,6 +60,10 @@ struct TrapBit {
 };
 bool trapBit(const TrapMap& map, int bitmap, uint32_t address, TrapBit& out);
 bool testTrapBit(const TrapMap& map, int bitmap, uint32_t address);
+// Whether a trap bit may be set on a word from `first` to `last` (either
+// order; one region, its places in order): true when one is, or when the
+// two cannot be placed.
+bool anyTrapBit(const TrapMap& map, int bitmap, uint32_t first, uint32_t last);
 
 // The addresses of the built-in write traps: DMA 0-3 control, IF, IME (so
 // that an interrupt it lets through is taken at once), timer 0-3 control,

@@ -5,6 +5,7 @@ namespace {
 constexpr int32_t kMaxSlice = 2047;
 constexpr uint32_t kBudgetSpent = 0x80000000;
 constexpr uint32_t kStatusRead = 0x8, kStatusWrite = 0x10;
+constexpr uint32_t kStepUnit = 0x1;  // stop mask: one unit at a time
 
 uint32_t sadOf(uint32_t n) { return kDmaRegisters + 12 * n; }
 uint32_t dadOf(uint32_t n) { return kDmaRegisters + 12 * n + 4; }
@@ -138,6 +139,28 @@ bool Dma::transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool boun
   return status == 0 && !trapped;
 }
 
+bool Dma::moveUnits(uint32_t n, DmaBus& bus, const DmaClock& clock) {
+  // The last unit writes the registers back, and a unit that overspends the
+  // budget ends the call or moves the display on: those go one by one, as
+  // does every unit while the stop mask asks for one at a time.
+  if (remaining[n] < 2 || (*clock.stopMask & kStepUnit) || *clock.cycleBudget < 0) return false;
+  const uint32_t cycles = unitCycles(n, bus);
+  uint32_t count = remaining[n] - 1;
+  if (cycles != 0 && uint32_t(*clock.cycleBudget) / cycles < count) count = uint32_t(*clock.cycleBudget) / cycles;
+  if (count == 0) return false;
+  const uint32_t moved =
+      bus.moveUnits({n, source[n], destination[n], sourceStep[n], destinationStep[n], unit[n], cycles, count});
+  if (moved == 0) return false;
+  source[n] += moved * uint32_t(sourceStep[n]);
+  destination[n] += moved * uint32_t(destinationStep[n]);
+  remaining[n] -= moved;
+  const int32_t spent = int32_t(moved * cycles);
+  *clock.cycleBudget -= spent;
+  *clock.videoCycles -= spent;
+  *clock.runStatus = 0;  // as each of the units would have left it
+  return true;
+}
+
 uint32_t Dma::run(uint32_t callTiming, DmaBus& bus, const DmaClock& clock) {
   // H-blank and V-blank calls come from inside the display's tick, which may
   // itself run inside a transfer: they only latch and leave the clock alone.
@@ -156,7 +179,7 @@ uint32_t Dma::run(uint32_t callTiming, DmaBus& bus, const DmaClock& clock) {
     }
     if (!transfers) continue;
     while (remaining[n] != 0) {
-      if (!transferUnit(n, bus, clock, bounded)) {
+      if (!moveUnits(n, bus, clock) && !transferUnit(n, bus, clock, bounded)) {
         *clock.cycleCount -= uint32_t(*clock.cycleBudget);
         return 0;
       }

@@ -12,6 +12,16 @@
 inline constexpr uint32_t kDmaRegisters = 0x040000B0;  // SAD of channel 0; 12 bytes per channel
 inline constexpr uint32_t kDmaRecord = 3;              // journal record kind of one DMA unit
 
+// Units of one channel that only move memory (see DmaBus::moveUnits).
+struct DmaUnits {
+  uint32_t channel;
+  uint32_t source, destination;  // of the first unit
+  int32_t sourceStep, destinationStep;
+  uint32_t unit;    // 2 or 4 bytes
+  uint32_t cycles;  // of each unit
+  uint32_t count;
+};
+
 // What a transfer reaches outside the channels themselves.  The emulator
 // implements it over its memory, processor, journal, timers and display.
 class DmaBus {
@@ -31,6 +41,12 @@ class DmaBus {
   // transfer then goes on).
   virtual bool codeWord(uint32_t address) { (void)address; return false; }
   virtual void journal(uint32_t first, uint32_t second) = 0;
+  // Moves up to run.count units at once, each as it would move alone: the
+  // old word, the copy, the timers' advance, the unit's two journal records.
+  // Only where nothing else would happen in them: both ends in plain storage
+  // that every unit between reaches in order, no trap bit on a word they
+  // touch.  Returns the units moved; 0 and they go one by one.
+  virtual uint32_t moveUnits(const DmaUnits& run) { (void)run; return 0; }
   // Journals the word of machine state that holds `field`, or the guest
   // register word at an address, before it changes.
   virtual void journalField(const void* field) { (void)field; }
@@ -99,6 +115,9 @@ class Dma {
   }
   uint32_t unitCycles(uint32_t n, DmaBus& bus) const;
   void latch(uint32_t n, uint32_t control, DmaBus& bus);
+  // Units of channel n moved at once by the bus where it can; false when
+  // the next unit must go alone.
+  bool moveUnits(uint32_t n, DmaBus& bus, const DmaClock& clock);
   // One unit of channel n; false when the call must stop.
   bool transferUnit(uint32_t n, DmaBus& bus, const DmaClock& clock, bool bounded);
 };

@@ -230,6 +230,51 @@ uint32_t Emulator::runTimers(uint32_t cycles) {
   return status;
 }
 
+uint32_t Emulator::moveUnits(const DmaUnits& r) {
+  if (dmaUnitsOneByOne_) return 0;
+  // A counting timer moves on with every unit, between its copy and its
+  // records, and its interrupt is requested there.
+  const u16* t = cpu_.timers().controls();
+  const bool timersCount = (t[0] | t[1] | t[2] | t[3]) & 0x80;
+  // Where the whole run goes round its area, over a mirror or a trap bit,
+  // a first part of it may not.
+  const u8* from = nullptr;
+  u8* to = nullptr;
+  u32 count = r.count;
+  while (count != 0 && !plainUnits(r, count, from, to)) count /= 2;
+  for (u32 i = 0; i < count; ++i) {
+    const u32 destination = r.destination + i * u32(r.destinationStep);
+    u8* place = to + std::ptrdiff_t(i32(i * u32(r.destinationStep)));
+    u32 old;
+    std::memcpy(&old, place - (destination & 3), 4);
+    const u8* source = from + std::ptrdiff_t(i32(i * u32(r.sourceStep)));
+    if (r.unit == 4) {
+      u32 v;
+      std::memcpy(&v, source, 4);
+      std::memcpy(place, &v, 4);
+    } else {
+      u16 v;
+      std::memcpy(&v, source, 2);
+      std::memcpy(place, &v, 2);
+    }
+    if (timersCount && runTimers(r.cycles)) requestTimerInterrupts();
+    history_.pushDmaUnit(r.channel, destination & ~3u, old);
+  }
+  return count;
+}
+
+bool Emulator::plainUnits(const DmaUnits& r, u32 count, const u8*& from, u8*& to) {
+  const u32 lastSource = r.source + (count - 1) * u32(r.sourceStep);
+  const u32 lastDestination = r.destination + (count - 1) * u32(r.destinationStep);
+  from = memory_.readSpan(r.source, lastSource, r.unit);
+  to = memory_.writeSpan(r.destination, lastDestination, r.unit);
+  // The old word of each unit is read where it is written.
+  const u8* old = memory_.readSpan(r.destination & ~3u, lastDestination & ~3u, 4);
+  if (!from || !to || old != to - (r.destination & 3)) return false;
+  const TrapMap& traps = memory_.trapMap();
+  return !anyTrapBit(traps, 0, r.source, lastSource) && !anyTrapBit(traps, 1, r.destination, lastDestination);
+}
+
 void Emulator::requestTimerInterrupts() {
   cpu_.requestInterrupt(arena_->pendingTimerInterrupts);
   arena_->pendingTimerInterrupts = 0;

@@ -60,6 +60,9 @@ public:
   // system to hand out fresh pages (the program's emulator does this once at
   // start; others fault pages in as they write them).
   void commitJournal();
+  // Every DMA unit moved alone, as where moving them at once does not apply
+  // (to check that the two leave the same machine and journal).
+  void setDmaUnitsOneByOne(bool on) { dmaUnitsOneByOne_ = on; }
   // Where the display unit's finished frames go (the front end's display;
   // nothing by default).
   void setFramePresenter(std::function<void(i32 x, i32 y)> presenter) { presenter_ = std::move(presenter); }
@@ -86,6 +89,9 @@ private:
   bool writeTrap(uint32_t address) override { return testTrapBit(memory_.trapMap(), 1, address); }
   bool codeWord(uint32_t address) override { return breakpoints_.isCode(address); }
   void journal(uint32_t first, uint32_t second) override { history_.push(first, second); }
+  uint32_t moveUnits(const DmaUnits& run) override;
+  // Whether the first `count` units of a run qualify, and where they lie.
+  bool plainUnits(const DmaUnits& run, u32 count, const u8*& from, u8*& to);
   void journalField(const void* field) override;
   void journalGuest(uint32_t address) override;
   uint32_t runTimers(uint32_t cycles) override;
@@ -157,6 +163,7 @@ private:
   TrapContext trapContext_;
   std::string romName_ = "No ROM loaded";
   std::function<void(i32, i32)> presenter_;
+  bool dmaUnitsOneByOne_ = false;
   u32 sliceMark_ = 0;  // arena offset of the slice counter
   // Arena offsets running back tests against (see writeLocation).
   u32 pcLocation_ = 0, lineLocation_ = 0, framesLocation_ = 0;

@@ -1,6 +1,7 @@
 #include "core/memory.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -254,6 +255,27 @@ u8* GbaMemory::writePointer(u32 address, u32 bytes) {
   AreaPlace place;
   if (!placeInArea(u32(r), masked, arena_.writeSize[r], place) || place.end - place.offset < bytes) return nullptr;
   return arena_.byte(arena_.writeBase[r] + place.offset);
+}
+
+namespace {
+
+// A mask or a mirror between two places in one region shows as a distance
+// in storage other than the distance in addresses.
+template <class P>
+P* inOneRun(P* first, P* last, u32 firstAddress, u32 lastAddress) {
+  if (!first || !last || (firstAddress >> 24) != (lastAddress >> 24)) return nullptr;
+  if (last - first != std::ptrdiff_t(i32(lastAddress - firstAddress))) return nullptr;
+  return first;
+}
+
+}  // namespace
+
+const u8* GbaMemory::readSpan(u32 first, u32 last, u32 bytes) const {
+  return inOneRun(readPointer(first, bytes), readPointer(last, bytes), first, last);
+}
+
+u8* GbaMemory::writeSpan(u32 first, u32 last, u32 bytes) {
+  return inOneRun(writePointer(first, bytes), writePointer(last, bytes), first, last);
 }
 
 u32 GbaMemory::unmappedValue(u32 address, u32 allOnes) const {

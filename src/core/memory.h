@@ -82,6 +82,11 @@ public:
   // Host pointer behind a guest address for a read of `bytes` bytes, or null.
   const u8* readPointer(u32 address, u32 bytes) const;
   u8* writePointer(u32 address, u32 bytes);
+  // The same for accesses at `first` and `last` (either may be the lower),
+  // when both lie in one run of one area, so that every address between
+  // reaches the storage between; null otherwise.
+  const u8* readSpan(u32 first, u32 last, u32 bytes) const;
+  u8* writeSpan(u32 first, u32 last, u32 bytes);
 
   // The raw areas, for the renderer, DMA and the debugger panes.
   u8* io() { return arena_.io; }

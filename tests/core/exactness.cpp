@@ -77,6 +77,7 @@ std::vector<Program> programs() {
       {"timer interrupt guest", testsupport::guestImage("timerirq"), "", 300},
       {"interrupt flags guest", testsupport::guestImage("irqflags"), "", 150, true},
       {"code in RAM guest", testsupport::guestImage("selfmod"), "", 0},
+      {"DMA runs guest", testsupport::guestImage("dmaruns"), "", 100},
   };
   const std::string shared = testsupport::sharedDir();
   if (!shared.empty()) {
