@@ -35,11 +35,12 @@ class VramReads {
   static constexpr uint32_t kMaxWords = 4096;
   static constexpr uint32_t kMaxSpans = 12;
 
-  // Recording, while the line is drawn.
-  void begin() {
-    count_ = 0;
-    spanCount_ = 0;
-    overflow_ = false;
+  // Recording, while the line is drawn; not recording, it is full from the
+  // start and the line is not kept.
+  void begin(bool record) {
+    count_ = record ? 0 : kMaxWords;
+    spanCount_ = record ? 0 : kMaxSpans;
+    overflow_ = !record;
     recent_[0] = recent_[1] = ~0u;
   }
   void word(uint32_t offset) {
@@ -95,9 +96,9 @@ class VramReads {
 };
 
 struct CachedLine {
-  bool valid = false;
+  bool valid = false;  // its reads are kept: it may be written out again
   uint32_t version = 0;  // counts the times its colours were composed
-  LineInputs inputs;
+  LineInputs inputs;     // what it was last drawn from, kept or not
   VramReads::Kept reads;
   uint16_t colours[kScreenWidth];  // console colours as composed
 };

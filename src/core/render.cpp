@@ -113,7 +113,11 @@ void Video::renderLine(uint32_t line) {
     }
   }
 
-  cache_->reads.begin();
+  // A line whose registers, palette or sprites moved since it was last drawn
+  // (a scroll, a fade) is likely to move again: its reads are kept only once
+  // it is drawn from the same inputs twice running.
+  const bool sameInputs = cached.inputs == inputs;
+  cache_->reads.begin(lineCacheEnabled && sameInputs);
   if (reg16(kDispcnt) & kForcedBlank) {
     // The console shows white; the grid stays over it.
     carrySprites(line);
@@ -128,10 +132,8 @@ void Video::renderLine(uint32_t line) {
   rowWritten(line, ++cached.version, presentMode == 1 ? fullScreenColours : debuggerColours);
 
   cached.valid = !cache_->reads.overflowed() && lineCacheEnabled;
-  if (cached.valid) {
-    cached.inputs = inputs;
-    cache_->reads.keep(vram, cached.reads);
-  }
+  cached.inputs = inputs;
+  if (cached.valid) cache_->reads.keep(vram, cached.reads);
 }
 
 void Video::convertPalette() {
