@@ -37,8 +37,6 @@ bool writableCode(u32 address) {
 
 }  // namespace
 
-u32 ArmCpu::blockKey() const { return (cpsr() & 63) | (timersRunning_ ? kTimerCallsKey : 0); }
-
 TranslatedBlock* ArmCpu::findBlock(u32 address, u32 key, u32& position) const {
   // The first entry ordered after (key, address); the one before it is the
   // only block of the key that can hold the address.

@@ -47,16 +47,6 @@ RegisterBank::RegisterBank(Arena& arena) : arena_(arena) {
   for (u32 r = 0; r < kRegisterCount; ++r) offsets_[r][7] = offsets_[r][0];
 }
 
-u32 RegisterBank::bankOfMode(u32 mode) {
-  switch (mode & 15) {
-    case 0: case 1: case 2: case 3: return mode & 15;
-    case 7: return 4;
-    case 11: return 5;
-    case 15: return 6;
-    default: return 0;
-  }
-}
-
 void RegisterBank::reset() { std::memset(arena_.registers, 0, sizeof arena_.registers); }
 
 ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
@@ -148,11 +138,6 @@ void ArmCpu::requestInterrupt(u32 bits) {
   // IE and IF share a word.
   journalPush(arena_, arena_.offsetOf(arena_.io + 0x200));
   memory_.poke16(0x04000202, u16(interruptFlags));
-}
-
-bool ArmCpu::irqLine() const {
-  const u32 ie = u32(arena_.io[0x200]) | u32(arena_.io[0x201]) << 8;
-  return (arena_.io[0x208] & 1) && (ie & interruptFlags & 0x3FFF);
 }
 
 u32 ArmCpu::instructionCost(u32 address, u32 n, u32 i, u32 s) const {

@@ -26,7 +26,12 @@ enum : u32 { kRegCpsr = 16, kRegSpsr = 17, kRegResume = 18, kRegStart = 19, kReg
 class RegisterBank {
 public:
   explicit RegisterBank(Arena& arena);
-  static u32 bankOfMode(u32 mode);
+  static u32 bankOfMode(u32 mode) {
+    // By the mode's low four bits: User, FIQ, IRQ, Supervisor, Abort,
+    // Undefined, System; the rest as User.
+    constexpr u8 kBanks[16] = {0, 1, 2, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0, 6};
+    return kBanks[mode & 15];
+  }
   static bool hasSpsr(u32 bank) { return bank >= 1 && bank <= 5; }
   u32 get(u32 n, u32 bank) const { return *slot(n, bank); }
   void set(u32 n, u32 bank, u32 value) {
@@ -116,7 +121,10 @@ public:
   // CPSR's I bit decide only whether the exception is entered.
   void requestInterrupt(u32 bits);
   // IME on and an enabled interrupt flagged: the IRQ line is asserted.
-  bool irqLine() const;
+  bool irqLine() const {
+    const u32 ie = u32(arena_.io[0x200]) | u32(arena_.io[0x201]) << 8;
+    return (arena_.io[0x208] & 1) && (ie & interruptFlags & 0x3FFF);
+  }
   void reset();
 
   // Run loop (one forward slice; result in gRunStatus).
@@ -135,7 +143,7 @@ public:
 
   // Block cache.  Blocks are indexed by key and start: blocks of different
   // keys may cover the same addresses.
-  u32 blockKey() const;
+  u32 blockKey() const { return (cpsr() & 63) | (timersRunning_ ? kTimerCallsKey : 0); }
   TranslatedBlock* getBlock(u32 address);
   // The block of the key holding the address, or null; `position` is where
   // a new block for it goes in the index.
