@@ -65,6 +65,10 @@ TranslatedBlock* ArmCpu::getBlock(u32 address) {
   const u32 size = instructionSize();
   u32 position = 0;
   if (TranslatedBlock* b = findBlock(address, key, position)) return b;
+  if (codeUsed_ + kBlockCodeLimit > kPackedCodeBytes) {
+    flushBlocks();
+    position = 0;
+  }
   TranslatedBlock* b;
   if (blocksInUse_ < kBlockCount) {
     b = index_[blocksInUse_];
@@ -86,6 +90,8 @@ TranslatedBlock* ArmCpu::getBlock(u32 address) {
   index_[position] = b;
   ++blocksInUse_;
   translateBlock(b, key, address, size);
+  b->code = code_.data() + codeUsed_;
+  codeUsed_ += (b->codeSize + 63) & ~size_t(63);  // blocks start on cache lines
   dropOverlappedBlocks(b, position);
   installBlock(b);
   return b;
@@ -103,12 +109,12 @@ void ArmCpu::releaseBlock(TranslatedBlock* b) {
   forgetRecent();
   // Dispatch entries into it go.
   for (DispatchEntry& d : arena_.dispatch)
-    if (d.host - reinterpret_cast<u64>(b->code) < kBlockCodeLimit) d = DispatchEntry{0, kEmptyKey, 0};
+    if (d.host - reinterpret_cast<u64>(b->code) < b->codeSize) d = DispatchEntry{0, kEmptyKey, 0};
   // Links into it go back to plain exits; its own links leave their targets.
   for (auto [from, exit] : b->incoming) {
-    code_.makeWritable(from->code, kBlockCodeLimit);
+    code_.makeWritable(from->code, from->codeSize);
     patchExit(from, exit, nullptr, from->code);
-    code_.makeExecutable(from->code, kBlockCodeLimit);
+    code_.makeExecutable(from->code, from->codeSize);
   }
   b->incoming.clear();
   for (u32 e = 0; e < b->exits.size(); ++e) {
@@ -243,9 +249,9 @@ void ArmCpu::installBlock(TranslatedBlock* b) {
       }
     }
   }
-  code_.makeWritable(b->code, kBlockCodeLimit);
+  code_.makeWritable(b->code, b->codeSize);
   std::memcpy(b->code, staging, b->codeSize);
-  code_.makeExecutable(b->code, kBlockCodeLimit);
+  code_.makeExecutable(b->code, b->codeSize);
   markCode(b, true);
   if (!linkable) return;
   // And the exits of blocks already there into it.
@@ -257,12 +263,12 @@ void ArmCpu::installBlock(TranslatedBlock* b) {
       const ExitLink& l = from->exits[x];
       if (l.to || l.target < b->start || l.target >= b->end || (l.target - b->start) % ((b->key & 0x20) ? 2 : 4))
         continue;
-      if (!writable) code_.makeWritable(from->code, kBlockCodeLimit);
+      if (!writable) code_.makeWritable(from->code, from->codeSize);
       writable = true;
       patchExit(from, x, b, from->code);
       b->incoming.push_back({from, x});
     }
-    if (writable) code_.makeExecutable(from->code, kBlockCodeLimit);
+    if (writable) code_.makeExecutable(from->code, from->codeSize);
   }
 }
 
@@ -301,9 +307,9 @@ void ArmCpu::codeWritten(u32 pc, u32 address) {
       TranslatedBlock* b = index_[i];
       if (address + 4 <= b->start || address >= b->end) continue;
       for (auto [from, exit] : b->incoming) {
-        code_.makeWritable(from->code, kBlockCodeLimit);
+        code_.makeWritable(from->code, from->codeSize);
         patchExit(from, exit, nullptr, from->code);
-        code_.makeExecutable(from->code, kBlockCodeLimit);
+        code_.makeExecutable(from->code, from->codeSize);
       }
       b->incoming.clear();
     }
@@ -341,6 +347,7 @@ void ArmCpu::flushBlocks() {
   fallback_.exits.clear();
   blocksInUse_ = 0;
   entries_ = 0;
+  codeUsed_ = 0;
   pendingWrites_.clear();
   if (codeTraps) codeTraps->clearCode();
 }

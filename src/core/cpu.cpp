@@ -63,8 +63,7 @@ ArmCpu::ArmCpu(Arena& arena, GbaMemory& memory)
       staging_(new u8[kStagingBytes]),
       emitter_(std::make_unique<CodeEmitter>(staging_.get(), kStagingBytes)) {
   arena_.timerEntry = reinterpret_cast<u64>(timers_->entry());
-  for (u32 i = 0; i < kBlockCount; ++i) pool_[i].code = code_.data() + size_t(i) * kBlockCodeLimit;
-  fallback_.code = code_.data() + size_t(kBlockCount) * kBlockCodeLimit;
+  fallback_.code = code_.data() + kPackedCodeBytes;
   reset();
 }
 

@@ -47,7 +47,10 @@ private:
   u32 offsets_[kRegisterCount][8] = {};
 };
 
-inline constexpr u32 kBlockCount = variant::kOlder ? 128 : 512;
+// A program whose loop enters more blocks than the pool holds evicts and
+// translates again at every entry: the pool is sized beyond the code a game
+// runs in a frame.
+inline constexpr u32 kBlockCount = variant::kOlder ? 128 : 4096;
 inline constexpr u32 kBlockInstructions = 64;
 inline constexpr u32 kEmptyKey = 0x80000000;
 // Beside CPSR's mode and T bits, a block's key says whether its instructions
@@ -247,7 +250,14 @@ private:
     u32 address, from, to;
   };
   std::vector<PendingWrite> pendingWrites_;
+  // Blocks' code lies packed, one after another, in the first kBlockCount
+  // slots' worth of the buffer (so that a loop through many small blocks
+  // touches few cache lines and pages); the last slot is the fallback's.
+  // Code of released blocks is not reused: the cache is flushed when the
+  // room left could not take a block of the largest size.
   CodeBuffer code_;
+  size_t codeUsed_ = 0;
+  static constexpr size_t kPackedCodeBytes = size_t(kBlockCount) * kBlockCodeLimit;
   std::unique_ptr<u8[]> staging_;
   std::unique_ptr<CodeEmitter> emitter_;
 };

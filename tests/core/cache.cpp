@@ -1,5 +1,7 @@
 // The translated-block cache and the run loop's stop masks.
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "corefixture.h"
@@ -48,6 +50,33 @@ TEST_F(Cache, CodeLimitEndsTheBlockEarly) {
   EXPECT_GT(b->end, 0x08000004u);
   EXPECT_LT(b->end, 0x08000100u);
   EXPECT_LE(b->codeSize, kBlockCodeLimit);
+}
+
+TEST_F(Cache, BlocksGoOnBeingTranslatedOnceTheirCodeFillsItsRoom) {
+  // Blocks of the largest code, twice as many as the pool holds, which is
+  // more than the room for code takes: the cache starts afresh when it is
+  // full, and every block is still the one asked for and runs.
+  const u32 ldm = 0xE8907FFE, count = 2 * kBlockCount;  // LDMIA R0, {R1-R14}
+  for (u32 at = 0; at < 0x100 * count; at += 4) std::memcpy(mem().rom() + at, &ldm, 4);
+  cpu().flushBlocks();
+  u32 most = 0;
+  bool startedAfresh = false;
+  for (u32 i = 0; i < count; ++i) {
+    const u32 a = 0x08000000 + 0x100 * i;
+    TranslatedBlock* b = cpu().getBlock(a);
+    ASSERT_EQ(b->start, a);
+    ASSERT_LE(b->end, a + 0x100);  // cut short by its code
+    startedAfresh |= cpu().blocksInUse() < most;
+    most = std::max(most, cpu().blocksInUse());
+  }
+  EXPECT_TRUE(startedAfresh);
+  EXPECT_TRUE(indexSorted(cpu()));
+  const u32 last = 0x08000000 + 0x100 * (count - 1);
+  set(0, 0x03000000);
+  set(15, last);
+  for (int k = 0; k < 20 && r(15) == last; ++k) slice();  // a long load takes steps
+  EXPECT_EQ(r(15), last + 4);
+  EXPECT_EQ(r(0), 0x03000000u);
 }
 
 TEST_F(Cache, StepsAndRunsAcrossABlockCutShortByItsCode) {
