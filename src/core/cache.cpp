@@ -65,7 +65,7 @@ TranslatedBlock* ArmCpu::getBlock(u32 address) {
   const u32 size = instructionSize();
   u32 position = 0;
   if (TranslatedBlock* b = findBlock(address, key, position)) return b;
-  if (codeUsed_ + kBlockCodeLimit > kPackedCodeBytes) {
+  if (!variant::kOlder && codeUsed_ + kBlockCodeLimit > kPackedCodeBytes) {
     flushBlocks();
     position = 0;
   }
@@ -90,8 +90,12 @@ TranslatedBlock* ArmCpu::getBlock(u32 address) {
   index_[position] = b;
   ++blocksInUse_;
   translateBlock(b, key, address, size);
-  b->code = code_.data() + codeUsed_;
-  codeUsed_ += (b->codeSize + 63) & ~size_t(63);  // blocks start on cache lines
+  if constexpr (variant::kOlder) {
+    b->code = code_.data() + size_t(b - pool_.data()) * kBlockCodeLimit;  // each record its own slot
+  } else {
+    b->code = code_.data() + codeUsed_;
+    codeUsed_ += (b->codeSize + 63) & ~size_t(63);  // blocks start on cache lines
+  }
   dropOverlappedBlocks(b, position);
   installBlock(b);
   return b;

@@ -254,7 +254,8 @@ private:
   // slots' worth of the buffer (so that a loop through many small blocks
   // touches few cache lines and pages); the last slot is the fallback's.
   // Code of released blocks is not reused: the cache is flushed when the
-  // room left could not take a block of the largest size.
+  // room left could not take a block of the largest size.  The older build
+  // keeps a slot for each record.
   CodeBuffer code_;
   size_t codeUsed_ = 0;
   static constexpr size_t kPackedCodeBytes = size_t(kBlockCount) * kBlockCodeLimit;
