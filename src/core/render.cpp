@@ -77,7 +77,7 @@ void Video::renderLine(uint32_t line) {
   // points) moves on for every line, however it is then written out.
   lineInSequence_ = line != 0 && line == lastLine_ + 1;
   if (!lineInSequence_) rebuildActiveSprites(line);
-  setupBackgrounds(line);
+  moveReferences(line);
   updateSprites(line);
   lastLine_ = line;
 
@@ -118,6 +118,7 @@ void Video::renderLine(uint32_t line) {
   // it is drawn from the same inputs twice running.
   const bool sameInputs = cached.inputs == inputs;
   cache_->reads.begin(lineCacheEnabled && sameInputs);
+  setupBackgrounds();
   if (reg16(kDispcnt) & kForcedBlank) {
     // The console shows white; the grid stays over it.
     carrySprites(line);
@@ -199,17 +200,12 @@ void Video::writeLine(uint32_t line, const uint16_t* colours) {
   gScreenBitmap.unlock();
 }
 
-void Video::setupBackgrounds(uint32_t line) {
-  for (auto& list : gBackgroundLists) list = nullptr;
-  const uint32_t dispcnt = reg16(kDispcnt);
-  const uint32_t mode = dispcnt & 7;
-  const uint32_t bldcnt = reg16(kBldcnt);
-
-  for (int n = 3; n >= 0; --n) {
+void Video::moveReferences(uint32_t line) {
+  // Only BG2 and BG3 are ever transformed.
+  const uint32_t mode = reg16(kDispcnt) & 7;
+  for (int n = 3; n >= 2; --n) {
     BackgroundRecord& bg = gBackgrounds[n];
     const uint32_t type = gBackgroundTypes[mode][n];
-    const uint32_t control = reg16(kBgControl + 2 * n);
-
     if (transformed(type)) {
       const uint32_t regs = n == 2 ? 0x20 : 0x30;
       bg.pa = int16_t(reg16(regs + 0));
@@ -233,6 +229,19 @@ void Video::setupBackgrounds(uint32_t line) {
       bg.currentX += bg.pb;
       bg.currentY += bg.pd;
     }
+  }
+}
+
+void Video::setupBackgrounds() {
+  for (auto& list : gBackgroundLists) list = nullptr;
+  const uint32_t dispcnt = reg16(kDispcnt);
+  const uint32_t mode = dispcnt & 7;
+  const uint32_t bldcnt = reg16(kBldcnt);
+
+  for (int n = 3; n >= 0; --n) {
+    BackgroundRecord& bg = gBackgrounds[n];
+    const uint32_t type = gBackgroundTypes[mode][n];
+    const uint32_t control = reg16(kBgControl + 2 * n);
 
     const uint32_t layer = kLayerBg0 << n;
     if (type == kNoBackground || !(dispcnt & layer) || !(gLayerMask & layer)) continue;

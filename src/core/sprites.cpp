@@ -230,7 +230,12 @@ void Video::startCarrying(uint32_t line) {
 
 void Video::carrySprites(uint32_t line) {
   startCarrying(line);
-  for (uint32_t p = 0; p < 4; ++p) spritesOfPriority(p, line, false, 0, 0);
+  const uint32_t parity = line & 1;
+  for (uint32_t p = 0; p < 4; ++p) {
+    // Most lines of most pictures: none carried, none starting.
+    if (gActiveSpriteCount[p][parity] == 0 && (line >= kScreenHeight || !gSpriteStartLists[p][line])) continue;
+    spritesOfPriority(p, line, false, 0, 0);
+  }
 }
 
 void Video::spritesOfPriority(uint32_t p, uint32_t line, bool draw, uint32_t dispcnt, uint32_t bldcnt) {

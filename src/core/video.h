@@ -133,7 +133,10 @@ public:
   void afterBackwardSlice();
 
   void renderLine(uint32_t line);
-  void setupBackgrounds(uint32_t line);
+  // The affine reference points of a line (every line); the background
+  // records and lists a line is drawn from (only when it is drawn).
+  void moveReferences(uint32_t line);
+  void setupBackgrounds();
   void updateSprites(uint32_t line);
   void decodeSprite(uint32_t n, uint32_t line);
   void renderScanline(uint32_t line);
