@@ -234,8 +234,7 @@ uint32_t Emulator::moveUnits(const DmaUnits& r) {
   if (dmaUnitsOneByOne_) return 0;
   // A counting timer moves on with every unit, between its copy and its
   // records, and its interrupt is requested there.
-  const u16* t = cpu_.timers().controls();
-  const bool timersCount = (t[0] | t[1] | t[2] | t[3]) & 0x80;
+  const bool timersCount = cpu_.timers().counting();
   // Where the whole run goes round its area, over a mirror or a trap bit,
   // a first part of it may not.
   const u8* from = nullptr;
@@ -258,7 +257,8 @@ uint32_t Emulator::moveUnits(const DmaUnits& r) {
       std::memcpy(place, &v, 2);
     }
     if (timersCount && runTimers(r.cycles)) requestTimerInterrupts();
-    history_.pushDmaUnit(r.channel, destination & ~3u, old);
+    journal(kDmaRecord, r.channel);
+    journal(destination & ~3u, old);
   }
   return count;
 }

@@ -41,11 +41,6 @@ class History {
   // Nothing to undo from here on; the write position stays.
   void clear();
   void push(uint32_t first, uint32_t second);
-  // The two records of one DMA unit: {3, channel}, {word address, old value}.
-  void pushDmaUnit(uint32_t channel, uint32_t word, uint32_t old) {
-    push(kRecordDma, channel);
-    push(word, old);
-  }
   // Takes in the records written since the last call (generated code writes
   // the ring without telling); called around every slice.  Within one chunk
   // of the ring nothing but the count of what is held changes.

@@ -261,8 +261,7 @@ void TimerCode::build(const uint16_t controls[4], uint32_t fixedCycles) {
 }
 
 uint32_t TimerCode::run(uint8_t* base, uint32_t cycles) const {
-  // Built with no timer enabled, the routine does nothing.
-  if (!((controls_[0] | controls_[1] | controls_[2] | controls_[3]) & 0x80)) return 0;
+  if (!counting()) return 0;
   auto fn = reinterpret_cast<uint32_t (*)(uint8_t*, uint32_t)>(const_cast<uint8_t*>(thunk_->getCode()));
   return fn(base, cycles);
 }

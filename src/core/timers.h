@@ -61,6 +61,8 @@ class TimerCode {
   void build(const uint16_t controls[4], uint32_t fixedCycles = 0);
   // The control words the routine was built from.
   const uint16_t* controls() const { return controls_; }
+  // Whether the routine was built with a timer enabled (else it does nothing).
+  bool counting() const { return (controls_[0] | controls_[1] | controls_[2] | controls_[3]) & 0x80; }
   // The routine's fixed entry: it stays at this address across rebuilds.
   const void* entry() const { return routine_->getCode(); }
   // Runs the routine for cycles spent outside generated code, with base
