@@ -150,6 +150,9 @@ struct alignas(64) Arena {
   u32 readSize[16];
   u32 writeSize[16];
   u32 regionMask[16];
+  // The sizes generated code compares with: read, write, video RAM's without
+  // its upper mirror, which the code folds on its rare path.
+  u32 accessSize[2][16];
   u32 bitmapBase[6][16];  // live read, write, execute, persistent read, write, execute
   u32 wait[4][16];        // arena::WaitTable order
 
@@ -199,6 +202,7 @@ inline constexpr i32 kWriteBase = i32(offsetof(Arena, writeBase));
 inline constexpr i32 kReadSize = i32(offsetof(Arena, readSize));
 inline constexpr i32 kWriteSize = i32(offsetof(Arena, writeSize));
 inline constexpr i32 kRegionMask = i32(offsetof(Arena, regionMask));
+inline constexpr i32 kAccessSize = i32(offsetof(Arena, accessSize));
 inline constexpr i32 kBitmapBase = i32(offsetof(Arena, bitmapBase));
 inline constexpr i32 kWait = i32(offsetof(Arena, wait));
 inline constexpr i32 kFlagsFromAh = i32(offsetof(Arena, flagsFromAh));

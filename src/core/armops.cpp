@@ -692,8 +692,11 @@ void ArmCpu::translateTransferBody(u32 address, u32 op, CodeEmitter& e, AccessWi
   if (!registerOffset) {
     const u32 off = up ? immediate : u32(-i32(immediate));
     if (rn == 15) {
-      e.mov(r10d, pre ? pcBase + off : pcBase);
-      e.mov(esi, r10d);
+      e.mov(esi, pre ? pcBase + off : pcBase);
+    } else if (!doWriteBack) {
+      // Without a write-back (so pre-indexed) the address is all there is.
+      e.mov(esi, R(rn));
+      if (off) e.add(esi, off);
     } else {
       e.mov(r10d, R(rn));
       if (pre) {
@@ -723,13 +726,16 @@ void ArmCpu::translateTransferBody(u32 address, u32 op, CodeEmitter& e, AccessWi
           break;
       }
     }
-    if (rn == 15) e.mov(r10d, pcBase);
-    else e.mov(r10d, R(rn));
+    const Xbyak::Reg32& sum = doWriteBack ? r10d : esi;
+    if (rn == 15) e.mov(sum, pcBase);
+    else e.mov(sum, R(rn));
     auto apply = [&] {
-      if (up) e.add(r10d, edx);
-      else e.sub(r10d, edx);
+      if (up) e.add(sum, edx);
+      else e.sub(sum, edx);
     };
-    if (pre) {
+    if (!doWriteBack) {
+      apply();
+    } else if (pre) {
       apply();
       e.mov(esi, r10d);
     } else {

@@ -124,7 +124,29 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
                            bool deferExit) {
   if (constantCost >= 0 && !timerCalls) {
     // Nothing reads the cost register: the cost goes in as it is.
-    journalConst(0, u32(constantCost) | endMark);
+    // The end record in one store: a zero word, then the cost.
+    mov(rcx, u64(u32(constantCost) | endMark) << 32);
+    writeRecord(rcx);
+    if ((status & ~kStatusBase) == 0) {
+      // No kind of its own, no timer to raise 0x4: only the budget's sign
+      // can end the slice here (the run loop starts a slice under the
+      // single-step or run-to mask with the budget spent, see ArmCpu::run).
+      flushJournal();
+      sub(r12d, u32(constantCost));
+      if (deferExit) {
+        ExitStub& s = stubs_.emplace_back();
+        s.jumpOffset = offset();
+        s.pc = pc;
+        s.status = status;
+        js(s.label, T_NEAR);
+        return;
+      }
+      jns(next, T_NEAR);
+      mov(dword[rbx + kPc], pc);
+      mov(eax, status);
+      ret();
+      return;
+    }
     sub(r12d, u32(constantCost));
   } else {
     emitTimerCall();
@@ -318,17 +340,7 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   shr(eax, 24);
   mov(edi, esi);
   and_(edi, dword[rbx + rax * 4 + arena::kRegionMask]);
-  {
-    // Video RAM's last 32 KB of each 128 KB block mirror the 32 KB before them.
-    Xbyak::Label noMirror;
-    cmp(eax, 6);
-    jne(noMirror);
-    cmp(edi, 0x18000);
-    jb(noMirror);
-    sub(edi, 0x8000);
-    L(noMirror);
-  }
-  const i32 sizeTable = isStore ? arena::kWriteSize : arena::kReadSize;
+  const i32 sizeTable = arena::kAccessSize + (isStore ? 64 : 0);
   const bool half = width == AccessWidth::Halfword || width == AccessWidth::SignedHalfword;
   if (half) {
     // A halfword must fit whole: the region's last byte is unmapped for it.
@@ -405,7 +417,13 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
     }
   } else {
     // The aligned host word holds every byte a store changes: journaled first.
+    const bool aligned = width == AccessWidth::Word || width == AccessWidth::BlockWord;
     auto journalAligned = [&] {
+      if (aligned) {
+        mov(edx, dword[rbx + rdi]);
+        journalPair(edi, edx);
+        return;
+      }
       mov(ecx, edi);
       and_(ecx, ~3u);
       mov(edx, dword[rbx + rcx]);
@@ -485,11 +503,12 @@ void CodeEmitter::emitCold() {
   for (auto& c : coldAccesses_) {
     // Beyond the region's size: in the I/O region the memory control
     // register (its four bytes behind the others) or a gap, which reads 0,
-    // takes no writes and costs what an I/O access costs; elsewhere unmapped.
-    Xbyak::Label gap;
+    // takes no writes and costs what an I/O access costs; in video RAM its
+    // mirror; elsewhere unmapped.
+    Xbyak::Label gap, notIo;
     L(*c.outside);
     cmp(eax, 4);
-    jne(*c.unmapped, T_NEAR);
+    jne(notIo);
     mov(ecx, edi);
     and_(ecx, 0xFFFC);
     cmp(ecx, arena::kMemoryControl);
@@ -501,6 +520,13 @@ void CodeEmitter::emitCold() {
     add(r15d, dword[rbx + c.ioWait]);
     if (!c.isStore) xor_(r9d, r9d);
     jmp(*c.done, T_NEAR);
+    // Video RAM's last 32 KB of each 128 KB block mirror the 32 KB before
+    // them: the size the code compares with ends there.
+    L(notIo);
+    cmp(eax, 6);
+    jne(*c.unmapped, T_NEAR);
+    sub(edi, 0x8000);
+    jmp(*c.inside, T_NEAR);
     // Unmapped: leave at once when the stop mask asks for it, else cost 8
     // cycles, raise no trap and use a dummy word.
     Xbyak::Label dummy;

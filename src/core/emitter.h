@@ -10,7 +10,9 @@
 //   epilogue          cost register = cost << 20 (+ r15d, the access waits);
 //                     call timer; journal {0, cost}; budget -= cost;
 //                     leave when budget AND status != 0 (PC = next), else
-//                     fall through into the next instruction's code
+//                     fall through into the next instruction's code (an
+//                     instruction whose status is kStatusBase alone, with no
+//                     timer call, tests the budget's sign: see ArmCpu::run)
 //   [fail tail]       the same with the plain status (a skipped instruction
 //                     raises none of its own kinds)
 //
@@ -168,6 +170,11 @@ private:
     const i32 at = arena::kJournal + i32(pendingJournal_);
     mov(dword[base() + journalPos().cvt64() + at], first);
     mov(dword[base() + journalPos().cvt64() + at + 4], second);
+    pendingJournal_ += 8;
+  }
+  // A whole record from one 64-bit register: first word low, second high.
+  void writeRecord(const Xbyak::Reg64& record) {
+    mov(qword[base() + journalPos().cvt64() + arena::kJournal + i32(pendingJournal_)], record);
     pendingJournal_ += 8;
   }
   u32 pendingJournal_ = 0;  // record bytes the journal register has not been advanced by

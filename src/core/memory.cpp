@@ -146,6 +146,8 @@ void GbaMemory::buildMap() {
     if (areas[r]) a.readBase[r] = a.offsetOf(areas[r]);
     if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
     for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
+    a.accessSize[0][r] = r == 6 ? 0x18000 : a.readSize[r];
+    a.accessSize[1][r] = r == 6 ? 0x18000 : a.writeSize[r];
     trapMap_.readSize[r] = a.readSize[r];
     trapMap_.writeSize[r] = a.writeSize[r];
     trapMap_.mask[r] = a.regionMask[r];

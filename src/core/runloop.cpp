@@ -103,6 +103,7 @@ void ArmCpu::run() {
   if (budget < -1024) budget = -1024;
   gCycleBudget = budget;
   u32 status = 0, lastEntry = pc;
+  bool sameStep = false;
   for (;;) {
     // Exception entry, at most one per round, never between the partial
     // transfers of an LDM/STM (its resume registers would be reused).  The
@@ -112,7 +113,7 @@ void ArmCpu::run() {
     u32 p = pendingExceptions | (irqLine() ? 8u : 0u);
     if (c & 0x40) p &= ~4u;
     if (c & 0x80) p &= ~8u;
-    if (p && !resuming) {
+    if (p && !resuming && !sameStep) {
       enterException(u32(std::countr_zero(p)));
       pc = this->pc();
     }
@@ -129,12 +130,22 @@ void ArmCpu::run() {
       const u32 key = b->key;
       arena_.dispatch[arena::dispatchIndex(pc, key)] = DispatchEntry{pc, key, reinterpret_cast<u64>(b->code + entry)};
     }
-    u32 budgetReg = (u32(gCycleBudget) << 20) | (gStopMask & 0xFFFFBu);
+    // Under the single-step and run-to masks every instruction leaves, but
+    // an instruction of no kind of its own tests only the budget's sign:
+    // the code is given the budget as if spent (-1 cycles), `lead` less
+    // than the real one, which is restored when it returns.
+    const i32 lead = (gStopMask & 3) ? gCycleBudget + 1 : 0;
+    u32 budgetReg = (u32(gCycleBudget - lead) << 20) | (gStopMask & 0xFFFFBu);
     u32 journal = (arena_.journalWriteIndex & (arena::kJournalWords - 1)) * 4;
     prefetchJournal(journal);
     u32 result = callWithCpuRegisters(&arena_, b->code + entry, budgetReg, journal);
-    lastEntry = pc;
+    budgetReg += u32(lead) << 20;
+    if (!sameStep) lastEntry = pc;
     status = result & budgetReg;
+    // A call that the lead alone ended (the instruction's exits leave the
+    // step bits out: the first half of a Thumb BL under run-to) goes on as
+    // the code would have gone on: no exception entry between, one entry.
+    sameStep = lead != 0 && !(status & ~kContinue);
     // An execute probe the stop mask does not select must not be hit again
     // and again: the next entry steps past it.
     if ((result & 0x20) && !(status & 0x20)) gSkipBreakpointOnce = SkipBreakpointOnce{true, pc};
