@@ -150,13 +150,17 @@ struct alignas(64) Arena {
   u32 readSize[16];
   u32 writeSize[16];
   u32 regionMask[16];
-  // The sizes generated code compares with: read, write, video RAM's without
-  // its upper mirror, which the code folds on its rare path.
-  u32 accessSize[2][16];
+  // What generated code masks and compares an offset with, by the address's
+  // whole top byte, so that an address above the regions takes the same test
+  // (size 0 there): the mask, then the read and write sizes, video RAM's
+  // without its upper mirror, which the code folds on its rare path.
+  u32 accessMask[256];
+  u32 accessSize[2][256];
   u32 bitmapBase[6][16];  // live read, write, execute, persistent read, write, execute
   u32 wait[4][16];        // arena::WaitTable order
 
-  // Host flags (AH after LAHF) -> N, Z, C in ARM positions 31-29.
+  // Host flags (AH after LAHF, the overflow flag in bit 3) -> N, Z, C, V in
+  // ARM positions 31-28.
   u32 flagsFromAh[256];
   // Entry NZCV x 16 + condition is 255 when the condition holds.
   u8 conditionTable[256];
@@ -202,6 +206,7 @@ inline constexpr i32 kWriteBase = i32(offsetof(Arena, writeBase));
 inline constexpr i32 kReadSize = i32(offsetof(Arena, readSize));
 inline constexpr i32 kWriteSize = i32(offsetof(Arena, writeSize));
 inline constexpr i32 kRegionMask = i32(offsetof(Arena, regionMask));
+inline constexpr i32 kAccessMask = i32(offsetof(Arena, accessMask));
 inline constexpr i32 kAccessSize = i32(offsetof(Arena, accessSize));
 inline constexpr i32 kBitmapBase = i32(offsetof(Arena, bitmapBase));
 inline constexpr i32 kWait = i32(offsetof(Arena, wait));

@@ -31,8 +31,10 @@ void buildConditionTable(u8 table[256]) {
 }
 
 void buildFlagTable(u32 table[256]) {
+  // Bit 3, always clear in what LAHF loads, carries the overflow flag in.
   for (u32 ah = 0; ah < 256; ++ah) {
-    table[ah] = ((ah & 0x80) ? 0x80000000u : 0) | ((ah & 0x40) ? 0x40000000u : 0) | ((ah & 0x01) ? 0x20000000u : 0);
+    table[ah] = ((ah & 0x80) ? 0x80000000u : 0) | ((ah & 0x40) ? 0x40000000u : 0) |
+                ((ah & 0x01) ? 0x20000000u : 0) | ((ah & 0x08) ? 0x10000000u : 0);
   }
 }
 
@@ -81,6 +83,12 @@ void CodeEmitter::journalValue(u32 first, const Xbyak::Reg32& second) {
   writeRecord(first, second);
 }
 
+void CodeEmitter::endRecordConstant(u32 cost) {
+  // In one store: a zero word, then the cost.
+  mov(rcx, u64(cost) << 32);
+  writeRecord(rcx);
+}
+
 void CodeEmitter::journalLocation(u32 location) {
   mov(r11d, dword[rbx + i32(location)]);
   journalValue(location, r11d);
@@ -124,9 +132,7 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
                            bool deferExit) {
   if (constantCost >= 0 && !timerCalls) {
     // Nothing reads the cost register: the cost goes in as it is.
-    // The end record in one store: a zero word, then the cost.
-    mov(rcx, u64(u32(constantCost) | endMark) << 32);
-    writeRecord(rcx);
+    endRecordConstant(u32(constantCost) | endMark);
     if ((status & ~kStatusBase) == 0) {
       // No kind of its own, no timer to raise 0x4: only the budget's sign
       // can end the slice here (the run loop starts a slice under the
@@ -184,17 +190,24 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
   const u32 pcNext = address_ + size_;
   // Without access waits the cost is a constant (and the timer routine,
   // which reads the cost register, is not called at all without timers).
-  const bool constant = !usesWaits_ && !timerCalls && !(status & 0x8000);
-  if (!constant) {
-    mov(r14d, cost << 20);
-    if (usesWaits_) add(r14d, r15d);
+  const bool fixed = !usesWaits_ && !timerCalls;
+  const bool constant = fixed && !(status & 0x8000);
+  if (!fixed) {
+    if (usesWaits_) lea(r14d, ptr[r15 + (cost << 20)]);
+    else mov(r14d, cost << 20);
   }
   usesWaits_ = false;
   if (status & 0x8000) {
-    emitTimerCall();
-    journalValue(0, r14d);
-    flushJournal();
-    sub(r12d, r14d);
+    if (fixed) {
+      endRecordConstant(cost << 20);
+      flushJournal();
+      sub(r12d, cost << 20);
+    } else {
+      emitTimerCall();
+      journalValue(0, r14d);
+      flushJournal();
+      sub(r12d, r14d);
+    }
     if (recordLink) {
       BranchLink link;
       link.target = linkTarget;
@@ -247,13 +260,19 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
 void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCpsr) {
   Xbyak::Label next, leave;
   const u32 failStatus = translationFlags | kStatusBase;
-  mov(r14d, cost << 20);
-  if (usesWaits_) add(r14d, r15d);
+  if (!usesWaits_ && !timerCalls) {
+    endRecordConstant(cost << 20);
+    flushJournal();
+    sub(r12d, cost << 20);
+  } else {
+    if (usesWaits_) lea(r14d, ptr[r15 + (cost << 20)]);
+    else mov(r14d, cost << 20);
+    emitTimerCall();
+    journalValue(0, r14d);
+    flushJournal();
+    sub(r12d, r14d);
+  }
   usesWaits_ = false;
-  emitTimerCall();
-  journalValue(0, r14d);
-  flushJournal();
-  sub(r12d, r14d);
   mov(eax, status);
   test(r12d, status & ~0x8000u);
   jnz(leave, T_NEAR);
@@ -294,10 +313,9 @@ void CodeEmitter::flagsArithmetic(u32 cpsr) {
   lahf();
   seto(cl);
   movzx(eax, ah);
+  shl(cl, 3);
+  or_(al, cl);
   mov(eax, dword[rbx + rax * 4 + arena::kFlagsFromAh]);
-  movzx(ecx, cl);
-  shl(ecx, 28);
-  or_(eax, ecx);
   journalLocation(cpsr);
   and_(r11d, 0x0FFFFFFF);
   or_(r11d, eax);
@@ -334,13 +352,11 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   Xbyak::Label& done = newLabel();
   journalValue(isStore ? 2 : 1, esi);
   flushJournal();
-  cmp(esi, 0x0FFFFFFF);
-  ja(unmapped, T_NEAR);
   mov(eax, esi);
   shr(eax, 24);
   mov(edi, esi);
-  and_(edi, dword[rbx + rax * 4 + arena::kRegionMask]);
-  const i32 sizeTable = arena::kAccessSize + (isStore ? 64 : 0);
+  and_(edi, dword[rbx + rax * 4 + arena::kAccessMask]);
+  const i32 sizeTable = arena::kAccessSize + (isStore ? 1024 : 0);
   const bool half = width == AccessWidth::Halfword || width == AccessWidth::SignedHalfword;
   if (half) {
     // A halfword must fit whole: the region's last byte is unmapped for it.

@@ -83,6 +83,9 @@ public:
   // {location, its current content}; uses r11d.
   void journalLocation(u32 location);
   void journalPair(const Xbyak::Reg32& first, const Xbyak::Reg32& second);
+  // The instruction's end record {0, cost << 20} for a cost known here
+  // (clobbers rcx).
+  void endRecordConstant(u32 cost);
 
   // Instruction framing.  begin/endInstruction bracket one instruction; the
   // prologue takes the condition-failed cost in cycles.

@@ -132,6 +132,8 @@ void GbaMemory::buildMap() {
   std::memset(a.writeBase, 0, sizeof a.writeBase);
   std::memset(a.bitmapBase, 0, sizeof a.bitmapBase);
   trapMap_ = TrapMap{};
+  std::memset(a.accessMask, 0, sizeof a.accessMask);
+  std::memset(a.accessSize, 0, sizeof a.accessSize);
   const u8* areas[16] = {a.bios, nullptr, a.ewram, a.iwram, a.io, a.palette, a.vram, a.oam,
                          a.rom, a.eepromPorts, a.rom, a.eepromPorts, a.rom, a.eepromPorts, a.sram, nullptr};
   for (int r = 0; r < 16; ++r) {
@@ -146,6 +148,7 @@ void GbaMemory::buildMap() {
     if (areas[r]) a.readBase[r] = a.offsetOf(areas[r]);
     if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
     for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
+    a.accessMask[r] = a.regionMask[r];
     a.accessSize[0][r] = r == 6 ? 0x18000 : a.readSize[r];
     a.accessSize[1][r] = r == 6 ? 0x18000 : a.writeSize[r];
     trapMap_.readSize[r] = a.readSize[r];

@@ -75,9 +75,23 @@ void ArmCpu::prefetchJournal(u32 at) {
   u32 from = journalPrefetched_;
   if (((from - at) & kMask) > kAhead + kSpan) from = at + kAhead;  // moved back, or far on
   const u32 end = (at + kAhead + kSpan) & kMask & ~63u;
-  for (u32 a = from & kMask & ~63u; a != end; a = (a + 64) & kMask) {
-    const u8* line = reinterpret_cast<const u8*>(arena_.journal) + a;
-    asm volatile("prefetcht1 %0" : : "m"(*line));
+  const u32 start = from & kMask & ~63u;
+  const u8* ring = reinterpret_cast<const u8*>(arena_.journal);
+  // Four lines a round: up to three lines beyond `stop` are asked for too,
+  // still inside the arena (the overflow room follows the ring).
+  auto ask = [](const u8* line, const u8* stop) {
+    for (; line < stop; line += 256) {
+      asm volatile("prefetcht1 %0" : : "m"(line[0]));
+      asm volatile("prefetcht1 %0" : : "m"(line[64]));
+      asm volatile("prefetcht1 %0" : : "m"(line[128]));
+      asm volatile("prefetcht1 %0" : : "m"(line[192]));
+    }
+  };
+  if (start <= end) {
+    ask(ring + start, ring + end);
+  } else {
+    ask(ring + start, ring + arena::kJournalBytes);
+    ask(ring, ring + end);
   }
   journalPrefetched_ = end;
 }
