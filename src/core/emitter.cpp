@@ -130,29 +130,15 @@ void CodeEmitter::emitTimerCall() {
 
 void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost,
                            bool deferExit) {
-  if (constantCost >= 0 && !timerCalls) {
+  const bool fixed = constantCost >= 0 && !timerCalls;
+  // No kind of its own and no timer to raise 0x4: only the budget's sign can
+  // end the slice here (the run loop starts a slice under the single-step or
+  // run-to mask with the budget spent, see ArmCpu::run).
+  const bool signOnly = fixed && (status & ~kStatusBase) == 0;
+  if (fixed) {
     // Nothing reads the cost register: the cost goes in as it is.
     endRecordConstant(u32(constantCost) | endMark);
-    if ((status & ~kStatusBase) == 0) {
-      // No kind of its own, no timer to raise 0x4: only the budget's sign
-      // can end the slice here (the run loop starts a slice under the
-      // single-step or run-to mask with the budget spent, see ArmCpu::run).
-      flushJournal();
-      sub(r12d, u32(constantCost));
-      if (deferExit) {
-        ExitStub& s = stubs_.emplace_back();
-        s.jumpOffset = offset();
-        s.pc = pc;
-        s.status = status;
-        js(s.label, T_NEAR);
-        return;
-      }
-      jns(next, T_NEAR);
-      mov(dword[rbx + kPc], pc);
-      mov(eax, status);
-      ret();
-      return;
-    }
+    if (signOnly) flushJournal();  // ahead of the subtraction whose sign is taken
     sub(r12d, u32(constantCost));
   } else {
     emitTimerCall();
@@ -164,18 +150,22 @@ void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& 
     }
     sub(r12d, r14d);
   }
-  // Here rather than between the test and its jump, which then fuse.
-  flushJournal();
-  test(r12d, status);
+  if (!signOnly) {
+    // Here rather than between the test and its jump, which then fuse.
+    flushJournal();
+    test(r12d, status);
+  }
   if (deferExit) {
     ExitStub& s = stubs_.emplace_back();
     s.jumpOffset = offset();
     s.pc = pc;
     s.status = status;
-    jnz(s.label, T_NEAR);
+    if (signOnly) js(s.label, T_NEAR);
+    else jnz(s.label, T_NEAR);
     return;
   }
-  jz(next, T_NEAR);
+  if (signOnly) jns(next, T_NEAR);
+  else jz(next, T_NEAR);
   mov(dword[rbx + kPc], pc);
   mov(eax, status);
   ret();
