@@ -162,8 +162,8 @@ struct alignas(64) Arena {
   // Host flags (AH after LAHF, the overflow flag in bit 3) -> N, Z, C, V in
   // ARM positions 31-28.
   u32 flagsFromAh[256];
-  // Entry NZCV x 16 + condition is 255 when the condition holds.
-  u8 conditionTable[256];
+  // [condition][CPSR's top byte]: 255 when the condition holds.
+  u8 conditionTable[16][256];
 
   // Guest memory, in the console's order.
   alignas(64) u8 bios[arena::kBiosSize];
@@ -226,7 +226,7 @@ inline constexpr i32 kVram = i32(offsetof(Arena, vram));
 }  // namespace arena
 
 // Fills the condition table and the host-flag table (done once per arena).
-void buildConditionTable(u8 table[256]);
+void buildConditionTable(u8 table[16][256]);
 void buildFlagTable(u32 table[256]);
 
 // History::push's record write for the emulator's own code: the location and

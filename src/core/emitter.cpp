@@ -21,12 +21,13 @@ i32 waitTable(bool isStore, AccessWidth width, bool sequential) {
 
 }  // namespace
 
-void buildConditionTable(u8 table[256]) {
-  for (u32 flags = 0; flags < 16; ++flags) {
+void buildConditionTable(u8 table[16][256]) {
+  for (u32 top = 0; top < 256; ++top) {
+    const u32 flags = top >> 4;
     bool n = flags & 8, z = flags & 4, c = flags & 2, v = flags & 1;
     bool pass[16] = {z, !z, c, !c, n, !n, v, !v, c && !z, !c || z, n == v, n != v, !z && n == v, z || n != v,
                      false, false};
-    for (u32 cond = 0; cond < 16; ++cond) table[flags * 16 + cond] = pass[cond] ? 255 : 0;
+    for (u32 cond = 0; cond < 16; ++cond) table[cond][top] = pass[cond] ? 255 : 0;
   }
 }
 
@@ -111,12 +112,17 @@ void CodeEmitter::beginInstruction(u32 address, u32 size, bool probe, u32 condit
   if (condition != 14) {
     fail_.emplace();
     failTail_ = true;
-    mov(r14d, failCost << 20);
+    failCost_ = failCost;
     movzx(eax, byte[rbx + kCpsr + 3]);
-    and_(eax, 0xF0);
-    cmp(byte[rbx + rax + arena::kConditionTable + i32(condition)], 0xFF);
+    cmp(byte[rbx + rax + arena::kConditionTable + i32(condition) * 256], 0xFF);
     jne(*fail_, T_NEAR);
   }
+}
+
+void CodeEmitter::failEntry() {
+  // The cost register is loaded here, on the failed path alone.
+  L(*fail_);
+  mov(r14d, failCost_ << 20);
 }
 
 void CodeEmitter::useWaits() {
@@ -228,19 +234,25 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
       ret();
     }
     if (failTail_) {
-      L(*fail_);
+      failEntry();
       exitTail(failStatus, 0, pcNext, next);
     }
   } else {
-    bool shared = failTail_ && status == failStatus && !constant;
-    if (shared) L(*fail_);
+    // A failed condition with the main exit's status shares its tail.
+    const bool shared = failTail_ && status == failStatus && !constant;
+    Xbyak::Label& tail = newLabel();
+    if (shared) L(tail);
     // Nothing behind the main exit: it falls through into the next
     // instruction, its exit taken out of the way.
     const bool alone = !failTail_ && cold_.empty() && coldAccesses_.empty();
     exitTail(status, 0, pcNext, next, constant ? i64(cost << 20) : -1, alone);
     if (failTail_ && !shared) {
-      L(*fail_);
+      failEntry();
       exitTail(failStatus, 0, pcNext, next);
+    }
+    if (shared) {
+      failEntry();
+      jmp(tail, T_NEAR);
     }
   }
   emitCold();
@@ -292,7 +304,7 @@ void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCp
   L(leave);
   ret();
   if (failTail_) {
-    L(*fail_);
+    failEntry();
     exitTail(failStatus, 0, address_ + size_, next);
   }
   emitCold();
@@ -349,10 +361,10 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   const i32 sizeTable = arena::kAccessSize + (isStore ? 1024 : 0);
   const bool half = width == AccessWidth::Halfword || width == AccessWidth::SignedHalfword;
   if (half) {
-    // A halfword must fit whole: the region's last byte is unmapped for it.
-    and_(edi, ~1u);  // and never straddles two words
-    lea(ecx, ptr[rdi + 1]);
-    cmp(ecx, dword[rbx + rax * 4 + sizeTable]);
+    // A halfword never straddles two words, and fits whole below an even
+    // size (every size is).
+    and_(edi, ~1u);
+    cmp(edi, dword[rbx + rax * 4 + sizeTable]);
   } else {
     cmp(edi, dword[rbx + rax * 4 + sizeTable]);
   }

@@ -5,7 +5,8 @@
 // described in core/arena.h):
 //
 //   [execute probe]   mov [PC], address ; mov eax, 0x20 ; ret   (kExecuteProbeLength bytes)
-//   [condition test]  cost register = 1 S-cycle; table lookup; jne fail tail
+//   [condition test]  table lookup; jne fail tail (which loads the cost
+//                     register with 1 S-cycle)
 //   body              the handler's code
 //   epilogue          cost register = cost << 20 (+ r15d, the access waits);
 //                     call timer; journal {0, cost}; budget -= cost;
@@ -90,6 +91,9 @@ public:
   // Instruction framing.  begin/endInstruction bracket one instruction; the
   // prologue takes the condition-failed cost in cycles.
   void beginInstruction(u32 address, u32 size, bool probe, u32 condition, u32 failCost);
+  // Where a failed condition test lands (the cost register gets the failed
+  // instruction's cost there).
+  void failEntry();
   void useWaits();  // zeroes r15d: the body adds wait cycles
   void addsWaits() { usesWaits_ = true; }
   // The epilogue; a status with 0x8000 returns unconditionally (the body
@@ -201,6 +205,7 @@ private:
   std::list<ExitStub> stubs_;  // a list: jumps hold on to the labels
   u32 address_ = 0, size_ = 0;
   bool failTail_ = false;
+  u32 failCost_ = 0;
   bool usesWaits_ = false;
   std::optional<Xbyak::Label> fail_;
   std::vector<std::function<void()>> cold_;

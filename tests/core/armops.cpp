@@ -343,16 +343,29 @@ TEST_F(Cpu, BranchesExceptionsAndExits) {
 }
 
 TEST_F(Cpu, FailedConditionCostsOneSequentialCycle) {
-  code({0x00800001});  // ADDEQ R0, R0, R1
-  setFlags(0);
-  set(1, 5);
-  u32 before = emu->arena().journalWriteIndex;
-  EXPECT_EQ(cyclesOf(), 6u);
-  EXPECT_EQ(r(0), 0u);
-  auto records = journalSince(before);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].first, 0u);
-  EXPECT_EQ(records[0].second, 6u << 20);
+  // Also with a timer counting, where the failed path shares the main exit
+  // and the timer routine takes its cost from the cost register.
+  for (const bool timer : {false, true}) {
+    SetUp();
+    if (timer) {
+      mem().poke16(0x04000102, 0x80);  // timer 0 on, every cycle
+      cpu().buildTimerCode();
+    }
+    code({0x00800001});  // ADDEQ R0, R0, R1
+    setFlags(0);
+    set(1, 5);
+    const u32 count = mem().peek16(0x04000100);
+    u32 before = emu->arena().journalWriteIndex;
+    EXPECT_EQ(cyclesOf(), 6u) << timer;
+    EXPECT_EQ(r(0), 0u);
+    if (timer) {
+      EXPECT_EQ(u32(mem().peek16(0x04000100) - count), 6u);
+    }
+    auto records = journalSince(before);
+    ASSERT_EQ(records.size(), 1u) << timer;
+    EXPECT_EQ(records[0].first, 0u);
+    EXPECT_EQ(records[0].second, 6u << 20);
+  }
 }
 
 TEST_F(Cpu, JournalRecordsPerInstruction) {
