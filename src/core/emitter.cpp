@@ -371,29 +371,36 @@ void CodeEmitter::accessPiece(bool isStore, AccessWidth width, bool sequential) 
   jae(outside, T_NEAR);
   L(inside);
   add(r15d, dword[rbx + rax * 4 + waitTable(isStore, width, sequential)]);
-  // The trap bit of the word: its bitmap word read and tested in registers
-  // (a bit test with a memory operand is many times slower).
-  mov(r8d, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
+  // The trap bit of the word: its bitmap byte (eight words) first, the bit
+  // itself only out of the way when the byte holds any.
+  Xbyak::Label& anyTrap = newLabel();
+  Xbyak::Label& noTrap = newLabel();
   mov(ecx, edi);
-  shr(ecx, 7);
-  lea(ecx, ptr[r8 + rcx * 4]);
-  mov(r8d, dword[rbx + rcx]);
-  mov(ecx, edi);
-  shr(ecx, 2);
-  bt(r8d, ecx);
-  Xbyak::Label noTrap;
-  jnc(noTrap);
-  or_(r12d, isStore ? 0x10 : 0x8);
-  // The trap handler looks at the address the instruction reached, which
-  // only a trapped access needs to leave behind.
-  mov(dword[rbx + arena::kLastDataAddress], esi);
-  // A write trap's action may depend on how much the store wrote.
-  if (isStore) {
-    const u32 bytes = width == AccessWidth::Word || width == AccessWidth::BlockWord ? 4
-                      : width == AccessWidth::Byte || width == AccessWidth::SignedByte ? 1 : 2;
-    mov(dword[rbx + arena::kLastTrapWidth], bytes);
-  }
+  shr(ecx, 5);
+  add(ecx, dword[rbx + rax * 4 + arena::kBitmapBase + (isStore ? 64 : 0)]);
+  cmp(byte[rbx + rcx], 0);
+  jne(anyTrap, T_NEAR);
   L(noTrap);
+  cold([this, &anyTrap, &noTrap, isStore, width] {
+    L(anyTrap);
+    movzx(r8d, byte[rbx + rcx]);
+    mov(ecx, edi);
+    shr(ecx, 2);
+    and_(ecx, 7);
+    bt(r8d, ecx);
+    jnc(noTrap, T_NEAR);
+    or_(r12d, isStore ? 0x10 : 0x8);
+    // The trap handler looks at the address the instruction reached, which
+    // only a trapped access needs to leave behind.
+    mov(dword[rbx + arena::kLastDataAddress], esi);
+    // A write trap's action may depend on how much the store wrote.
+    if (isStore) {
+      const u32 bytes = width == AccessWidth::Word || width == AccessWidth::BlockWord ? 4
+                        : width == AccessWidth::Byte || width == AccessWidth::SignedByte ? 1 : 2;
+      mov(dword[rbx + arena::kLastTrapWidth], bytes);
+    }
+    jmp(noTrap, T_NEAR);
+  });
   add(edi, dword[rbx + rax * 4 + (isStore ? arena::kWriteBase : arena::kReadBase)]);
   if (width == AccessWidth::Word || width == AccessWidth::BlockWord) and_(edi, ~3u);
   L(access);

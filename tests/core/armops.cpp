@@ -393,3 +393,26 @@ TEST_F(Cpu, JournalRecordsPerInstruction) {
 }
 
 }  // namespace
+
+// A data breakpoint stops the access to its own word only, not those to the
+// other words that share its byte of the trap bitmap.
+TEST_F(Cpu, DataBreakpointsTrapTheirOwnWordOnly) {
+  struct Case {
+    u32 op;       // STR/LDRH r0, [r1]
+    u32 kind;     // breakpoint kind at 0x02000008
+    u32 trapBit;  // the status bit an access to that word raises
+  };
+  for (const Case& c : {Case{0xE5810000, kBreakWrite, 0x10}, Case{0xE1D100B0, kBreakRead, 0x8}}) {
+    for (const u32 address : {0x02000000u, 0x02000004u, 0x02000008u, 0x0200000Au, 0x0200001Cu, 0x02000020u}) {
+      SetUp();
+      code({c.op});
+      set(1, address);
+      ASSERT_TRUE(emu->breakpoints().setBits(0x02000008, 4, 1, c.kind, true));
+      const bool own = (address & ~3u) == 0x02000008;
+      EXPECT_EQ((slice() & c.trapBit) != 0, own) << std::hex << c.op << " @" << address;
+      // Nor does a neighbour's access count as a trap that the handler then
+      // finds nothing for.
+      EXPECT_EQ(emu->arena().lastDataAddress == address, own) << std::hex << c.op << " @" << address;
+    }
+  }
+}
