@@ -149,8 +149,8 @@ void GbaMemory::buildMap() {
     if (areas[r] && kWritable[r]) a.writeBase[r] = a.offsetOf(areas[r]);
     for (int t = 0; t < 4; ++t) a.wait[t][r] = kWaitCycles[r][t] << 20;
     a.accessMask[r] = a.regionMask[r];
-    a.accessSize[0][r] = r == 6 ? 0x18000 : a.readSize[r];
-    a.accessSize[1][r] = r == 6 ? 0x18000 : a.writeSize[r];
+    a.accessSize[0][r] = r == 6 ? kVramBelowMirror : a.readSize[r];
+    a.accessSize[1][r] = r == 6 ? kVramBelowMirror : a.writeSize[r];
     trapMap_.readSize[r] = a.readSize[r];
     trapMap_.writeSize[r] = a.writeSize[r];
     trapMap_.mask[r] = a.regionMask[r];

@@ -16,8 +16,13 @@
 #include "core/arena.h"
 #include "core/breakpt.h"
 
+// Video RAM's own 96 KB; the last 32 KB of each 128 KB mirror the 32 KB
+// before them.
+inline constexpr u32 kVramBelowMirror = 0x18000;
 // A video RAM offset (below 128 KB) with the console's upper mirror folded in.
-inline u32 vramOffset(u32 offset) { return offset >= 0x18000 && offset < 0x20000 ? offset - 0x8000 : offset; }
+inline u32 vramOffset(u32 offset) {
+  return offset >= kVramBelowMirror && offset < 0x20000 ? offset - 0x8000 : offset;
+}
 
 // Where a guest address lies in its region's area: the offset, and the end
 // of the run of storage it lies in (an access must end by then).
