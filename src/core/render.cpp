@@ -4,6 +4,7 @@
 #include "core/render.h"
 
 #include <algorithm>
+#include <smmintrin.h>
 
 #include "core/linecache.h"
 #include "core/video.h"
@@ -96,11 +97,15 @@ void Video::renderLine(uint32_t line) {
 
   pictureChanged_ = true;
   std::memset(slots_, kSlotsFree, kScreenWidth);
-  // The palette as 15-bit colours, eight at a time, unless it is as it was
-  // when they were last worked out.
-  if (coloursGeneration_ != inputs.paletteGeneration) {
+  // The palette's colours, unless the palette and the colour table are as
+  // they were when they were last worked out.
+  const uint16_t* table = presentMode == 1 ? fullScreenColours : debuggerColours;
+  const bool tableMoved = table != coloursTable_ || tableGeneration_ != coloursTableGeneration_;
+  if (tableMoved || coloursGeneration_ != inputs.paletteGeneration) {
     coloursGeneration_ = inputs.paletteGeneration;
-    convertPalette();
+    coloursTable_ = table;
+    coloursTableGeneration_ = tableGeneration_;
+    convertPalette(tableMoved);
   }
 
   const i32 grid = gGridOption.value();
@@ -108,7 +113,7 @@ void Video::renderLine(uint32_t line) {
   if (step) {
     const bool fullLine = line % step == 0;
     for (unsigned x = 0; x < kScreenWidth; x += fullLine ? 1 : step) {
-      gTopColour[x] = kRed;
+      gTopColour[x] = withHost(kRed);
       slots_[x] = kTopOnly;
     }
   }
@@ -130,30 +135,40 @@ void Video::renderLine(uint32_t line) {
     renderScanline(line);
     compositeLine(line);
   }
-  rowWritten(line, ++cached.version, presentMode == 1 ? fullScreenColours : debuggerColours);
+  rowWritten(line, ++cached.version, table);
 
   cached.valid = !cache_->reads.overflowed() && lineCacheEnabled;
   cached.inputs = inputs;
   if (cached.valid) cache_->reads.keep(vram, cached.reads);
 }
 
-void Video::convertPalette() {
-  const __m128i lowByte = _mm_set1_epi16(0xFF);
-  for (unsigned i = 0; i < 512; i += 16) {
-    const __m128i* from = reinterpret_cast<const __m128i*>(palette + 2 * i);
-    const __m128i stored[2] = {_mm_and_si128(_mm_loadu_si128(from), _mm_set1_epi16(0x7FFF)),
-                               _mm_and_si128(_mm_loadu_si128(from + 1), _mm_set1_epi16(0x7FFF))};
-    for (unsigned h = 0; h < 2; ++h) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 8 * h),
-                       _mm_unpacklo_epi16(stored[h], _mm_setzero_si128()));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(colours_ + i + 8 * h + 4),
-                       _mm_unpackhi_epi16(stored[h], _mm_setzero_si128()));
+void Video::convertPalette(bool all) {
+  for (unsigned bank = 0; bank < 32; ++bank) {
+    bool changed = all;
+    for (unsigned i = 16 * bank; i < 16 * bank + 16; i += 8) {
+      const __m128i stored = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(palette + 2 * i)),
+                                           _mm_set1_epi16(0x7FFF));
+      __m128i* kept = reinterpret_cast<__m128i*>(consoleColours_ + i);
+      if (!all && _mm_movemask_epi8(_mm_cmpeq_epi16(stored, _mm_load_si128(kept))) == 0xFFFF) continue;
+      changed = true;
+      _mm_store_si128(kept, stored);
+      // The host colours are read one by one, so only where the palette moved.
+      for (unsigned j = i; j < i + 8; ++j) colours_[j] = withHost(consoleColours_[j]);
     }
-    uint8_t(&bytes)[2][16] = bankBytes_[i / 16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[0]), _mm_packus_epi16(_mm_and_si128(stored[0], lowByte),
-                                                                           _mm_and_si128(stored[1], lowByte)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[1]),
-                    _mm_packus_epi16(_mm_srli_epi16(stored[0], 8), _mm_srli_epi16(stored[1], 8)));
+    if (!changed) continue;
+    // The bank's colours split into byte planes: each vector's four lanes
+    // byte by byte, then the four vectors' groups side by side.
+    const __m128i byBytes = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    __m128i g[4];
+    for (unsigned k = 0; k < 4; ++k)
+      g[k] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colours_ + 16 * bank + 4 * k)), byBytes);
+    const __m128i low01 = _mm_unpacklo_epi32(g[0], g[1]), low23 = _mm_unpacklo_epi32(g[2], g[3]);
+    const __m128i high01 = _mm_unpackhi_epi32(g[0], g[1]), high23 = _mm_unpackhi_epi32(g[2], g[3]);
+    __m128i* planes = reinterpret_cast<__m128i*>(bankBytes_[bank]);
+    _mm_store_si128(planes + 0, _mm_unpacklo_epi64(low01, low23));
+    _mm_store_si128(planes + 1, _mm_unpackhi_epi64(low01, low23));
+    _mm_store_si128(planes + 2, _mm_unpacklo_epi64(high01, high23));
+    _mm_store_si128(planes + 3, _mm_unpackhi_epi64(high01, high23));
   }
 }
 
@@ -432,7 +447,7 @@ void Video::drawBitmapBackground(const BackgroundRecord& bg, uint32_t dispcnt) {
   // The colour of bitmap pixel (px, py); direct colours are all opaque.
   auto draw = [&](unsigned x, uint32_t at) {
     if (direct) {
-      take(x, paletteColour(vram + at, 0), false);
+      take(x, withHost(paletteColour(vram + at, 0)), false);
     } else if (vram[at]) {
       take(x, colours_[vram[at]], false);
     }
@@ -544,7 +559,18 @@ void Video::compositeLine(uint32_t line) {
   } else if (mode == 3 && y >= 1) {
     compose([&](unsigned, __m128i, __m128i top) { return fadeEight(top, 16 - y); });
   } else if (mode == 0 || b == 0) {
-    compose([](unsigned, __m128i, __m128i top) { return top; });
+    // Unblended: the host colours come with the console ones.
+    const __m128i backdropHost = _mm_set1_epi16(int16_t(colours_[0] >> 16));
+    for (unsigned x = 0; x < kScreenWidth; x += 8) {
+      const __m128i free = _mm_cmpeq_epi16(
+          _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slots_ + x)), _mm_setzero_si128()),
+          _mm_setzero_si128());
+      const __m128i* from = reinterpret_cast<const __m128i*>(gTopColour + x);
+      const __m128i host = _mm_packus_epi32(_mm_srli_epi32(_mm_loadu_si128(from), 16),
+                                            _mm_srli_epi32(_mm_loadu_si128(from + 1), 16));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), choose(free, backdrop, eightColours(gTopColour + x)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), choose(free, backdropHost, host));
+    }
   } else if (b >= 16) {
     // Alpha with EVB 16 shows the second colour where the top blends.
     compose([&](unsigned x, __m128i slots, __m128i top) {

@@ -273,15 +273,19 @@ public:
     return (swapped >> 4 & 0x0F0F0F0F) | (swapped & 0x0F0F0F0F) << 4;
   }
   // The colours of eight pixels of a 16-colour bank (0-15 backgrounds,
-  // 16-31 sprites), their indexes the low eight bytes of `indexes`: two
-  // byte lookups in place of eight reads.
+  // 16-31 sprites), their indexes the low eight bytes of `indexes`, as
+  // colours_ holds them: four byte lookups in place of eight reads.
   void bankColours(uint32_t bank, __m128i indexes, __m128i out[2]) const {
-    const __m128i low = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(bankBytes_[bank][0])), indexes);
-    const __m128i high = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(bankBytes_[bank][1])), indexes);
-    const __m128i colours = _mm_unpacklo_epi8(low, high);
-    out[0] = _mm_unpacklo_epi16(colours, _mm_setzero_si128());
-    out[1] = _mm_unpackhi_epi16(colours, _mm_setzero_si128());
+    auto plane = [&](unsigned k) {
+      return _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(bankBytes_[bank][k])), indexes);
+    };
+    const __m128i console = _mm_unpacklo_epi8(plane(0), plane(1));
+    const __m128i host = _mm_unpacklo_epi8(plane(2), plane(3));
+    out[0] = _mm_unpacklo_epi16(console, host);
+    out[1] = _mm_unpackhi_epi16(console, host);
   }
+  // A console colour as colours_ holds one: with its host colour above.
+  uint32_t withHost(uint32_t colour) const { return colour | uint32_t(coloursTable_[colour]) << 16; }
   // Eight pixels from x whose colour indexes are the bytes of `indexes`
   // (0 for transparent), with colour(index) their colours.
   template <class Colour>
@@ -361,10 +365,19 @@ public:
   std::unique_ptr<LineCache> cache_ = std::make_unique<LineCache>();
   VramReads* reads_ = &cache_->reads;     // what the line being drawn reads
   uint8_t slots_[kScreenWidth + 8] = {};  // PixelSlots; 8 more for whole-word reads
-  uint32_t colours_[512] = {};            // the palette's colours for the line being drawn
-  // The same colours by 16-colour bank, split into their low and high bytes.
-  alignas(16) uint8_t bankBytes_[32][2][16] = {};
-  // The generation of the line cache's palette watch that colours_ hold.
+  // The palette's colours for the line being drawn: the console colour in
+  // the low half, the host colour of the present mode's table in the high
+  // half, so that a line drawn without blending is written out without a
+  // table read for each pixel.
+  uint32_t colours_[512] = {};
+  // The same colours by 16-colour bank, split into their four bytes.
+  alignas(16) uint8_t bankBytes_[32][4][16] = {};
+  // What colours_ were worked out from: the palette's console colours, the
+  // generation of the line cache's palette watch, and the colour table.
+  alignas(16) uint16_t consoleColours_[512] = {};
   std::optional<uint32_t> coloursGeneration_;
-  void convertPalette();
+  const uint16_t* coloursTable_ = debuggerColours;
+  uint32_t coloursTableGeneration_ = 0;
+  // Works colours_ out again where the palette changed, or all of them.
+  void convertPalette(bool all);
 };
