@@ -332,6 +332,8 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
                              bg.characterBase + (7 - tileRow) * (bg.colours256 ? 8 : 4)};
   // The map entry of a column: its screen block's row, then the next block's.
   const uint8_t* const mapRowAt = vram + bg.mapBase + 2 * rowEntries;
+  // Held here: the log's stores could otherwise be taken to move it.
+  const uint8_t* const tiles = vram;
   auto entryAt = [mapRowAt](uint32_t column) { return mapRowAt + 2 * ((column & 32) * 32 + (column & 31)); };
 
   // The walk along the line, made once for each depth and for a line drawn
@@ -353,7 +355,7 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
       if constexpr (k256) {
         *log++ = at;
         *log++ = at + 4;
-        const uint64_t stored = load64(vram + at);
+        const uint64_t stored = load64(tiles + at);
         if (!stored) return;
         const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
         auto colour = [this](uint32_t index) { return colours_[index]; };
@@ -365,7 +367,7 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
         }
       } else {
         *log++ = at;
-        const uint32_t stored = load32(vram + at);
+        const uint32_t stored = load32(tiles + at);
         if (!stored) return;
         const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
         // Transparency is the tile's own index 0, whatever the bank.
