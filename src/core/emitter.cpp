@@ -134,6 +134,24 @@ void CodeEmitter::emitTimerCall() {
   if (timerCalls) call(qword[rbx + arena::kTimerEntry]);
 }
 
+void CodeEmitter::loadCost(u32 cost) {
+  if (usesWaits_) lea(r14d, ptr[r15 + (cost << 20)]);
+  else mov(r14d, cost << 20);
+}
+
+void CodeEmitter::chargeCost(u32 cost, bool fixed) {
+  if (fixed) {
+    endRecordConstant(cost << 20);
+    flushJournal();
+    sub(r12d, cost << 20);
+  } else {
+    emitTimerCall();
+    journalValue(0, r14d);
+    flushJournal();
+    sub(r12d, r14d);
+  }
+}
+
 void CodeEmitter::exitTail(u32 status, u32 endMark, u32 pc, const Xbyak::Label& next, i64 constantCost,
                            bool deferExit) {
   const bool fixed = constantCost >= 0 && !timerCalls;
@@ -188,22 +206,10 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
   // which reads the cost register, is not called at all without timers).
   const bool fixed = !usesWaits_ && !timerCalls;
   const bool constant = fixed && !(status & 0x8000);
-  if (!fixed) {
-    if (usesWaits_) lea(r14d, ptr[r15 + (cost << 20)]);
-    else mov(r14d, cost << 20);
-  }
+  if (!fixed) loadCost(cost);
   usesWaits_ = false;
   if (status & 0x8000) {
-    if (fixed) {
-      endRecordConstant(cost << 20);
-      flushJournal();
-      sub(r12d, cost << 20);
-    } else {
-      emitTimerCall();
-      journalValue(0, r14d);
-      flushJournal();
-      sub(r12d, r14d);
-    }
+    chargeCost(cost, fixed);
     if (recordLink) {
       BranchLink link;
       link.target = linkTarget;
@@ -262,18 +268,9 @@ void CodeEmitter::epilogue(u32 status, u32 cost, bool recordLink, u32 linkTarget
 void CodeEmitter::dispatchEpilogue(u32 status, u32 cost, u32 key, bool keyFromCpsr) {
   Xbyak::Label next, leave;
   const u32 failStatus = translationFlags | kStatusBase;
-  if (!usesWaits_ && !timerCalls) {
-    endRecordConstant(cost << 20);
-    flushJournal();
-    sub(r12d, cost << 20);
-  } else {
-    if (usesWaits_) lea(r14d, ptr[r15 + (cost << 20)]);
-    else mov(r14d, cost << 20);
-    emitTimerCall();
-    journalValue(0, r14d);
-    flushJournal();
-    sub(r12d, r14d);
-  }
+  const bool fixed = !usesWaits_ && !timerCalls;
+  if (!fixed) loadCost(cost);
+  chargeCost(cost, fixed);
   usesWaits_ = false;
   mov(eax, status);
   test(r12d, status & ~0x8000u);

@@ -119,6 +119,13 @@ public:
   void emitExitStubs();
   u32 pendingStubBytes() const { return u32(stubs_.size()) * kExitStubLength; }
   void emitTimerCall();
+  // The cost register: cost << 20 plus the access waits when the body adds
+  // them.
+  void loadCost(u32 cost);
+  // The end record and the budget's charge, the journal register brought up
+  // to date: as immediates when fixed (no waits, no timer call reads the
+  // cost register), else from the cost register after the timer call.
+  void chargeCost(u32 cost, bool fixed);
   // Code placed behind the instruction's exits (rare paths).
   void cold(std::function<void()> f) { cold_.push_back(std::move(f)); }
   void emitCold();
