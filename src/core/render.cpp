@@ -323,9 +323,8 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   for (uint32_t half = 0; half <= (bg.widthMask >> 8); ++half)
     reads_->span(bg.mapBase + 2 * (rowEntries + half * 1024), 64);
   // Then a word (two in 256 colours) for each tile row drawn.
-  uint32_t spare[64];
   uint32_t* const logged = reads_->reserve(64);
-  uint32_t* log = logged ? logged : spare;
+  uint32_t* log = logged;
 
   // Each tile's row in VRAM, by whether the entry flips the tile vertically.
   const uint32_t rowAt[2] = {bg.characterBase + tileRow * (bg.colours256 ? 8 : 4),
@@ -339,7 +338,7 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
   // The walk along the line, made once for each depth and for a line drawn
   // on or not yet touched: one map entry and one row of its tile for each 8
   // pixels.
-  auto walk = [&]<bool k256, bool kFresh>() __attribute__((always_inline)) {
+  auto walk = [&]<bool k256, bool kFresh, bool kLog>() __attribute__((always_inline)) {
     // `count` pixels from screen column at0, from column `first` of the tile
     // row on.
     auto tile = [&](unsigned at0, unsigned count, unsigned first, const uint8_t* mapEntry)
@@ -353,8 +352,10 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
       // The tile row in screen order (mirrored when the entry says so), from
       // the span's first column on.
       if constexpr (k256) {
-        *log++ = at;
-        *log++ = at + 4;
+        if constexpr (kLog) {
+          *log++ = at;
+          *log++ = at + 4;
+        }
         const uint64_t stored = load64(tiles + at);
         if (!stored) return;
         const uint64_t pixels = (mirrored ? __builtin_bswap64(stored) : stored) >> (8 * first);
@@ -366,7 +367,7 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
               at0, count, blend, [pixels](unsigned i) { return uint32_t(pixels >> (8 * i)) & 0xFF; }, colour);
         }
       } else {
-        *log++ = at;
+        if constexpr (kLog) *log++ = at;
         const uint32_t stored = load32(tiles + at);
         if (!stored) return;
         const uint32_t pixels = (mirrored ? mirrorNibbles(stored) : stored) >> (4 * first);
@@ -396,22 +397,29 @@ void Video::drawTextBackground(const BackgroundRecord& bg, uint32_t line) {
       x = 8 - first;
       column = (column + 1) & columnMask;
     }
-    // Within a screen block the entries follow one another.
-    const uint8_t* entry = entryAt(column);
-    for (; x + 8 <= kScreenWidth; x += 8) {
-      tile(x, 8, 0, entry);
-      column = (column + 1) & columnMask;
-      entry = column & 31 ? entry + 2 : entryAt(column);
+    // Within a screen block's row the entries follow one another: whole
+    // tiles go in runs up to its end.
+    while (x + 8 <= kScreenWidth) {
+      const uint8_t* entry = entryAt(column);
+      const unsigned run = std::min(32 - (column & 31), (kScreenWidth - x) / 8);
+      for (const uint8_t* const end = entry + 2 * run; entry != end; entry += 2, x += 8) tile(x, 8, 0, entry);
+      column = (column + run) & columnMask;
     }
-    if (x < kScreenWidth) tile(x, kScreenWidth - x, 0, entry);
+    if (x < kScreenWidth) tile(x, kScreenWidth - x, 0, entryAt(column));
   };
-  if (bg.colours256) {
-    if (lineUntouched()) walk.template operator()<true, true>();
-    else walk.template operator()<true, false>();
-  } else {
-    if (lineUntouched()) walk.template operator()<false, true>();
-    else walk.template operator()<false, false>();
-  }
+  // A line that is not recorded leaves its reads out.
+  auto walkAll = [&]<bool k256>() __attribute__((always_inline)) {
+    const bool fresh = lineUntouched();
+    if (logged) {
+      if (fresh) walk.template operator()<k256, true, true>();
+      else walk.template operator()<k256, false, true>();
+    } else {
+      if (fresh) walk.template operator()<k256, true, false>();
+      else walk.template operator()<k256, false, false>();
+    }
+  };
+  if (bg.colours256) walkAll.template operator()<true>();
+  else walkAll.template operator()<false>();
   if (logged) reads_->commit(log);
 }
 
