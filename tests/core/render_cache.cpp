@@ -111,6 +111,17 @@ TEST_F(LineReuse, EachInputOfALineIsSeen) {
       {"tile row", [this] { vram[32] = 0x22; }, 0, 0, false},
       {"map entry", [this] { mapEntry(8, 0, 0, 2); }, 0, 0, false},
       {"scroll", [this] { reg(BG0HOFS, 1); }, 7, 0, false},
+      {"wide map's second screen block",
+       [this] {
+         reg(BG0CNT, 12 << 8 | 1 << 14);
+         mapEntry(12, 0, 0, 1 | 1 << 12);
+         reg(BG0HOFS, 200);
+         frame();
+         frame();
+         mapEntry(13, 0, 0, 8 | 1 << 12);
+         frame();
+       },
+       56, 0, true},
       {"sprite moved onto the line", [this] { sprite(1, 40, 100, 3); }, 100, 40, false},
       {"sprite tile", [this] { vram[0x10000 + 3 * 32] = 0x07; }, 100, 0, false},
       {"sprite palette", [this] { setObjPalette(5, 0x2222); }, 100, 0, false},
