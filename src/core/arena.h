@@ -227,6 +227,9 @@ inline constexpr i32 kVram = i32(offsetof(Arena, vram));
 
 // Fills the condition table and the host-flag table (done once per arena).
 void buildConditionTable(u8 table[16][256]);
+// The same from a table by NZCV x 16 + condition: spread out by condition
+// over every value of the CPSR's top byte, whose low four bits do not count.
+void spreadConditionTable(const u8 byFlags[256], u8 table[16][256]);
 void buildFlagTable(u32 table[256]);
 
 // History::push's record write for the emulator's own code: the location and

@@ -22,13 +22,19 @@ i32 waitTable(bool isStore, AccessWidth width, bool sequential) {
 }  // namespace
 
 void buildConditionTable(u8 table[16][256]) {
-  for (u32 top = 0; top < 256; ++top) {
-    const u32 flags = top >> 4;
+  u8 byFlags[256];
+  for (u32 flags = 0; flags < 16; ++flags) {
     bool n = flags & 8, z = flags & 4, c = flags & 2, v = flags & 1;
     bool pass[16] = {z, !z, c, !c, n, !n, v, !v, c && !z, !c || z, n == v, n != v, !z && n == v, z || n != v,
                      false, false};
-    for (u32 cond = 0; cond < 16; ++cond) table[cond][top] = pass[cond] ? 255 : 0;
+    for (u32 cond = 0; cond < 16; ++cond) byFlags[flags * 16 + cond] = pass[cond] ? 255 : 0;
   }
+  spreadConditionTable(byFlags, table);
+}
+
+void spreadConditionTable(const u8 byFlags[256], u8 table[16][256]) {
+  for (u32 cond = 0; cond < 16; ++cond)
+    for (u32 top = 0; top < 256; ++top) table[cond][top] = byFlags[(top >> 4) * 16 + cond];
 }
 
 void buildFlagTable(u32 table[256]) {

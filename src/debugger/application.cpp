@@ -182,10 +182,8 @@ void initApplication() {
   gColourBlack = gView.rgb(0, 0, 0);
   gColourRed = gView.rgb(1, 0, 0);
   fillConditionTable(gConditionTable);
-  // Translated code reads the table from the emulator's state, spread out
-  // by condition over every value of the CPSR's top byte.
-  for (u32 cond = 0; cond < 16; ++cond)
-    for (u32 top = 0; top < 256; ++top) gEmulator.arena().conditionTable[cond][top] = gConditionTable[(top >> 4) * 16 + cond];
+  // Translated code reads the table from the emulator's state.
+  spreadConditionTable(gConditionTable, gEmulator.arena().conditionTable);
   gEmulator.history().clear();
   gEmulator.commitJournal();
   gEmulator.setFramePresenter([](i32 x, i32 y) { presentScreenBitmap(x, y); });
