@@ -74,7 +74,11 @@ void Video::reset() {
   gVideoCycles = 228;
   resetRenderer();
   clock_->line = 0;
-  for (Shown& f : shown_) f.frame = f.picture = ~0u;
+  // Their room is taken now, not a frame at a time while the program runs.
+  for (Shown& f : shown_) {
+    f.frame = f.picture = ~0u;
+    f.pixels.resize(kScreenWidth * kScreenHeight);
+  }
   pictureChanged_ = true;
   coloursChanged();
 }
