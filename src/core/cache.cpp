@@ -115,12 +115,7 @@ void ArmCpu::releaseBlock(TranslatedBlock* b) {
   for (DispatchEntry& d : arena_.dispatch)
     if (d.host - reinterpret_cast<u64>(b->code) < b->codeSize) d = DispatchEntry{0, kEmptyKey, 0};
   // Links into it go back to plain exits; its own links leave their targets.
-  for (auto [from, exit] : b->incoming) {
-    code_.makeWritable(from->code, from->codeSize);
-    patchExit(from, exit, nullptr, from->code);
-    code_.makeExecutable(from->code, from->codeSize);
-  }
-  b->incoming.clear();
+  unlinkIncoming({&b, 1});
   for (u32 e = 0; e < b->exits.size(); ++e) {
     if (TranslatedBlock* to = b->exits[e].to)
       std::erase_if(to->incoming, [&](const auto& in) { return in.first == b && in.second == e; });
@@ -134,6 +129,17 @@ void ArmCpu::releaseBlock(TranslatedBlock* b) {
   std::memmove(&index_[i], &index_[i + 1], (blocksInUse_ - i - 1) * sizeof index_[0]);
   --blocksInUse_;
   index_[blocksInUse_] = b;
+}
+
+void ArmCpu::unlinkIncoming(std::span<TranslatedBlock* const> blocks) {
+  CodeBuffer::Writes writes(code_);
+  for (const TranslatedBlock* b : blocks)
+    for (auto [from, exit] : b->incoming) writes.add(from->code, from->codeSize);
+  writes.open();
+  for (TranslatedBlock* b : blocks) {
+    for (auto [from, exit] : b->incoming) patchExit(from, exit, nullptr, from->code);
+    b->incoming.clear();
+  }
 }
 
 void ArmCpu::translateBlock(TranslatedBlock* b, u32 key, u32 address, u32 size) {
@@ -253,27 +259,32 @@ void ArmCpu::installBlock(TranslatedBlock* b) {
       }
     }
   }
-  code_.makeWritable(b->code, b->codeSize);
-  std::memcpy(b->code, staging, b->codeSize);
-  code_.makeExecutable(b->code, b->codeSize);
-  markCode(b, true);
-  if (!linkable) return;
-  // And the exits of blocks already there into it.
-  for (u32 i = 0; i < blocksInUse_; ++i) {
-    TranslatedBlock* from = index_[i];
-    if (from == b || from->key != b->key) continue;
-    bool writable = false;
-    for (u32 x = 0; x < from->exits.size(); ++x) {
-      const ExitLink& l = from->exits[x];
-      if (l.to || l.target < b->start || l.target >= b->end || (l.target - b->start) % ((b->key & 0x20) ? 2 : 4))
-        continue;
-      if (!writable) code_.makeWritable(from->code, from->codeSize);
-      writable = true;
-      patchExit(from, x, b, from->code);
-      b->incoming.push_back({from, x});
+  // And the exits of blocks already there into it: found first, so that they
+  // and the block itself are written in one switch of the code's pages.
+  CodeBuffer::Writes writes(code_);
+  writes.add(b->code, b->codeSize);
+  const size_t linked = b->incoming.size();
+  if (linkable) {
+    for (u32 i = 0; i < blocksInUse_; ++i) {
+      TranslatedBlock* from = index_[i];
+      if (from == b || from->key != b->key) continue;
+      bool added = false;
+      for (u32 x = 0; x < from->exits.size(); ++x) {
+        const ExitLink& l = from->exits[x];
+        if (l.to || l.target < b->start || l.target >= b->end || (l.target - b->start) % ((b->key & 0x20) ? 2 : 4))
+          continue;
+        if (!added) writes.add(from->code, from->codeSize);
+        added = true;
+        b->incoming.push_back({from, x});
+      }
     }
-    if (writable) code_.makeExecutable(from->code, from->codeSize);
   }
+  writes.open();
+  std::memcpy(b->code, staging, b->codeSize);
+  for (size_t n = linked; n < b->incoming.size(); ++n)
+    patchExit(b->incoming[n].first, b->incoming[n].second, b, b->incoming[n].first->code);
+  writes.close();
+  markCode(b, true);
 }
 
 bool ArmCpu::waitsForAWrite(const TranslatedBlock* b) const {
@@ -307,16 +318,12 @@ void ArmCpu::codeWritten(u32 pc, u32 address) {
     pendingWrites_.push_back({address, pc, pc + 2 * size});
     // Until then its blocks are entered only from the run loop, which lets
     // them go as soon as the program has left those instructions.
+    std::vector<TranslatedBlock*> holding;
     for (u32 i = 0; i < blocksInUse_; ++i) {
       TranslatedBlock* b = index_[i];
-      if (address + 4 <= b->start || address >= b->end) continue;
-      for (auto [from, exit] : b->incoming) {
-        code_.makeWritable(from->code, from->codeSize);
-        patchExit(from, exit, nullptr, from->code);
-        code_.makeExecutable(from->code, from->codeSize);
-      }
-      b->incoming.clear();
+      if (address + 4 > b->start && address < b->end) holding.push_back(b);
     }
+    unlinkIncoming(holding);
     return;
   }
   for (u32 i = blocksInUse_; i-- > 0;) {

@@ -1,5 +1,6 @@
 #include "core/codebuffer.h"
 
+#include <algorithm>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,6 +21,9 @@ void protect(void* p, size_t n, int prot) {
   CHECK(rc == 0);
 }
 
+// Ranges this many pages apart or nearer share a switch.
+constexpr uintptr_t kJoinedGapPages = 8;
+
 }  // namespace
 
 CodeBuffer::CodeBuffer(size_t bytes) {
@@ -37,3 +41,33 @@ CodeBuffer::~CodeBuffer() {
 
 void CodeBuffer::makeWritable(void* p, size_t n) { protect(p, n, PROT_READ | PROT_WRITE); }
 void CodeBuffer::makeExecutable(void* p, size_t n) { protect(p, n, PROT_READ | PROT_EXEC); }
+
+void CodeBuffer::Writes::add(const void* p, size_t n) {
+  CHECK(!open_);
+  const uintptr_t page = pageSize();
+  const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  ranges_.push_back({at & ~(page - 1), (at + n + page - 1) & ~(page - 1)});
+}
+
+void CodeBuffer::Writes::open() {
+  if (open_ || ranges_.empty()) return;
+  std::sort(ranges_.begin(), ranges_.end());
+  const uintptr_t gap = kJoinedGapPages * pageSize();
+  size_t kept = 0;
+  for (size_t i = 1; i < ranges_.size(); ++i) {
+    if (ranges_[i].first <= ranges_[kept].second + gap)
+      ranges_[kept].second = std::max(ranges_[kept].second, ranges_[i].second);
+    else
+      ranges_[++kept] = ranges_[i];
+  }
+  ranges_.resize(kept + 1);
+  for (auto [first, last] : ranges_) code_.makeWritable(reinterpret_cast<void*>(first), last - first);
+  open_ = true;
+}
+
+void CodeBuffer::Writes::close() {
+  if (!open_) return;
+  for (auto [first, last] : ranges_) code_.makeExecutable(reinterpret_cast<void*>(first), last - first);
+  ranges_.clear();
+  open_ = false;
+}

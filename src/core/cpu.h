@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "core/arena.h"
@@ -222,6 +223,7 @@ private:
   void translateBlock(TranslatedBlock* block, u32 key, u32 address, u32 size);
   void installBlock(TranslatedBlock* block);
   void releaseBlock(TranslatedBlock* block);
+  void unlinkIncoming(std::span<TranslatedBlock* const> blocks);
   void dropOverlappedBlocks(TranslatedBlock* block, u32 position);
   void patchExit(TranslatedBlock* from, u32 exit, TranslatedBlock* to, u8* code);
   void markCode(const TranslatedBlock* block, bool on);

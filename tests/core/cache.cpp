@@ -278,6 +278,24 @@ TEST_F(Cache, LinkedLoopRunsInsideItsBlock) {
 
 using RunLoop = testsupport::CoreFixture;
 
+// Ranges near one another share a switch to writable; each range, near or
+// far, must be writable while the writes are open and run once they close.
+TEST(CodeWrites, EveryRangeIsWritableWhileOpenAndRunsAfter) {
+  CodeBuffer code(64 * 4096);
+  u8* const sites[] = {code.data() + 40 * 4096 + 100, code.data() + 4096 - 2, code.data() + 3 * 4096,
+                       code.data() + 8, code.data() + 63 * 4096 + 4000};
+  {
+    CodeBuffer::Writes writes(code);
+    for (u8* p : sites) writes.add(p, 3);
+    writes.open();
+    for (u8* p : sites) std::memcpy(p, "\x31\xC0\xC3", 3);  // xor eax, eax; ret
+  }
+  for (u8* p : sites) {
+    EXPECT_EQ(std::memcmp(p, "\x31\xC0\xC3", 3), 0);
+    EXPECT_EQ(reinterpret_cast<int (*)()>(p)(), 0);
+  }
+}
+
 TEST_F(RunLoop, IrqEntryAndMasking) {
   code({kNop, kNop, kNop});
   set(16, 0x1F);  // System, I clear
