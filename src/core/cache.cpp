@@ -263,7 +263,6 @@ void ArmCpu::installBlock(TranslatedBlock* b) {
   // and the block itself are written in one switch of the code's pages.
   CodeBuffer::Writes writes(code_);
   writes.add(b->code, b->codeSize);
-  const size_t linked = b->incoming.size();
   if (linkable) {
     for (u32 i = 0; i < blocksInUse_; ++i) {
       TranslatedBlock* from = index_[i];
@@ -281,8 +280,7 @@ void ArmCpu::installBlock(TranslatedBlock* b) {
   }
   writes.open();
   std::memcpy(b->code, staging, b->codeSize);
-  for (size_t n = linked; n < b->incoming.size(); ++n)
-    patchExit(b->incoming[n].first, b->incoming[n].second, b, b->incoming[n].first->code);
+  for (auto [from, x] : b->incoming) patchExit(from, x, b, from->code);  // a new block has no others
   writes.close();
   markCode(b, true);
 }

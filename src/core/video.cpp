@@ -74,7 +74,8 @@ void Video::reset() {
   gVideoCycles = 228;
   resetRenderer();
   clock_->line = 0;
-  // Their room is taken now, not a frame at a time while the program runs.
+  // The pictures kept for running back take their room now, not a page at
+  // a time during the program's first frames.
   for (Shown& f : shown_) {
     f.frame = f.picture = ~0u;
     f.pixels.resize(kScreenWidth * kScreenHeight);
