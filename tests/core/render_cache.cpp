@@ -209,6 +209,27 @@ TEST_F(LineReuse, EachInputOfALineIsSeen) {
   }
 }
 
+// With no layer on, the backdrop fills the line in every mode, and a new
+// backdrop colour shows as a fresh drawing shows it.
+TEST_F(LineReuse, ANewBackdropShowsInEveryMode) {
+  for (uint16_t dispcnt : {0, 3, 4, 5}) {
+    SCOPED_TRACE(testing::Message() << "DISPCNT " << dispcnt);
+    SetUp();
+    reg(DISPCNT, dispcnt);
+    frame();
+    const uint16_t before = px(0, 0);
+    setBgPalette(0, 0x1234);
+    frame();
+    const uint16_t after = px(0, 0);
+    SetUp();
+    reg(DISPCNT, dispcnt);
+    setBgPalette(0, 0x1234);
+    frame();
+    EXPECT_EQ(after, px(0, 0));
+    EXPECT_NE(before, after);
+  }
+}
+
 }  // namespace
 
 // The picture is the colour table's colours of the console colours drawn,
