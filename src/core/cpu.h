@@ -214,9 +214,6 @@ private:
                              u32 immediate, u32 extraStatus, bool userBank);
   void prologue(u32 address, u32 op, CodeEmitter& e, u32 condition);
   u32 entryInBlock(TranslatedBlock* b, u32 pc, bool resuming);
-  // Prefetches the journal lines some way ahead of byte `at`.
-  void prefetchJournal(u32 at);
-  u32 journalPrefetched_ = 0;  // byte position up to which that was done
   // The block of the current key holding pc: a small table of recent
   // lookups in front of the index.
   TranslatedBlock* blockAt(u32 pc, u32 key);

@@ -65,37 +65,6 @@ u32 ArmCpu::entryInBlock(TranslatedBlock* b, u32 pc, bool resuming) {
   return entry;
 }
 
-void ArmCpu::prefetchJournal(u32 at) {
-  // Generated code writes records at a rate the processor's own prefetching
-  // does not follow: every store into a line not yet cached waits for it.
-  // The lines the next slices will write are asked for ahead, once each,
-  // into the second-level cache: held there alone, a store takes them over
-  // without asking again, and the first level keeps the machine's own data.
-  constexpr u32 kAhead = 8192, kSpan = 8192, kMask = arena::kJournalBytes - 1;
-  u32 from = journalPrefetched_;
-  if (((from - at) & kMask) > kAhead + kSpan) from = at + kAhead;  // moved back, or far on
-  const u32 end = (at + kAhead + kSpan) & kMask & ~63u;
-  const u32 start = from & kMask & ~63u;
-  const u8* ring = reinterpret_cast<const u8*>(arena_.journal);
-  // Four lines a round: up to three lines beyond `stop` are asked for too,
-  // still inside the arena (the overflow room follows the ring).
-  auto ask = [](const u8* line, const u8* stop) {
-    for (; line < stop; line += 256) {
-      asm volatile("prefetcht1 %0" : : "m"(line[0]));
-      asm volatile("prefetcht1 %0" : : "m"(line[64]));
-      asm volatile("prefetcht1 %0" : : "m"(line[128]));
-      asm volatile("prefetcht1 %0" : : "m"(line[192]));
-    }
-  };
-  if (start <= end) {
-    ask(ring + start, ring + end);
-  } else {
-    ask(ring + start, ring + arena::kJournalBytes);
-    ask(ring, ring + end);
-  }
-  journalPrefetched_ = end;
-}
-
 TranslatedBlock* ArmCpu::blockAt(u32 pc, u32 key) {
   RecentBlock& r = recent_[arena::blockHash(pc, key) & (kRecentBlocks - 1)];
   if (r.pc == pc && r.key == key) return r.block;
@@ -151,7 +120,6 @@ void ArmCpu::run() {
     const i32 lead = (gStopMask & 3) ? gCycleBudget + 1 : 0;
     u32 budgetReg = (u32(gCycleBudget - lead) << 20) | (gStopMask & 0xFFFFBu);
     u32 journal = (arena_.journalWriteIndex & (arena::kJournalWords - 1)) * 4;
-    prefetchJournal(journal);
     u32 result = callWithCpuRegisters(&arena_, b->code + entry, budgetReg, journal);
     budgetReg += u32(lead) << 20;
     if (!sameStep) lastEntry = pc;
