@@ -148,7 +148,10 @@ void stepBackSlice(History& history, Host& host, const BackwardClock& clock) {
         const uint32_t q = (p - 2) & mask;
         const uint32_t f = ring[q], s = ring[q + 1];
         if (f > kRecordEmpty && f != sliceMark) {
-          pcRestored |= f == pcLocation;
+          // A PC record newer than the instruction's end (an SWI's exception
+          // entry) gives back the PC the instruction left, not the one it
+          // had: the rewind below still applies.
+          pcRestored |= f == pcLocation && sawEnd;
           host.writeLocation(f, s);
         } else if (f == kRecordEnd) {
           if (sawEnd) break;

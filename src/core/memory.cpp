@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/check.h"
+#include "core/standin.h"
 #include "general/files.h"
 #include "general/language.h"
 #include "platform/variant.h"
@@ -170,10 +171,20 @@ void GbaMemory::buildMap() {
     }
   }
   writeInitialRegisters();
-  // Without "gba.rom" the machine starts at the cartridge; a file that is
-  // there but cannot be taken is worth a word once the front end is up.
+  // Without "gba.rom" the machine starts at the cartridge, and the stand-in
+  // answers its BIOS calls and interrupts; a file that is there but cannot
+  // be taken is worth a word once the front end is up.
   std::string problem;
-  if (!loadBios("gba.rom", &problem) && lastBiosRefusal_ != int(Refusal::kMissing)) biosProblem_ = problem;
+  if (!loadBios("gba.rom", &problem)) {
+    if (lastBiosRefusal_ != int(Refusal::kMissing)) biosProblem_ = problem;
+    installStandInBios();
+  }
+}
+
+void GbaMemory::installStandInBios() {
+  CHECK(kStandInBiosSize <= arena::kBiosSize);
+  std::memset(arena_.bios, 0, arena::kBiosSize);
+  std::memcpy(arena_.bios, kStandInBios, std::min<size_t>(kStandInBiosSize, arena::kBiosSize));
 }
 
 void GbaMemory::writeInitialRegisters() {

@@ -52,7 +52,8 @@ public:
   explicit GbaMemory(Arena& arena);
 
   // Region tables, wait tables, trap bitmap slices, the initial register
-  // values, then the BIOS image "gba.rom" from the working directory.
+  // values, then the BIOS image "gba.rom" from the working directory, or
+  // the stand-in when there is none that can be taken.
   void buildMap();
   // Zeroes every area but BIOS and ROM (the bitmaps and EEPROM save store
   // keep their contents) and writes the initial register values.
@@ -63,6 +64,9 @@ public:
   bool loadRom(const std::string& name, std::string* problem = nullptr);
   // The BIOS image: a file of exactly 16 KB, else refused as above.
   bool loadBios(const std::string& name, std::string* problem = nullptr);
+  // The BIOS of our own (core/standin.h) into the BIOS area, the rest of it
+  // zero.
+  void installStandInBios();
   // What went wrong with "gba.rom" when the map was built; empty when it
   // loaded or there was none.
   const std::string& biosProblem() const { return biosProblem_; }

@@ -159,6 +159,39 @@ TEST(BackwardsEdges, AddThenBackAndTakenBranchThenBack) {
   EXPECT_EQ(gRunStatus, 0x40000u);
 }
 
+TEST(BackwardsEdges, OneStepBackOverAnSwiLandsOnTheSwi) {
+  // The SWI enters its exception in its own step: one step back undoes both,
+  // in ARM and in Thumb state.
+  auto emu = std::make_unique<Emulator>();
+  emu->memory().installStandInBios();
+  emu->reset();
+  const u32 code[] = {0xE28F0009,   // add r0, pc, #9: the Thumb code at 0x08000010
+                      0xE12FFF10,   // bx r0
+                      0xEF060000,   // swi 0x60000 (never reached)
+                      0,
+                      0xDF06DF06};  // swi 6; swi 6
+  std::memcpy(emu->memory().rom(), code, sizeof code);
+  emu->cpu().flushBlocks();
+  gStopMask = kStopStep;
+  gVideoCycles = 65535;
+  emu->runSlice();
+  emu->runSlice();
+  ASSERT_EQ(emu->cpu().pc(), 0x08000010u);
+  ASSERT_TRUE(emu->cpu().cpsr() & 0x20);
+  const u32 cpsr = emu->cpu().cpsr();
+  emu->runSlice();
+  ASSERT_EQ(emu->cpu().pc(), 0x08u);
+  emu->stepBack();
+  EXPECT_EQ(gRunStatus, 1u);
+  EXPECT_EQ(emu->cpu().pc(), 0x08000010u);
+  EXPECT_EQ(emu->cpu().cpsr(), cpsr);
+  emu->stepBack();  // the BX
+  EXPECT_EQ(emu->cpu().pc(), 0x08000004u);
+  emu->runSlice();
+  emu->stepBack();
+  EXPECT_EQ(emu->cpu().pc(), 0x08000004u);
+}
+
 TEST(BackwardsEdges, LoadsAndStoresOutsideTheMapDoNotStopARunningBackwardSlice) {
   // No trap bit exists at these addresses, so running back over the accesses
   // has no breakpoint to stop at.

@@ -69,6 +69,7 @@ struct Program {
   u32 warmUpSlices;  // run mode slices before the test point
   bool irqVector = false;  // no BIOS but an IRQ vector to the guest's handler at 0x08000200
   bool skipStartup = false;  // with the BIOS, start at the cartridge
+  bool standIn = false;  // no image: the stand-in BIOS, as the program has it
 };
 
 std::vector<Program> programs() {
@@ -78,6 +79,8 @@ std::vector<Program> programs() {
       {"interrupt flags guest", testsupport::guestImage("irqflags"), "", 150, true},
       {"code in RAM guest", testsupport::guestImage("selfmod"), "", 0},
       {"DMA runs guest", testsupport::guestImage("dmaruns"), "", 100},
+      // BIOS calls, interrupts through the BIOS, SoftReset.
+      {"stand-in BIOS guest", testsupport::guestImage("standin"), "", 40, false, false, true},
   };
   const std::string shared = testsupport::sharedDir();
   if (!shared.empty()) {
@@ -95,7 +98,9 @@ std::vector<Program> programs() {
 
 std::unique_ptr<Emulator> start(const Program& p, u32 presentMode) {
   auto emu = std::make_unique<Emulator>();
-  if (p.bios.empty()) {
+  if (p.standIn) {
+    emu->memory().installStandInBios();
+  } else if (p.bios.empty()) {
     std::memset(emu->memory().bios(), 0, 0x4000);
     const u32 vector[] = {0xE59FF000, 0, 0x08000200};  // ldr pc, [pc] at 0x18
     if (p.irqVector) std::memcpy(emu->memory().bios() + 0x18, vector, sizeof vector);
