@@ -42,7 +42,7 @@ fi
 if [ $# -eq 0 ]; then
   for g in "$root"/bench/guest/*.s; do
     n=$(basename "$g" .s)
-    case $n in scroll0|bitmap3|interwork|dmacopy|manyblocks) set -- "$@" "$build/guest/$n.gba" ;; esac
+    case $n in scroll0|bitmap3|interwork|dmacopy|manyblocks|vblankwait) set -- "$@" "$build/guest/$n.gba" ;; esac
   done
   for c in $(find "$shared/roms" -name '*.gba' | sort); do set -- "$@" "$c"; done
 fi

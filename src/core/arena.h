@@ -100,6 +100,7 @@ struct MachineState {
   u32 pendingExceptions;  // bits 1 << k of the exceptions waiting to be entered
   u32 interruptFlags;     // the processor's copy of IF
   u32 sliceMark;          // counts forward slices; its records mark their ends
+  u32 halted;             // 1 from a write to HALTCNT until an enabled interrupt is requested
   u32 timerControls[4];   // the control words the timer routine was built from
   u32 timerReload[4];     // the counts the timers start from and reload on overflow
   DmaChannels dma;

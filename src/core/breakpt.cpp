@@ -7,6 +7,7 @@
 #include "core/memory.h"
 #include "general/language.h"
 #include "general/base.h"
+#include "platform/variant.h"
 
 const uint32_t kIoTrapAddresses[12] = {0x040000B8, 0x040000C4, 0x040000D0, 0x040000DC, 0x04000202, 0x04000208,
                                        0x04000102, 0x04000106, 0x0400010A, 0x0400010E, 0x0D000010, 0x0D000090};
@@ -251,12 +252,14 @@ void BreakpointTable::toggleAt(uint32_t address, bool thumb) {
 }
 
 void BreakpointTable::installIoTraps() {
-  for (uint32_t a : kIoTrapAddresses) {
+  auto install = [this](uint32_t a) {
     uint32_t r, first, last;
-    if (!wordSpan(map_, 1, a, 2, r, first, last)) continue;
+    if (!wordSpan(map_, 1, a, 2, r, first, last)) return;
     ioTraps_[key(1, r, first << 2)] = kBreakWrite;
     rebuildLive(1, r, first, last);
-  }
+  };
+  for (uint32_t a : kIoTrapAddresses) install(a);
+  if constexpr (!variant::kOlder) install(kHaltTrapAddress);
   flushBlocks_();
 }
 

@@ -69,6 +69,9 @@ bool anyTrapBit(const TrapMap& map, int bitmap, uint32_t first, uint32_t last);
 // that an interrupt it lets through is taken at once), timer 0-3 control,
 // and the two EEPROM serial ends.
 extern const uint32_t kIoTrapAddresses[12];
+// The newer build's one more: the word of HALTCNT, whose write halts the
+// processor.
+inline constexpr uint32_t kHaltTrapAddress = 0x04000300;
 
 class BreakpointTable {
  public:

@@ -80,6 +80,7 @@ void ArmCpu::reset() {
   // Nothing of the previous run may reach the new one.
   pendingExceptions = 0;
   interruptFlags = 0;
+  arena_.machine.halted = 0;
   arena_.pendingTimerInterrupts = 0;
   for (u32& c : arena_.machine.timerControls) c = 0;
   for (u32& r : arena_.machine.timerReload) r = 0;

@@ -125,9 +125,11 @@ public:
   // CPSR's I bit decide only whether the exception is entered.
   void requestInterrupt(u32 bits);
   // IME on and an enabled interrupt flagged: the IRQ line is asserted.
-  bool irqLine() const {
+  bool irqLine() const { return (arena_.io[0x208] & 1) && interruptEnabledAndFlagged(); }
+  // An enabled interrupt flagged, whatever IME says: what ends a halt.
+  bool interruptEnabledAndFlagged() const {
     const u32 ie = u32(arena_.io[0x200]) | u32(arena_.io[0x201]) << 8;
-    return (arena_.io[0x208] & 1) && (ie & interruptFlags & 0x3FFF);
+    return (ie & interruptFlags & 0x3FFF) != 0;
   }
   void reset();
 
@@ -137,6 +139,8 @@ public:
   void stepBack();
   // Enters exception k (the number of its pending bit), journaled.
   void enterException(u32 k);
+  // A slice of halt: the budget's cycles pass; returns the slice's status.
+  u32 sleep(i32 budget);
   // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
   void switchState(u32& pc);
   // The guest debug service after a MOV R0, R0 (status 0x80000).

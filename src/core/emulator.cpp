@@ -8,6 +8,7 @@
 #include "core/debugsvc.h"
 #include "core/frontend.h"
 #include "core/timers.h"
+#include "platform/variant.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ Emulator::Emulator()
   trapContext_.eepromStore = arena_->machine.eepromStore;
   trapContext_.lastTrapWidth = &arena_->lastTrapWidth;
   trapContext_.interruptFlags = &cpu_.interruptFlags;
+  if constexpr (!variant::kOlder) trapContext_.halted = &arena_->machine.halted;
   trapContext_.journal = [this](const void* field) { journalField(field); };
   trapContext_.codeWritten = [this](u32 pc, u32 address) { cpu_.codeWritten(pc, address); };
   trapContext_.timerReload = arena_->machine.timerReload;

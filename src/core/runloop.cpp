@@ -7,6 +7,8 @@
 #include "core/check.h"
 #include "core/cpu.h"
 #include "core/memory.h"
+#include "core/history.h"
+#include "core/timers.h"
 
 u32 gRunStatus = 0;
 u32 gStopMask = kStopRunning;
@@ -87,7 +89,13 @@ void ArmCpu::run() {
   gCycleBudget = budget;
   u32 status = 0, lastEntry = pc;
   bool sameStep = false;
-  for (;;) {
+  // Halted (HALTCNT), the processor runs no instruction until an enabled
+  // interrupt is requested: the slice is slept through, and the loop below
+  // does not run.
+  if (m.halted && interruptEnabledAndFlagged()) changeField(arena_, m.halted, 0u);
+  const bool asleep = m.halted != 0;
+  if (asleep) status = sleep(budget);
+  while (!asleep) {
     // Exception entry, at most one per round, never between the partial
     // transfers of an LDM/STM (its resume registers would be reused).  The
     // IRQ line is IF against IE and IME as they stand now.
@@ -155,6 +163,23 @@ void ArmCpu::run() {
   if (bounded && (status & 0x80000000) && hooks.videoTick) hooks.videoTick();
   if ((status & 0x2) && lastEntry != gRunToAddress) status &= ~0x2u;
   gRunStatus = status;
+}
+
+u32 ArmCpu::sleep(i32 budget) {
+  // To the budget's end, as an instruction that spends it would go: the
+  // clock and the timers move, nothing else.  One end record holds the
+  // cycles, marked as a partial end so that running back leaves the PC.
+  const u32 used = budget >= 0 ? u32(budget) + 1 : 1;
+  gCycleBudget = budget - i32(used);
+  u32 status = 0x80000000;
+  if (timers_->counting()) {
+    status |= timers_->run(reinterpret_cast<uint8_t*>(&arena_), used);
+    u32 bytes = arena_.journalWriteIndex * 4;
+    arena::foldJournal(arena_, bytes);
+    arena_.journalWriteIndex = bytes / 4;
+  }
+  journalRecord(arena_, kRecordEnd, (used << 20) | kPartialEndMark);
+  return status;
 }
 
 void ArmCpu::debugService(u32& status) {

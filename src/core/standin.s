@@ -230,21 +230,29 @@ clear_words:
         bx      lr
 
 @ 0x02, 0x03, 0x27: until an enabled interrupt is requested (IE AND IF not
-@ zero), whatever IME and the I bit say.  The wait masks interrupts, so that
-@ it sees the request before an interrupt taken on its way acknowledges it;
-@ the caller's own mask comes back as it returns, and the interrupt is then
-@ taken.
+@ zero), whatever IME and the I bit say: HALTCNT halts the processor until
+@ then (where the machine has no halt, the loop after it waits instead).
+@ Interrupts stay masked through the wait, so that it sees the request
+@ before an interrupt taken on its way acknowledges it; the caller's mask
+@ comes back as it returns, and the interrupt is taken there.
 halt:
-        stmfd   sp!, {r0, r1}
+        stmfd   sp!, {r0, lr}
         mrs     r12, cpsr
         orr     r11, r12, #0x80
         msr     cpsr_c, r11
+        bl      sleep
+        msr     cpsr_c, r12
+        ldmfd   sp!, {r0, lr}
+        bx      lr
+
+@ Halts until IE AND IF is not zero.  Uses r0 and r11.
+sleep:
         mov     r11, #0x04000000
+        mov     r0, #0
+        strb    r0, [r11, #0x301]       @ HALTCNT: halt
 1:      ldr     r0, [r11, #0x200]       @ IE, and IF in the upper half
         ands    r0, r0, r0, lsr #16
         beq     1b
-        msr     cpsr_c, r12
-        ldmfd   sp!, {r0, r1}
         bx      lr
 
 @ 0x05: IntrWait with r0 = 1, r1 = 1 (V-blank).
@@ -254,9 +262,10 @@ vblank_intr_wait:
 @ 0x04: sets IME, then waits until an interrupt of r1 is flagged at
 @ 0x03007FF8 (where the cartridge's handler records what it took), clears
 @ those flags and returns.  With r0 = 1 the flags already there are cleared
-@ first, so only a new interrupt ends the wait.
+@ first, so only a new interrupt ends the wait.  Between looks at the flags
+@ it halts with interrupts masked, then lets the interrupt in.
 intr_wait:
-        stmfd   sp!, {r3, r4}
+        stmfd   sp!, {r3, r4, lr}
         mov     r12, #0x04000000
         add     r12, r12, #0x200
         mov     r11, #1
@@ -265,26 +274,22 @@ intr_wait:
         add     r12, r12, #0x7F00
         mrs     r3, cpsr
         orr     r4, r3, #0x80
+        msr     cpsr_c, r4              @ the handler changes the flags too
         cmp     r0, #0
-        beq     2f
-        msr     cpsr_c, r4              @ the handler may change the flags too
-        ldrh    r11, [r12, #0xF8]
-        bic     r11, r11, r1
-        strh    r11, [r12, #0xF8]
-        msr     cpsr_c, r3
-@ The loop runs with the caller's mask, so that the interrupt comes in as
-@ soon as it is requested; the flags are taken with interrupts masked.
-2:      ldrh    r11, [r12, #0xF8]
-        tst     r11, r1
-        beq     2b
-        msr     cpsr_c, r4
-        ldrh    r11, [r12, #0xF8]
-        ands    r0, r11, r1
+        ldrhne  r11, [r12, #0xF8]
         bicne   r11, r11, r1
         strhne  r11, [r12, #0xF8]
-        msr     cpsr_c, r3              @ keeps the flags of the ands
-        beq     2b
-        ldmfd   sp!, {r3, r4}
+1:      ldrh    r11, [r12, #0xF8]
+        ands    r0, r11, r1
+        bne     2f
+        bl      sleep
+        msr     cpsr_c, r3              @ the interrupt comes in here
+        msr     cpsr_c, r4
+        b       1b
+2:      bic     r11, r11, r1
+        strh    r11, [r12, #0xF8]
+        msr     cpsr_c, r3
+        ldmfd   sp!, {r3, r4, lr}
         bx      lr
 
 @ 0x07: Div with r0 and r1 the other way round.

@@ -126,6 +126,16 @@ void ioWriteAction(TrapContext& ctx, uint32_t pc, uint32_t a) {
       store16(ctx.io + 0x202, *ctx.interruptFlags);
       return;
     }
+    if ((offset == 0x301 || (offset == 0x300 && width >= 2)) && ctx.halted) {
+      // HALTCNT with bit 7 clear: the processor halts until an enabled
+      // interrupt is requested (bit 7 set asks for the console's stop,
+      // which is not there).
+      if (!(ctx.io[0x301] & 0x80)) {
+        journal(ctx, ctx.halted);
+        *ctx.halted = 1;
+      }
+      return;
+    }
     if (offset >= 0x100 && offset < 0x110) {
       timerWrite(ctx, pc, a, offset, width);
       // The routine follows the control words.

@@ -30,6 +30,7 @@ struct TrapContext {
   uint8_t* eepromStore = nullptr;   // the 1 KB save store
   const uint32_t* lastTrapWidth = nullptr;   // bytes of the store that hit the trap (default 2)
   uint32_t* interruptFlags = nullptr;        // the processor's IF copy
+  uint32_t* halted = nullptr;                // the processor's halt (HALTCNT); null: none
   const uint32_t* wait16Sequential = nullptr;  // per region, cycles << 20
   uint32_t* timerAccumulators = nullptr;     // u32[4]
   uint32_t* timerReload = nullptr;           // u32[4]; null: every timer reloads 0

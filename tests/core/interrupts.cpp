@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "emufixture.h"
 
@@ -91,6 +92,84 @@ TEST_F(Interrupts, SwitchingImeOnTakesAFlaggedInterruptAtOnce) {
   ASSERT_EQ(cpu().mode(), 0x12u);
   EXPECT_EQ(r(1), 0u);  // not a round of the loop ran first
   EXPECT_EQ(r(14), 0x08000014u);
+}
+
+// A write to HALTCNT halts the processor until an enabled interrupt is
+// requested, whatever IME says: no instruction runs meanwhile, the clock and
+// the timers go on, and running back goes through the halt slice by slice.
+TEST(Halt, SleepsUntilAnEnabledInterruptIsRequested) {
+  struct Case {
+    const char* name;
+    std::vector<u32> code;  // halts with the STRB at 0x08000000 + 4 * (size - 3)
+    u32 minCycles, maxCycles;  // from the halt to the next instruction
+    u32 wakeLine;              // VCOUNT then; 0: any
+  };
+  const Case cases[] = {
+      {"V-blank",
+       {0xE3A00301,    // mov r0, #0x04000000
+        0xE3A01008,    // mov r1, #8
+        0xE1C010B4,    // strh r1, [r0, #4]: DISPSTAT, V-blank requests
+        0xE2802C02,    // add r2, r0, #0x200
+        0xE3A01001,    // mov r1, #1
+        0xE1C210B0,    // strh r1, [r2]: IE, V-blank
+        0xE3A01000,    // mov r1, #0
+        0xE5C01301,    // strb r1, [r0, #0x301]: HALTCNT
+        0xE2833001,    // add r3, r3, #1
+        0xEAFFFFFE},   // b .
+       150 * 1232, 160 * 1232, 160},
+      {"timer",
+       {0xE3A00301,    // mov r0, #0x04000000
+        0xE2802C02,    // add r2, r0, #0x200
+        0xE3A01008,    // mov r1, #8
+        0xE1C210B0,    // strh r1, [r2]: IE, timer 0
+        0xE2802C01,    // add r2, r0, #0x100
+        0xE3E01FFF,    // mvn r1, #0x3FC
+        0xE1C210B0,    // strh r1, [r2]: reload 0xFC03, 1021 counts
+        0xE3A010C0,    // mov r1, #0xC0
+        0xE1C210B2,    // strh r1, [r2, #2]: on, with its interrupt
+        0xE3A01000,    // mov r1, #0
+        0xE5C01301,    // strb r1, [r0, #0x301]: HALTCNT
+        0xE2833001,    // add r3, r3, #1
+        0xEAFFFFFE},   // b .
+       1000, 1021 + 1232, 0},  // woken at the end of the display's slice at most
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto emu = std::make_unique<Emulator>();
+    std::memset(emu->memory().bios(), 0, 0x4000);
+    emu->reset();
+    std::memcpy(emu->memory().rom(), c.code.data(), 4 * c.code.size());
+    emu->cpu().flushBlocks();
+    emu->video().reset();
+    gStopMask = kStopStep;
+    gVideoCycles = 0;
+    const u32 after = 0x08000000 + 4 * u32(c.code.size() - 2);
+    for (int i = 0; i < 100 && emu->cpu().pc() != after; ++i) emu->runSlice();
+    ASSERT_EQ(emu->cpu().pc(), after);
+    const testsupport::GuestSnapshot halting = testsupport::snapshotOf(*emu);
+    const u32 start = gCycleCount;
+    int slices = 0;
+    while (emu->cpu().reg(3) == 0 && slices < 1000) {
+      emu->runSlice();
+      ++slices;
+      if (emu->cpu().reg(3) == 0) {
+        ASSERT_EQ(emu->cpu().pc(), after);
+      }
+    }
+    ASSERT_EQ(emu->cpu().reg(3), 1u);
+    const u32 slept = gCycleCount - start;
+    EXPECT_GE(slept, c.minCycles);
+    EXPECT_LE(slept, c.maxCycles);
+    if (c.wakeLine) {
+      EXPECT_EQ(emu->memory().peek16(0x04000006), c.wakeLine);
+    }
+    EXPECT_GT(slices, 1);
+    EXPECT_EQ(emu->arena().machine.halted, 0u);
+    for (int i = 0; i < slices; ++i) emu->stepBack();
+    EXPECT_EQ(gCycleCount, start);
+    const testsupport::GuestSnapshot back = testsupport::snapshotOf(*emu);
+    EXPECT_TRUE(back == halting) << testsupport::firstDifference(back, halting);
+  }
 }
 
 }  // namespace
