@@ -1,6 +1,7 @@
 // One forward slice: exception entry, block lookup and entry, the exits that
 // only say "continue", then the settling of the slice.
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -27,6 +28,33 @@ constexpr u32 kReturnOffset[7] = {0, 8, 4, 4, 0, 0, 0};
 
 // Status bits after which the loop goes on with the next block.
 constexpr u32 kContinue = 0x4000 | 0x8000 | 0x10000 | 0x20000;
+
+// Cycles until a timer whose interrupt is on may next overflow (the timer
+// that drives it, for one that counts up), or ~0 when none can: a halt
+// sleeps no further, so that the interrupt wakes it on its own cycle.
+u32 cyclesToTimerInterrupt(const Arena& a) {
+  const u32* controls = a.machine.timerControls;
+  u64 best = ~0u;
+  for (u32 n = 0; n < 4; ++n) {
+    if ((controls[n] & 0xC0) != 0xC0) continue;
+    u32 k = n;
+    bool counting = true;
+    while (k > 0 && (controls[k] & 4)) {
+      --k;
+      counting &= (controls[k] & 0x80) != 0;
+    }
+    if (!counting) continue;
+    const u64 left = 0x10000 - (u32(a.io[kTimerCounter + 4 * k]) | u32(a.io[kTimerCounter + 4 * k + 1]) << 8);
+    const u32 prescaler = controls[k] & 3;
+    u64 cycles = left;
+    if (prescaler != 0) {
+      const u32 shift = timerShift(prescaler);
+      cycles = ((left << 32) - a.timerAccumulators[k] + (u64(1) << shift) - 1) >> shift;
+    }
+    best = std::min(best, cycles);
+  }
+  return u32(best);
+}
 
 }  // namespace
 
@@ -166,10 +194,11 @@ void ArmCpu::run() {
 }
 
 u32 ArmCpu::sleep(i32 budget) {
-  // To the budget's end, as an instruction that spends it would go: the
-  // clock and the timers move, nothing else.  One end record holds the
-  // cycles, marked as a partial end so that running back leaves the PC.
-  const u32 used = budget >= 0 ? u32(budget) + 1 : 1;
+  // To the budget's end, as an instruction that spends it would go, or to a
+  // timer's interrupt: the clock and the timers move, nothing else.  One
+  // end record holds the cycles, marked as a partial end so that running
+  // back leaves the PC.
+  const u32 used = std::min(budget >= 0 ? u32(budget) + 1 : 1u, cyclesToTimerInterrupt(arena_));
   gCycleBudget = budget - i32(used);
   u32 status = 0x80000000;
   if (timers_->counting()) {

@@ -131,7 +131,22 @@ TEST(Halt, SleepsUntilAnEnabledInterruptIsRequested) {
         0xE5C01301,    // strb r1, [r0, #0x301]: HALTCNT
         0xE2833001,    // add r3, r3, #1
         0xEAFFFFFE},   // b .
-       1000, 1021 + 1232, 0},  // woken at the end of the display's slice at most
+       1000, 1021 + 16, 0},  // woken on the overflow's cycle
+      {"timer by 64",
+       {0xE3A00301,    // mov r0, #0x04000000
+        0xE2802C02,    // add r2, r0, #0x200
+        0xE3A01008,    // mov r1, #8
+        0xE1C210B0,    // strh r1, [r2]: IE, timer 0
+        0xE2802C01,    // add r2, r0, #0x100
+        0xE3E0100F,    // mvn r1, #15
+        0xE1C210B0,    // strh r1, [r2]: reload 0xFFF0, 16 counts of 64 cycles
+        0xE3A010C1,    // mov r1, #0xC1
+        0xE1C210B2,    // strh r1, [r2, #2]: on, prescaler 64, with its interrupt
+        0xE3A01000,    // mov r1, #0
+        0xE5C01301,    // strb r1, [r0, #0x301]: HALTCNT
+        0xE2833001,    // add r3, r3, #1
+        0xEAFFFFFE},   // b .
+       1024 - 64, 1024 + 16, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
