@@ -29,14 +29,16 @@ constexpr u32 kReturnOffset[7] = {0, 8, 4, 4, 0, 0, 0};
 // Status bits after which the loop goes on with the next block.
 constexpr u32 kContinue = 0x4000 | 0x8000 | 0x10000 | 0x20000;
 
-// Cycles until a timer whose interrupt is on may next overflow (the timer
-// that drives it, for one that counts up), or ~0 when none can: a halt
-// sleeps no further, so that the interrupt wakes it on its own cycle.
+// Cycles until a timer whose interrupt is on, in TMxCNT and in IE, may next
+// overflow (the timer that drives it, for one that counts up), or ~0 when
+// none can: a halt sleeps no further, so that the interrupt wakes it on its
+// own cycle.
 u32 cyclesToTimerInterrupt(const Arena& a) {
   const u32* controls = a.machine.timerControls;
+  const u32 ie = u32(a.io[0x200]) | u32(a.io[0x201]) << 8;
   u64 best = ~0u;
   for (u32 n = 0; n < 4; ++n) {
-    if ((controls[n] & 0xC0) != 0xC0) continue;
+    if ((controls[n] & 0xC0) != 0xC0 || !(ie & (8u << n))) continue;
     u32 k = n;
     bool counting = true;
     while (k > 0 && (controls[k] & 4)) {
