@@ -141,6 +141,9 @@ public:
   void enterException(u32 k);
   // A slice of halt: the budget's cycles pass; returns the slice's status.
   u32 sleep(i32 budget);
+  // The timer routine for cycles spent outside generated code; 0x4 when it
+  // collected an interrupt.
+  u32 runTimers(u32 cycles);
   // Switches ARM/Thumb state by bit 0 of pc and aligns it (not journaled).
   void switchState(u32& pc);
   // The guest debug service after a MOV R0, R0 (status 0x80000).

@@ -223,14 +223,7 @@ void Emulator::journalGuest(uint32_t address) {
   if (const u8* p = memory_.writePointer(address & ~3u, 4)) journalField(p);
 }
 
-uint32_t Emulator::runTimers(uint32_t cycles) {
-  const u32 status = cpu_.timers().run(reinterpret_cast<uint8_t*>(arena_.get()), cycles);
-  // Overflow records may have run past the ring's end.
-  u32 bytes = arena_->journalWriteIndex * 4;
-  arena::foldJournal(*arena_, bytes);
-  arena_->journalWriteIndex = bytes / 4;
-  return status;
-}
+uint32_t Emulator::runTimers(uint32_t cycles) { return cpu_.runTimers(cycles); }
 
 uint32_t Emulator::moveUnits(const DmaUnits& r) {
   if (dmaUnitsOneByOne_) return 0;

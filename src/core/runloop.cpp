@@ -203,13 +203,17 @@ u32 ArmCpu::sleep(i32 budget) {
   const u32 used = std::min(budget >= 0 ? u32(budget) + 1 : 1u, cyclesToTimerInterrupt(arena_));
   gCycleBudget = budget - i32(used);
   u32 status = 0x80000000;
-  if (timers_->counting()) {
-    status |= timers_->run(reinterpret_cast<uint8_t*>(&arena_), used);
-    u32 bytes = arena_.journalWriteIndex * 4;
-    arena::foldJournal(arena_, bytes);
-    arena_.journalWriteIndex = bytes / 4;
-  }
+  if (timers_->counting()) status |= runTimers(used);
   journalRecord(arena_, kRecordEnd, (used << 20) | kPartialEndMark);
+  return status;
+}
+
+u32 ArmCpu::runTimers(u32 cycles) {
+  const u32 status = timers_->run(reinterpret_cast<uint8_t*>(&arena_), cycles);
+  // Overflow records may have run past the ring's end.
+  u32 bytes = arena_.journalWriteIndex * 4;
+  arena::foldJournal(arena_, bytes);
+  arena_.journalWriteIndex = bytes / 4;
   return status;
 }
 
